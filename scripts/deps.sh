@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running need, on Debian 12, when missing.
+# Sourced by ./run.sh and ./test.sh.
+set -euo pipefail
+
+LUM_PACKAGES=(
+  g++ cmake make pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev googletest
+  fonts-dejavu-core
+  xvfb xauth socat
+)
+
+lum_missing_packages() {
+  local p
+  for p in "${LUM_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
+lum_ensure_deps() {
+  local missing
+  missing=$(lum_missing_packages | tr '\n' ' ')
+  [ -z "${missing// /}" ] && return 0
+  echo "Installing: $missing"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+# lum_build DIR [cmake options...]: configures once, then builds with all cores.
+lum_build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
