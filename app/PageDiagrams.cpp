@@ -1,0 +1,17 @@
+// The "Диаграммы" page: the strip chart filling the page.
+#include <QVBoxLayout>
+
+#include "app/FormBuilders.h"
+#include "app/Unit1.h"
+
+namespace lum {
+
+void TForm1::BuildDiagramsPage() {
+    iPlot1 = Named(new StripChart(TabSheet6), "iPlot1");
+    iPlot1->setTitle(QStringLiteral("Временные диаграммы"));
+    auto* layout = new QVBoxLayout(TabSheet6);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(iPlot1);
+}
+
+}  // namespace lum

@@ -1,0 +1,193 @@
+// The "Измерения" page: gauges, displays, text fields, text panels and lamps.
+#include "app/FormBuilders.h"
+#include "app/Unit1.h"
+
+namespace lum {
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 128, 0);
+
+DialGauge* MakeDial(QWidget* parent, const char* name, int x, int y, int size) {
+    auto* g = Named(new DialGauge(parent), name);
+    g->setGeometry(x, y, size, size);
+    g->setPositionMin(140);
+    g->setPositionMax(300);
+    g->setSectionCount(3);
+    g->setSectionEnd1(180);
+    g->setSectionEnd2(260);
+    g->setSectionColor(1, kRed);
+    g->setSectionColor(2, kGreen);
+    g->setPointerColor(kPointerBlue);
+    return g;
+}
+
+BarGauge* MakeBar(QWidget* parent, const char* name, Qt::Orientation o, QRect geometry, double min, double max) {
+    auto* g = Named(new BarGauge(o, parent), name);
+    g->setGeometry(geometry);
+    g->setPositionMin(min);
+    g->setPositionMax(max);
+    g->setPointerColor(kPointerBlue);
+    return g;
+}
+
+NumericDisplay* MakeDisplay(QWidget* parent, const char* name, int x, int y, int precision, const QString& units) {
+    auto* d = Named(new NumericDisplay(parent), name);
+    d->setGeometry(x, y, 70, 22);
+    if (precision >= 0) d->setPrecision(precision);
+    d->setUnitsText(units);
+    return d;
+}
+
+Lamp* MakeLamp(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+    auto* l = Named(new Lamp(caption, parent), name);
+    l->setGeometry(x, y, 130, 18);
+    return l;
+}
+
+}  // namespace
+
+void TForm1::BuildMeasurementsPage() {
+    QWidget* p = TabSheet1;
+    const QString volt = QStringLiteral("В");
+
+    iAnalog_A = MakeDial(p, "iAnalog_A", 8, 100, 122);
+    iAnalog_B = MakeDial(p, "iAnalog_B", 136, 100, 122);
+    iAnalog_C = MakeDial(p, "iAnalog_C", 264, 100, 122);
+    iAnalog_GU = MakeDial(p, "iAnalog_GU", 490, 50, 170);
+    iDigital_A = MakeDisplay(p, "iDigital_A", 34, 226, 0, volt);
+    iDigital_B = MakeDisplay(p, "iDigital_B", 162, 226, 0, volt);
+    iDigital_C = MakeDisplay(p, "iDigital_C", 290, 226, 0, volt);
+    iDigital_GU = MakeDisplay(p, "iDigital_GU", 540, 224, 0, volt);
+    Label1 = MakeLabel(p, "Label1", QStringLiteral("Фаза А"), 50, 80);
+    Label2 = MakeLabel(p, "Label2", QStringLiteral("Фаза B"), 178, 80);
+    Label3 = MakeLabel(p, "Label3", QStringLiteral("Фаза С"), 306, 80);
+    Label4 = MakeLabel(p, "Label4", QStringLiteral("Фаза ГУ"), 555, 30);
+
+    iAnalog_ACC = MakeBar(p, "iAnalog_ACC", Qt::Vertical, {710, 40, 56, 180}, 6, 16);
+    iAnalog_ACC->setTickMajorCount(6);
+    iAnalog_ACC->setSectionCount(2);
+    iAnalog_ACC->setSectionEnd1(8);
+    iAnalog_ACC->setSectionColor(1, kRed);
+    iAnalog_ACC->setSectionColor(2, kGreen);
+    iDigital_ACC = MakeDisplay(p, "iDigital_ACC", 703, 226, -1, volt);
+    Label5 = MakeLabel(p, "Label5", QStringLiteral("Напряжение АКБ"), 690, 20);
+
+    iAnalog_UPS = MakeBar(p, "iAnalog_UPS", Qt::Horizontal, {50, 270, 280, 50}, 16, 32);
+    iAnalog_UPS->setTickMajorCount(7);
+    iAnalog_UPS->setTickMinorCount(5);
+    iAnalog_UPS->setSectionCount(3);
+    iAnalog_UPS->setSectionEnd1(19);
+    iAnalog_UPS->setSectionEnd2(29);
+    iAnalog_UPS->setSectionColor(1, kRed);
+    iAnalog_UPS->setSectionColor(2, kGreen);
+    iDigital_UPS = MakeDisplay(p, "iDigital_UPS", 155, 324, -1, QStringLiteral(" В"));
+    Label17 = MakeLabel(p, "Label17", QStringLiteral("Напряжение ИБП"), 150, 254);
+
+    iAnalog_SignalStrength = MakeBar(p, "iAnalog_SignalStrength", Qt::Horizontal, {50, 370, 280, 50}, -113, -51);
+    iAnalog_SignalStrength->setSectionCount(3);
+    iAnalog_SignalStrength->setSectionEnd1(-95);
+    iAnalog_SignalStrength->setSectionEnd2(-85);
+    iAnalog_SignalStrength->setSectionColor(1, kRed);
+    iAnalog_SignalStrength->setSectionColor(3, kGreen);
+    iDigital_SignalStrength = MakeDisplay(p, "iDigital_SignalStrength", 155, 424, 0, QStringLiteral("дБм"));
+    Label8 = MakeLabel(p, "Label8", QStringLiteral("Уровень GSM сигнала"), 130, 354);
+
+    iLabel_Carrier = Named(new TextPanel(p), "iLabel_Carrier");
+    iLabel_Carrier->setGeometry(90, 466, 200, 40);
+    Label9 = MakeLabel(p, "Label9", QStringLiteral("Резистрация в сети"), 135, 450);
+
+    auto makeTemperature = [&](const char* name, int x, double min, double max, int majors, int sections) {
+        auto* g = MakeBar(p, name, Qt::Vertical, {x, 290, 56, 180}, min, max);
+        g->setTickMajorCount(majors);
+        g->setTickMinorCount(5);
+        g->setSectionCount(sections);
+        g->setSectionEnd1(10);
+        g->setSectionColor(2, kGreen);
+        g->setSectionColor(3, kGreen);
+        return g;
+    };
+    iAnalog_Temperature = makeTemperature("iAnalog_Temperature", 515, -40, 120, 9, 2);
+    iAnalog_Temperature->setSectionColor(1, kRed);
+    iAnalog_Temperature2 = makeTemperature("iAnalog_Temperature2", 580, -20, 40, 7, 1);
+    iAnalog_Temperature3 = makeTemperature("iAnalog_Temperature3", 645, -20, 40, 7, 2);
+    iAnalog_Temperature4 = makeTemperature("iAnalog_Temperature4", 710, -20, 40, 7, 2);
+    for (BarGauge* g : {iAnalog_Temperature2, iAnalog_Temperature3, iAnalog_Temperature4}) g->setPosition(10);
+    iDigital_Temperature = MakeDisplay(p, "iDigital_Temperature", 508, 474, 0, QStringLiteral(" C"));
+    iDigital_Temperature2 = MakeDisplay(p, "iDigital_Temperature2", 573, 474, 0, QStringLiteral(" C"));
+    iDigital_Temperature3 = MakeDisplay(p, "iDigital_Temperature3", 638, 474, 0, QStringLiteral(" C"));
+    iDigital_Temperature4 = MakeDisplay(p, "iDigital_Temperature4", 703, 474, 0, QStringLiteral(" C"));
+    Label11 = MakeLabel(p, "Label11", QStringLiteral("Датчики температуры"), 580, 272);
+
+    // Middle column: counters, clock and the flag lamps.
+    Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 250);
+    iEdit_Motoclock = Named(new TextField(p), "iEdit_Motoclock");
+    iEdit_Motoclock->setGeometry(390, 266, 100, 20);
+    iEdit_Motoclock->setText(QStringLiteral("12ч 13м"));
+    Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 290);
+    iEdit_TO = Named(new TextField(p), "iEdit_TO");
+    iEdit_TO->setGeometry(390, 306, 100, 20);
+    iEdit_TO->setText(QStringLiteral("12ч 13м"));
+    Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 330);
+    iEdit_Time = Named(new TextField(p), "iEdit_Time");
+    iEdit_Time->setGeometry(390, 346, 100, 20);
+    iEdit_Time->setText(QStringLiteral("00:00:00"));
+
+    int y = 372;
+    auto lamp = [&](const char* name, const char* caption) {
+        Lamp* l = MakeLamp(p, name, QString::fromUtf8(caption), 380, y);
+        y += 12;
+        return l;
+    };
+    iLed_THREE_LINE_FLAG = lamp("iLed_THREE_LINE_FLAG", "3ф сеть");
+    iLed_DIRECT_START_FLAG = lamp("iLed_DIRECT_START_FLAG", "дистанц. запуск");
+    iLed_SMART_START_FLAG = lamp("iLed_SMART_START_FLAG", "тестовый запуск");
+    iLed_GU_FREQ_FLAG = lamp("iLed_GU_FREQ_FLAG", "частота ГУ");
+    iLed_TO_FLAG = lamp("iLed_TO_FLAG", "Период ТО");
+    iLed_ACC_VOLTAGE_CONTROL_FLAG = lamp("iLed_ACC_VOLTAGE_CONTROL_FLAG", "АКБ ГУ");
+    iLed_UPS_VOLTAGE_CONTROL_FLAG = lamp("iLed_UPS_VOLTAGE_CONTROL_FLAG", "АКБ ИБП");
+    iLed_WORK_SLEEP_FLAG = lamp("iLed_WORK_SLEEP_FLAG", "Работа/отдых");
+    iLed_TEST_START_FLAG = lamp("iLed_TEST_START_FLAG", "Еженедельный");
+    iLed_SHORT_FLAG = lamp("iLed_SHORT_FLAG", "Контроль КЗ");
+    iLed_GSM_ACTIVITY_FLAG = lamp("iLed_GSM_ACTIVITY_FLAG", "GSM модем");
+    iLed_THERMO_FLAG = lamp("iLed_THERMO_FLAG", "Термодатчик");
+    iLed_GPRS_FLAG = lamp("iLed_GPRS_FLAG", "GPRS");
+
+    // Operating state and mode lamps.
+    iLabel_Status = Named(new TextPanel(p), "iLabel_Status");
+    iLabel_Status->setGeometry(40, 20, 200, 40);
+    Label10 = MakeLabel(p, "Label10", QStringLiteral("Режим работы устройства"), 75, 4);
+    iLed_Auto = MakeLamp(p, "iLed_Auto", QStringLiteral("Авто"), 290, 8);
+    iLed_Semiauto = MakeLamp(p, "iLed_Semiauto", QStringLiteral("Полуавто"), 290, 30);
+    iLed_Manual = MakeLamp(p, "iLed_Manual", QStringLiteral("Ручной"), 290, 52);
+
+    Memo2 = Named(new QPlainTextEdit(p), "Memo2");
+    Memo2->hide();
+}
+
+void TForm1::SetIndicatorsError() {
+    for (GaugeBase* g : std::initializer_list<GaugeBase*>{iAnalog_A, iAnalog_B, iAnalog_C, iAnalog_GU, iAnalog_ACC,
+                                                           iAnalog_SignalStrength, iAnalog_UPS, iAnalog_Temperature})
+        g->setPosition(0);
+    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC}) d->setErrorActive(true);
+    iEdit_Motoclock->setErrorActive(true);
+    iEdit_TO->setErrorActive(true);
+    iDigital_SignalStrength->setErrorActive(true);
+    iLabel_Status->setText({});
+    iLabel_Carrier->setText({});
+    for (NumericDisplay* d : {iDigital_Temperature, iDigital_Temperature2, iDigital_Temperature3,
+                              iDigital_Temperature4, iDigital_UPS})
+        d->setErrorActive(true);
+    iEdit_Time->setErrorActive(true);
+}
+
+void TForm1::ClearIndicatorsError() {
+    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC, iDigital_SignalStrength,
+                              iDigital_Temperature, iDigital_Temperature2, iDigital_Temperature3,
+                              iDigital_Temperature4, iDigital_UPS})
+        d->setErrorActive(false);
+    for (TextField* f : {iEdit_Motoclock, iEdit_TO, iEdit_Time}) f->setErrorActive(false);
+}
+
+}  // namespace lum

@@ -1,0 +1,160 @@
+#pragma once
+// The main window `TForm1`: the top strip, the six pages, the status bar, the timers and
+// the program's module-level state. Handlers stay thin and call the logic folders.
+// Main (GUI) thread only.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/Dialogs.h"
+#include "widgets/BarGauge.h"
+#include "widgets/ColumnTree.h"
+#include "widgets/DialGauge.h"
+#include "widgets/Lamp.h"
+#include "widgets/NumericDisplay.h"
+#include "widgets/StripChart.h"
+#include "widgets/TextField.h"
+
+namespace lum {
+
+class TForm2;
+
+// Colours the program sets on the generator dial's pointer.
+inline const QColor kPointerBlue(0, 0, 255);
+inline const QColor kPointerYellow(255, 255, 0);
+inline const QColor kPointerRed(255, 0, 0);
+
+// The blink tick's rule: yellow becomes red, any other colour becomes yellow.
+QColor NextBlinkColor(const QColor& current);
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // Where the port list comes from: fills `names` with the serial device names
+    // beginning with "COM" (may throw with the system's error text).
+    using PortLister = std::function<void(std::vector<std::string>& names)>;
+
+    explicit TForm1(IDialogs& dialogs, PortLister portLister = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- module-level state -------------------------------------------------------
+    std::uint8_t CurrentModelCode = 200;
+    std::array<std::uint8_t, 256> ConfigImage{};
+    bool GuPointerBlink = false;
+    std::string SaveDialogInitialDir;  // SaveDialog1: the folder of the executable
+    std::string SaveDialogFilter;      // SaveDialog1: "Text files (*.txt)|*.txt"
+
+    // ---- handlers ---------------------------------------------------------------------
+    void FormCreate();
+    void FormDestroy();
+    void Timer1Timer();
+    void Timer3Timer();
+    void PageControl1Change();
+
+    // Runs a handler body; an exception that escapes it is shown in the error box and the
+    // program goes on.
+    void RunHandler(const std::function<void()>& body);
+    // A slot for connect() that runs `body` through RunHandler.
+    std::function<void()> Guarded(std::function<void()> body);
+
+    // The measurements page's error state (every display "---", texts empty, gauges at 0).
+    void SetIndicatorsError();
+    void ClearIndicatorsError();
+
+    // Text of a status bar panel (0 or 1).
+    QString StatusPanelText(int panel) const;
+    void SetStatusPanelText(int panel, const QString& text);
+
+    IDialogs& Dialogs() { return dialogs_; }
+    TForm2* Form2 = nullptr;  // the parameter edit dialog, created by the program entry
+
+    // ---- top strip ----------------------------------------------------------------------
+    QComboBox* ComboBox_DeviceVersions;
+    QComboBox* ComboBox1;
+
+    // ---- pages ---------------------------------------------------------------------------
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;  // "Измерения"
+    QWidget* TabSheet2;  // "Параметры"
+    QWidget* TabSheet5;  // "Журнал событий"
+    QWidget* TabSheet6;  // "Диаграммы"
+    QWidget* TabSheet4;  // "Дополнительно"
+    QWidget* TabSheet3;  // "Терминал+лог"
+    // Shows or hides a page's tab (a hidden page keeps its place in the tab order).
+    void SetPageVisible(QWidget* page, bool visible);
+    bool PageVisible(QWidget* page) const;
+
+    // "Измерения"
+    DialGauge *iAnalog_A, *iAnalog_B, *iAnalog_C, *iAnalog_GU;
+    BarGauge *iAnalog_ACC, *iAnalog_UPS, *iAnalog_SignalStrength;
+    BarGauge *iAnalog_Temperature, *iAnalog_Temperature2, *iAnalog_Temperature3, *iAnalog_Temperature4;
+    NumericDisplay *iDigital_A, *iDigital_B, *iDigital_C, *iDigital_GU, *iDigital_ACC, *iDigital_UPS;
+    NumericDisplay *iDigital_SignalStrength, *iDigital_Temperature, *iDigital_Temperature2;
+    NumericDisplay *iDigital_Temperature3, *iDigital_Temperature4;
+    TextField *iEdit_Motoclock, *iEdit_TO, *iEdit_Time;
+    TextPanel *iLabel_Status, *iLabel_Carrier;
+    Lamp *iLed_THREE_LINE_FLAG, *iLed_DIRECT_START_FLAG, *iLed_SMART_START_FLAG, *iLed_GU_FREQ_FLAG;
+    Lamp *iLed_TO_FLAG, *iLed_ACC_VOLTAGE_CONTROL_FLAG, *iLed_UPS_VOLTAGE_CONTROL_FLAG, *iLed_WORK_SLEEP_FLAG;
+    Lamp *iLed_TEST_START_FLAG, *iLed_SHORT_FLAG, *iLed_GSM_ACTIVITY_FLAG, *iLed_THERMO_FLAG, *iLed_GPRS_FLAG;
+    Lamp *iLed_Auto, *iLed_Semiauto, *iLed_Manual;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10;
+    QLabel *Label11, *Label17, *Label18;
+    QPlainTextEdit* Memo2;  // hidden scratch list
+
+    // "Параметры"
+    ColumnTree* TreeList1;
+    QPushButton *Button1, *Button2, *Button3, *Button4;
+    QProgressBar* ProgressBar1;
+
+    // "Журнал событий"
+    QLabel *Label19, *Label20;
+    QPlainTextEdit *Memo3, *Memo4;
+    QPushButton* Button13;
+
+    // "Диаграммы"
+    StripChart* iPlot1;
+
+    // "Дополнительно"
+    QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
+    QPushButton *Button7, *Button8, *Button9, *Button10, *Button11, *Button12, *Button14, *Button15;
+    QPushButton *Button16, *Button17;
+    SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
+
+    // "Терминал+лог"
+    QPlainTextEdit* Memo1;
+    SwitchLamp *iSwitchLed1, *iSwitchLed2;
+    QPushButton *Button5, *Button6;
+
+    // ---- status bar and timers -----------------------------------------------------------
+    QWidget* StatusBar1;
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+private:
+    void BuildTopStrip();
+    void BuildStatusBar();
+    void BuildMeasurementsPage();  // app/PageMeasurements.cpp
+    void BuildParametersPage();
+    void BuildJournalPage();
+    void BuildDiagramsPage();      // app/PageDiagrams.cpp
+    void BuildServicePage();
+    void BuildTerminalPage();
+    void ListPortsIntoSelector();
+
+    IDialogs& dialogs_;
+    PortLister portLister_;
+    std::array<QLabel*, 2> statusPanels_{};
+    bool destroyed_ = false;
+};
+
+}  // namespace lum

@@ -1,0 +1,75 @@
+#pragma once
+// Common part of the dial and bar gauges: a scale from PositionMin to PositionMax,
+// a pointer position, up to three colour sections split at SectionEnd1/SectionEnd2,
+// ticks, pointer and hub sizes. Main (GUI) thread only.
+#include <QColor>
+#include <QWidget>
+#include <array>
+
+namespace lum {
+
+class GaugeBase : public QWidget {
+    Q_OBJECT
+public:
+    explicit GaugeBase(QWidget* parent = nullptr);
+
+    void setPosition(double value);
+    double position() const { return position_; }
+    // The position as drawn: pinned to the scale ends.
+    double drawnPosition() const;
+
+    void setPositionMin(double v);
+    void setPositionMax(double v);
+    double positionMin() const { return min_; }
+    double positionMax() const { return max_; }
+
+    void setPointerColor(const QColor& c);
+    QColor pointerColor() const { return pointerColor_; }
+    void setPointerSize(int px);
+    int pointerSize() const { return pointerSize_; }
+    void setHubSize(int px);
+    int hubSize() const { return hubSize_; }
+
+    void setTickMajorCount(int n);
+    int tickMajorCount() const { return tickMajorCount_; }
+    void setTickMinorCount(int n);
+    int tickMinorCount() const { return tickMinorCount_; }
+    void setTickMajorLength(int px);
+    int tickMajorLength() const { return tickMajorLength_; }
+    void setTickMinorLength(int px);
+    int tickMinorLength() const { return tickMinorLength_; }
+
+    // Number of colour sections (1 to 3) and where they end.
+    void setSectionCount(int n);
+    int sectionCount() const { return sectionCount_; }
+    void setSectionEnd1(double v);
+    double sectionEnd1() const { return sectionEnd1_; }
+    void setSectionEnd2(double v);
+    double sectionEnd2() const { return sectionEnd2_; }
+    // Colour of section 1..3.
+    void setSectionColor(int section, const QColor& c);
+    QColor sectionColor(int section) const;
+
+protected:
+    // Fraction 0..1 of a value along the scale, clamped.
+    double fraction(double value) const;
+    // Start and end value of section i (0-based) along the scale.
+    std::pair<double, double> sectionRange(int i) const;
+
+    double position_ = 0;
+    double min_ = 0;
+    double max_ = 100;
+    QColor pointerColor_ = QColor(0, 0, 255);
+    int pointerSize_ = 6;
+    int hubSize_ = 10;
+    int tickMajorCount_ = 5;
+    int tickMinorCount_ = 4;
+    int tickMajorLength_ = 10;
+    int tickMinorLength_ = 5;
+    int sectionCount_ = 1;
+    double sectionEnd1_ = 50;
+    double sectionEnd2_ = 75;
+    std::array<QColor, 3> sectionColors_ = {QColor(0, 128, 0), QColor(255, 255, 0), QColor(255, 0, 0)};
+};
+
+}  // namespace lum
