@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <stdexcept>
+
+#include "app/Application.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "tests/app/QtTestApp.h"
+
+namespace lum {
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureApp();
+        form = std::make_unique<TForm1>(dialogs, lister);
+    }
+    ScriptedDialogs dialogs;
+    TForm1::PortLister lister;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindow, CaptionSizeAndFont) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ПО Конфигуратор v2a"));
+    EXPECT_EQ(form->size(), QSize(799, 572));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());  // the user cannot resize it
+    EXPECT_EQ(form->font().pixelSize(), 10);
+    EXPECT_EQ(form->font().family(), QStringLiteral("Tahoma"));
+}
+
+TEST_F(MainWindow, PagesInTabOrderWithTerminalHidden) {
+    QTabWidget* pages = form->PageControl1;
+    const QStringList captions = {"Измерения", "Параметры", "Журнал событий", "Диаграммы", "Дополнительно",
+                                  "Терминал+лог"};
+    const QStringList names = {"TabSheet1", "TabSheet2", "TabSheet5", "TabSheet6", "TabSheet4", "TabSheet3"};
+    ASSERT_EQ(pages->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(pages->tabText(i), captions[i]);
+        EXPECT_EQ(pages->widget(i)->objectName(), names[i]);
+    }
+    EXPECT_FALSE(form->PageVisible(form->TabSheet3));
+    EXPECT_TRUE(form->PageVisible(form->TabSheet5));
+    EXPECT_EQ(pages->currentWidget(), form->TabSheet1);
+}
+
+TEST_F(MainWindow, StatusBarAndSelectors) {
+    EXPECT_EQ(form->StatusPanelText(0), QStringLiteral("Пакетов принято:"));
+    EXPECT_EQ(form->StatusPanelText(1), QString());
+    auto* panel0 = form->StatusBar1->findChild<QLabel*>("StatusBar1Panel0");
+    auto* panel1 = form->StatusBar1->findChild<QLabel*>("StatusBar1Panel1");
+    ASSERT_TRUE(panel0 && panel1);
+    EXPECT_EQ(panel0->width(), 200);
+    EXPECT_EQ(panel1->width(), 50);
+
+    QComboBox* versions = form->ComboBox_DeviceVersions;
+    ASSERT_EQ(versions->count(), 4);
+    EXPECT_EQ(versions->itemText(0), QStringLiteral("ЛУМ-бензин v2.0 "));
+    EXPECT_EQ(versions->itemText(1), QStringLiteral("ЛУМ-дизель v2.0 "));
+    EXPECT_EQ(versions->itemText(2), QStringLiteral("ЛУМ-сухой контакт v2.0 "));
+    EXPECT_EQ(versions->itemText(3), QStringLiteral("ЛУМ-бензин v3"));
+    EXPECT_EQ(versions->currentIndex(), -1);
+    EXPECT_EQ(versions->currentText(), QStringLiteral("ЛУМ-бензин v2.0"));
+
+    EXPECT_TRUE(form->ComboBox1->isEditable());
+    EXPECT_EQ(form->ComboBox1->count(), 0);  // no port lister: a PC without ports
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
+}
+
+TEST_F(MainWindow, StartStateOfTheModuleAndTimers) {
+    EXPECT_EQ(form->CurrentModelCode, 200);
+    for (auto b : form->ConfigImage) ASSERT_EQ(b, 0xFF);
+    EXPECT_FALSE(form->GuPointerBlink);
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 300);
+    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_EQ(form->Timer2->interval(), 2000);
+    EXPECT_EQ(form->SaveDialogFilter, "Text files (*.txt)|*.txt");
+    ASSERT_FALSE(form->SaveDialogInitialDir.empty());
+    EXPECT_EQ(form->SaveDialogInitialDir.back(), '/');
+    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
+    EXPECT_EQ(form->iPlot1->title(), QStringLiteral("Временные диаграммы"));
+}
+
+TEST_F(MainWindow, MeasurementsStartInErrorState) {
+    for (NumericDisplay* d : {form->iDigital_A, form->iDigital_B, form->iDigital_C, form->iDigital_GU,
+                              form->iDigital_ACC, form->iDigital_UPS, form->iDigital_SignalStrength,
+                              form->iDigital_Temperature, form->iDigital_Temperature2, form->iDigital_Temperature3,
+                              form->iDigital_Temperature4}) {
+        EXPECT_TRUE(d->errorActive()) << d->objectName().toStdString();
+        EXPECT_EQ(d->displayText(), QStringLiteral("---"));
+    }
+    for (TextField* f : {form->iEdit_Motoclock, form->iEdit_TO, form->iEdit_Time})
+        EXPECT_EQ(f->displayText(), QStringLiteral("---")) << f->objectName().toStdString();
+    EXPECT_TRUE(form->iLabel_Status->text().isEmpty());
+    EXPECT_TRUE(form->iLabel_Carrier->text().isEmpty());
+    EXPECT_EQ(form->iAnalog_GU->position(), 0);
+    EXPECT_EQ(form->iAnalog_Temperature->position(), 0);
+    EXPECT_EQ(form->iAnalog_Temperature2->position(), 10);  // keeps its design position
+
+    form->ClearIndicatorsError();
+    EXPECT_FALSE(form->iDigital_UPS->errorActive());
+    EXPECT_FALSE(form->iEdit_Time->errorActive());
+}
+
+TEST_F(MainWindow, EveryListedControlExistsWithItsCaption) {
+    struct Expect {
+        const char* name;
+        const char* caption;
+    };
+    const Expect buttons[] = {
+        {"Button1", "Сохранить"},   {"Button2", "Открыть"},
+        {"Button3", "Записать"},    {"Button4", "Прочитать"},
+        {"Button5", "Очистить "},   {"Button6", "Имя файла"},
+        {"Button7", "Установить"},  {"Button8", "Тест SMS"},
+        {"Button9", "Тест GPRS"},   {"Button10", "Установить"},
+        {"Button11", "Перезагрузка модема"}, {"Button12", "Синхронизация системного времени"},
+        {"Button13", "Прочитать ЖУРНАЛ СОБЫТИЙ"}, {"Button14", "Подтвердить пароль"},
+        {"Button15", "Имя LOG-файла"}, {"Button16", "Старт"},
+        {"Button17", "Стоп"},
+    };
+    for (const auto& b : buttons) {
+        auto* button = form->findChild<QPushButton*>(b.name);
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
+    }
+    const Expect switches[] = {{"iSwitchLed1", "Вести лог"},
+                               {"iSwitchLed2", "Отображать данные"},
+                               {"iSwitchLed3", "Вести LOG-файл"},
+                               {"iSwitchLed4", "Режим Авто"},
+                               {"iSwitchLed5", "Режим Полу-авто"}};
+    for (const auto& s : switches) {
+        auto* lamp = form->findChild<SwitchLamp*>(s.name);
+        ASSERT_NE(lamp, nullptr) << s.name;
+        EXPECT_EQ(lamp->caption(), QString::fromUtf8(s.caption));
+        EXPECT_FALSE(lamp->active());
+    }
+    EXPECT_EQ(form->Memo3->toPlainText(), QStringLiteral("-пусто-"));
+    EXPECT_EQ(form->Memo4->toPlainText(), QStringLiteral("-пусто-"));
+    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_TRUE(form->Memo2->isHidden());
+    EXPECT_EQ(form->TreeList1->columnCount(), 5);
+    EXPECT_EQ(form->TreeList1->columnWidth(0), 300);
+    EXPECT_EQ(form->TreeList1->columnWidth(1), 150);
+}
+
+TEST_F(MainWindow, ServicePageFieldsAndTheirEnabledState) {
+    EXPECT_EQ(form->Edit4->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(form->Edit4->isEnabled());
+    EXPECT_TRUE(form->Edit4->text().isEmpty());
+    for (QWidget* w : {static_cast<QWidget*>(form->Edit1), static_cast<QWidget*>(form->Edit2),
+                       static_cast<QWidget*>(form->Button7), static_cast<QWidget*>(form->Edit3),
+                       static_cast<QWidget*>(form->Button10)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_EQ(form->Edit3->text(), QStringLiteral("00000000"));
+    for (QLineEdit* e : {form->Edit1, form->Edit2, form->Edit5, form->Edit6, form->Edit7, form->Edit8})
+        EXPECT_EQ(e->text(), QStringLiteral("0")) << e->objectName().toStdString();
+    for (QWidget* w : {static_cast<QWidget*>(form->Button8), static_cast<QWidget*>(form->Button9),
+                       static_cast<QWidget*>(form->Button11), static_cast<QWidget*>(form->Button12),
+                       static_cast<QWidget*>(form->Button14), static_cast<QWidget*>(form->Button16),
+                       static_cast<QWidget*>(form->Button17), static_cast<QWidget*>(form->iSwitchLed4)})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    const QStringList labels = {"Счетчик моточасов:", "час", "мин", "Серийный номер устройства:",
+                                "Время работы ГУ:", "Время ожидания ГУ:"};
+    QStringList shown;
+    for (auto* l : form->TabSheet4->findChildren<QLabel*>()) shown << l->text();
+    for (const auto& l : labels) EXPECT_TRUE(shown.contains(l)) << l.toStdString();
+}
+
+TEST_F(MainWindow, EditDialogIsCreatedHidden) {
+    TForm2 form2(form.get());
+    EXPECT_FALSE(form2.isVisible());
+    EXPECT_EQ(form2.windowTitle(), QStringLiteral("Установка параметра"));
+    EXPECT_EQ(form2.width(), 174);
+    EXPECT_EQ(form2.Button1->text(), QStringLiteral("Установить"));
+}
+
+TEST_F(MainWindow, PortListFillsTheSelectorInOrder) {
+    form.reset();
+    lister = [](std::vector<std::string>& names) { names = {"COM3", "COM10"}; };
+    form = std::make_unique<TForm1>(dialogs, lister);
+    ASSERT_EQ(form->ComboBox1->count(), 2);
+    EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("COM3"));
+    EXPECT_EQ(form->ComboBox1->itemText(1), QStringLiteral("COM10"));
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(MainWindow, FailingPortListIsShownAndTheWindowStillOpens) {
+    form.reset();
+    lister = [](std::vector<std::string>&) { throw std::runtime_error("Отказано в доступе"); };
+    form = std::make_unique<TForm1>(dialogs, lister);
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Отказано в доступе");
+    EXPECT_EQ(form->ComboBox1->count(), 0);
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
+    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));  // the sequence went on
+}
+
+// ---- the blink tick ---------------------------------------------------------------------
+
+TEST_F(MainWindow, BlinkTickAlternatesYellowAndRedWhileTheFlagIsSet) {
+    DialGauge* dial = form->iAnalog_GU;
+    EXPECT_EQ(dial->pointerColor(), kPointerBlue);
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerBlue);  // flag false: no change
+
+    form->GuPointerBlink = true;
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerYellow);  // blue -> yellow
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerRed);
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerYellow);
+
+    dial->setPointerColor(QColor(10, 20, 30));
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerYellow);  // any other colour -> yellow
+
+    form->GuPointerBlink = false;
+    form->Timer3Timer();
+    EXPECT_EQ(dial->pointerColor(), kPointerYellow);
+}
+
+TEST_F(MainWindow, BlinkRunsFromTimer2) {
+    form->GuPointerBlink = true;
+    form->Timer2->setInterval(5);
+    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerYellow, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerRed, 2000);
+}
+
+// ---- errors escaping handlers -------------------------------------------------------------
+
+TEST_F(MainWindow, HandlerThatThrowsShowsTheErrorBoxAndTheNextEventIsHandled) {
+    int handled = 0;
+    auto* button = new QPushButton(form->TabSheet4);
+    QObject::connect(button, &QPushButton::clicked, form.get(), form->Guarded([&] {
+        ++handled;
+        if (handled == 1) throw std::runtime_error("'' is not a valid integer value");
+    }));
+    button->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "'' is not a valid integer value");
+    button->click();
+    EXPECT_EQ(handled, 2);
+    EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+class Thrower : public QObject {
+public:
+    int events = 0;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            ++events;
+            throw std::runtime_error("Can't open device COM3");
+        }
+        return QObject::event(e);
+    }
+};
+
+TEST(Application, ExceptionEscapingAnEventGoesToTheErrorBoxAndTheLoopGoesOn) {
+    TApplication& app = test::EnsureApp();
+    ScriptedDialogs dialogs;
+    app.setDialogs(&dialogs);
+    Thrower target;
+    QEvent first(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&target, &first));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Can't open device COM3");
+    // A posted event reaches it through the running loop as well.
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(target.events, 2);
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    app.setDialogs(nullptr);
+}
+
+}  // namespace
+}  // namespace lum
