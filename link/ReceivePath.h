@@ -1,0 +1,77 @@
+#pragma once
+// Receive path: every character the controller sends passes through here. The window's
+// data-received handler passes each chunk; the path hands complete lines to the terminal,
+// cuts frames (start byte 0x10 ... carriage return 0x0D) out of the stream, decodes them
+// into RxFrame and dispatches them: status frames (code 21) to the status decoder, and
+// every controller frame raises ReplyArrived for a waiting transaction.
+//
+// Framing rules:
+//  - every complete frame in the buffer is decoded and dispatched, in arrival order; the
+//    characters after the last carriage return wait for the next chunk;
+//  - characters in front of a start byte are discarded; a start byte inside a frame
+//    means the frame before it was cut off: that piece is dropped (Counters.Malformed);
+//  - a frame whose bytes would not fit into RxFrame (256), or that is shorter than a
+//    header and check byte, is dropped (Counters.Malformed) and leaves RxFrame alone;
+//  - a frame whose check byte does not match, or whose text is not pairs of uppercase
+//    hex digits, is corrupted (Counters.BadCheck). Its Kind byte cannot be trusted, so it
+//    is taken for what every frame on this line is, a controller frame: it is counted in
+//    RxFrameCount and raises ReplyArrived (the controller has spoken, so request timing
+//    is unchanged), but nothing acts on its content: no status display, and a
+//    transaction waiting for its reply fails;
+//  - an intact frame with Kind other than 1 is dropped silently (not counted, no reply).
+//
+// Threads: main thread only. Re-entrant: a chunk that arrives while a hook runs a nested
+// event loop is appended and framed by the call already running.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "link/LinkState.h"
+
+namespace lum {
+
+inline constexpr std::uint8_t kStatusCode = 21;
+
+// The text of status-bar panel 0 after `count` controller frames: "Пакетов принято: N".
+std::string FramesReceivedText(std::uint32_t count);
+
+class ReceivePath {
+  public:
+    explicit ReceivePath(LinkState& state);
+
+    // The window's data-received handler: nothing when count is 0, otherwise the chunk
+    // that readString() returns (all characters pending in the port).
+    void DataReceived(int count, const std::function<std::string()>& readString);
+    // One chunk of received characters.
+    void Chunk(std::string_view chunk);
+
+    // Characters not yet framed, and characters since the last line was handed over.
+    const std::string& RxBuffer() const { return rxBuffer_; }
+    std::string& LineBuffer() { return lineBuffer_; }
+
+    // Hooks (all optional).
+    // Runs for an intact status frame: RxFrame holds it, RxFrameLength bytes long.
+    std::function<void(const LinkState&)> DecodeStatusRecord;
+    // Runs whenever LineBuffer holds a carriage return; its owner empties the buffer.
+    // Unset: the buffer is simply emptied.
+    std::function<void(std::string& lineBuffer)> LineStep;
+    // Runs after every received chunk: restart Timer1 with 300 ms.
+    std::function<void()> RestartTimer1;
+    // Runs when a controller frame has been counted, with the new RxFrameCount
+    // (the window shows FramesReceivedText of it in status-bar panel 0).
+    std::function<void(std::uint32_t count)> FrameCounted;
+
+  private:
+    void HandOverLine();
+    // Cuts the next complete frame out of rxBuffer_ and dispatches it; false when none is left.
+    bool NextFrame();
+    void Dispatch(std::string_view body);
+
+    LinkState& state_;
+    std::string rxBuffer_;
+    std::string lineBuffer_;
+    bool running_ = false;
+};
+
+}  // namespace lum

@@ -1,0 +1,236 @@
+#include "link/Transactions.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "link/FrameCodec.h"
+
+namespace lum {
+namespace {
+
+class FlagScope {
+  public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+void RequireRoom(std::size_t have, std::size_t need, const char* what) {
+    if (have < need) {
+        throw std::invalid_argument(std::string(what) + ": нужно " + std::to_string(need) +
+                                    " байт, передано " + std::to_string(have));
+    }
+}
+
+}  // namespace
+
+// ---- Operation ------------------------------------------------------------
+
+Transactions::Operation::Operation(Operation&& other) noexcept
+    : owner_(std::exchange(other.owner_, nullptr)) {}
+
+Transactions::Operation& Transactions::Operation::operator=(Operation&& other) noexcept {
+    if (this != &other) {
+        Release();
+        owner_ = std::exchange(other.owner_, nullptr);
+    }
+    return *this;
+}
+
+Transactions::Operation::~Operation() {
+    Release();
+}
+
+void Transactions::Operation::Release() {
+    if (owner_ != nullptr) std::exchange(owner_, nullptr)->Release();
+}
+
+void Transactions::Operation::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                                          std::span<const std::uint8_t> data) {
+    if (owner_ == nullptr) return;
+    if (owner_->inTransaction_ || owner_->state_.Dispatching) {
+        owner_->Refuse();
+        return;
+    }
+    owner_->DoSendCommand(code, address, count, data);
+}
+
+bool Transactions::Operation::SendWriteBlock(std::uint16_t address, std::uint8_t count,
+                                             std::span<const std::uint8_t> data) {
+    if (owner_ == nullptr) return false;
+    if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
+    return owner_->DoSendWriteBlock(address, count, data);
+}
+
+bool Transactions::Operation::ReadBlock(std::uint16_t address, std::uint8_t count,
+                                        std::span<std::uint8_t> destination) {
+    if (owner_ == nullptr) return false;
+    if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
+    RequireRoom(destination.size(), count, "ReadBlock");
+    return owner_->DoRead(BuildReadFrame(address, count), kReadCode, count, destination);
+}
+
+bool Transactions::Operation::ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+                                                std::span<std::uint8_t> destination) {
+    if (owner_ == nullptr) return false;
+    if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
+    RequireRoom(destination.size(), kJournalRecordSize, "ReadJournalRecord");
+    const std::uint8_t data[] = {selector, index};
+    return owner_->DoRead(BuildFrame(kJournalCode, 0, 2, data), kJournalCode, kJournalRecordSize,
+                          destination);
+}
+
+// ---- Transactions ------------------------------------------------------------
+
+Transactions::Transactions(LinkState& state, IPortWriter& port, IEventPump& pump, IDialogs& dialogs,
+                           EchoHook echo, Clock clock)
+    : state_(state),
+      port_(port),
+      pump_(pump),
+      dialogs_(dialogs),
+      echo_(std::move(echo)),
+      clock_(std::move(clock)) {}
+
+Transactions::Operation Transactions::Begin() {
+    if (held_ || state_.Dispatching) {
+        Refuse();
+        return Operation();
+    }
+    held_ = true;
+    if (BusyChanged) BusyChanged(true);
+    return Operation(this);
+}
+
+void Transactions::Release() {
+    held_ = false;
+    if (BusyChanged) BusyChanged(false);
+}
+
+bool Transactions::Refuse() {
+    ++state_.Counters.Refused;
+    state_.TransferOk = false;
+    return false;
+}
+
+void Transactions::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                               std::span<const std::uint8_t> data) {
+    Operation op = Begin();
+    op.SendCommand(code, address, count, data);
+}
+
+bool Transactions::SendWriteBlock(std::uint16_t address, std::uint8_t count,
+                                  std::span<const std::uint8_t> data) {
+    Operation op = Begin();
+    return op.SendWriteBlock(address, count, data);
+}
+
+bool Transactions::ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) {
+    Operation op = Begin();
+    return op.ReadBlock(address, count, destination);
+}
+
+bool Transactions::ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+                                     std::span<std::uint8_t> destination) {
+    Operation op = Begin();
+    return op.ReadJournalRecord(index, selector, destination);
+}
+
+bool Transactions::Wait(int limit) {
+    const auto start = clock_();
+    state_.WaitTicks = 0;
+    for (;;) {
+        if (state_.ReplyArrived) return true;
+        const auto now = clock_();
+        const auto elapsed = std::max(now - start, std::chrono::steady_clock::duration::zero());
+        const auto ticks = elapsed / kTickPeriod;
+        state_.WaitTicks = static_cast<std::uint8_t>(std::min<decltype(elapsed / kTickPeriod)>(ticks, 255));
+        if (ticks >= limit) return false;
+        const auto nextTick = start + (ticks + 1) * kTickPeriod;
+        const auto untilTick = std::chrono::ceil<std::chrono::milliseconds>(nextTick - now);
+        pump_.RunPending(std::max(untilTick, std::chrono::milliseconds(1)));
+    }
+}
+
+void Transactions::Send(const char* prefix, const std::string& frame) {
+    if (echo_) echo_(prefix + frame);
+    try {
+        port_.WriteString(frame);
+    } catch (...) {
+        ++state_.Counters.PortErrors;
+        throw;
+    }
+}
+
+bool Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                                 std::span<const std::uint8_t> data) {
+    const std::string frame = BuildFrame(code, address, count, data);
+    FlagScope busy(inTransaction_);
+    state_.ReplyArrived = false;
+    state_.WaitTicks = 0;
+    if (!Wait(kCommandWaitTicks)) {
+        ++state_.Counters.PreSendTimeouts;
+        dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok);
+        return false;
+    }
+    Send("<< ", frame);
+    return true;
+}
+
+bool Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t count,
+                                    std::span<const std::uint8_t> data) {
+    const std::string frame = BuildWriteFrame(address, count, data);
+    FlagScope busy(inTransaction_);
+    state_.ReplyArrived = false;
+    state_.WaitTicks = 0;
+    state_.TransferOk = false;
+    if (!Wait(kBlockWaitTicks)) {
+        ++state_.Counters.PreSendTimeouts;
+        return false;
+    }
+    Send("<< ", frame);
+    state_.TransferOk = true;
+    return true;
+}
+
+bool Transactions::DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
+                          std::span<std::uint8_t> destination) {
+    FlagScope busy(inTransaction_);
+    state_.ReplyArrived = false;
+    state_.WaitTicks = 0;
+    state_.TransferOk = false;
+    if (!Wait(kBlockWaitTicks)) {
+        ++state_.Counters.PreSendTimeouts;
+        return false;
+    }
+    Send("<<", frame);
+
+    state_.ReplyArrived = false;
+    state_.WaitTicks = 0;
+    if (!Wait(kReplyWaitTicks)) {
+        ++state_.Counters.ReplyTimeouts;
+        return false;
+    }
+    const DecodedFrame& reply = state_.Reply;
+    if (!reply.CheckOk) {
+        ++state_.Counters.CorruptReply;
+        return false;
+    }
+    if (reply.Bytes[1] != expectedCode) {
+        ++state_.Counters.WrongCode;
+        return false;
+    }
+    if (reply.Length < DataOffset + count + 1) {
+        ++state_.Counters.ShortReply;
+        return false;
+    }
+    std::copy_n(reply.Bytes.begin() + DataOffset, count, destination.begin());
+    state_.TransferOk = true;
+    return true;
+}
+
+}  // namespace lum

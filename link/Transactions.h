@@ -1,0 +1,134 @@
+#pragma once
+// Request/reply transactions with the controller. The controller speaks first: each
+// operation waits for the controller's next frame, sends its request right after it and,
+// for a read or a journal request, takes the very next controller frame as the reply.
+// The outcome is left in the reply slot of LinkState (ReplyArrived, WaitTicks, TransferOk).
+//
+// Waiting: the wait runs the window's pending events through the pump (the receive path
+// runs inside it) and sleeps until an event or the next tick, never spinning. A tick is
+// 300 ms; WaitTicks counts the whole ticks elapsed since the wait began, so a wait ends
+// even on a line where not one byte arrives. Limits: 5 ticks before a command, 10 before
+// a write, read or journal request, 2 for the reply.
+//
+// One at a time: the slot serves one transaction. A multi-step operation (configuration
+// transfer, journal reading) holds it across its transactions with an Operation token;
+// while anything holds it, Busy() is true and a request that still arrives is refused
+// without sending: TransferOk false, Counters.Refused counted, no message box. A request
+// made from inside the receive path's dispatch is refused the same way.
+//
+// Sent frames are echoed through the echo hook: "<< " + frame text for commands and
+// writes, "<<" + frame text for read and journal requests (start byte and terminator
+// included). If the port writer raises, the slot is released and the error propagates.
+//
+// Threads: main thread only. The dependencies must outlive this object, and an Operation
+// must not outlive the Transactions that issued it.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "common/Dialogs.h"
+#include "common/EventPump.h"
+#include "link/LinkState.h"
+
+namespace lum {
+
+// Where sent frames go: the serial port's WriteString. May raise.
+class IPortWriter {
+  public:
+    virtual ~IPortWriter() = default;
+    virtual void WriteString(const std::string& text) = 0;
+};
+
+inline constexpr std::chrono::milliseconds kTickPeriod{300};
+inline constexpr int kCommandWaitTicks = 5;
+inline constexpr int kBlockWaitTicks = 10;
+inline constexpr int kReplyWaitTicks = 2;
+
+inline constexpr std::uint8_t kWriteCode = 4;
+inline constexpr std::uint8_t kReadCode = 5;
+inline constexpr std::uint8_t kJournalCode = 40;
+inline constexpr std::uint8_t kJournalRecordSize = 5;
+
+// The message box of a command that found no controller frame.
+inline constexpr const char* kNoLinkText = "глююююк";
+
+class Transactions {
+  public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    using EchoHook = std::function<void(const std::string& line)>;
+
+    Transactions(
+        LinkState& state, IPortWriter& port, IEventPump& pump, IDialogs& dialogs, EchoHook echo,
+        Clock clock = [] { return std::chrono::steady_clock::now(); });
+    Transactions(const Transactions&) = delete;
+    Transactions& operator=(const Transactions&) = delete;
+
+    // Holds the slot for a multi-step operation until it is destroyed or released.
+    class Operation {
+      public:
+        Operation() = default;
+        Operation(Operation&& other) noexcept;
+        Operation& operator=(Operation&& other) noexcept;
+        ~Operation();
+
+        // False when the slot was busy: every request through this token is refused.
+        explicit operator bool() const { return owner_ != nullptr; }
+        void Release();
+
+        void SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                         std::span<const std::uint8_t> data = {});
+        bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+        bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
+        bool ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+                               std::span<std::uint8_t> destination);
+
+      private:
+        friend class Transactions;
+        explicit Operation(Transactions* owner) : owner_(owner) {}
+        Transactions* owner_ = nullptr;
+    };
+
+    // Takes the slot; an invalid token (counted as refused, TransferOk false) when it is busy.
+    Operation Begin();
+    bool Busy() const { return held_; }
+    // Runs when the slot is taken (true) and given back (false): the window disables and
+    // enables the controls that start transactions.
+    std::function<void(bool busy)> BusyChanged;
+
+    // Single transactions, each taking the slot for itself. Results also in TransferOk.
+    // Waits for a controller frame (5 ticks) and sends; with none, the box "глююююк" / "Error".
+    void SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                     std::span<const std::uint8_t> data = {});
+    // Waits (10 ticks) and sends a code-4 write; true once sent.
+    bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    // Reads `count` bytes from `address` into destination (at least count bytes); on any
+    // failure the destination is untouched.
+    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
+    // Reads journal record `index` of journal `selector` (0 events, 1 alarms): 5 bytes.
+    bool ReadJournalRecord(std::uint8_t index, std::uint8_t selector, std::span<std::uint8_t> destination);
+
+  private:
+    void Release();
+    bool Refuse();
+    // Waits until ReplyArrived or `limit` ticks have passed; returns ReplyArrived.
+    bool Wait(int limit);
+    void Send(const char* prefix, const std::string& frame);
+    bool DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+                       std::span<const std::uint8_t> data);
+    bool DoSendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    bool DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
+                std::span<std::uint8_t> destination);
+
+    LinkState& state_;
+    IPortWriter& port_;
+    IEventPump& pump_;
+    IDialogs& dialogs_;
+    EchoHook echo_;
+    Clock clock_;
+    bool held_ = false;
+    bool inTransaction_ = false;
+};
+
+}  // namespace lum
