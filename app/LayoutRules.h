@@ -33,7 +33,7 @@ struct GaugeMetrics {
 };
 
 struct LayoutInput {
-    int outerWidth = 0;   // the window's outer size
+    int outerWidth = 0;  // the window's outer size
     int outerHeight = 0;
     int statusBarHeight = 0;
     // Current geometry of the controls, by object name (page coordinates).

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "app/LayoutRules.h"
+
+namespace lum::layout {
+namespace {
+
+// Every control the rules know, with plausible design sizes.
+LayoutInput FullInput(int outerW, int outerH, int statusBar = 19) {
+    LayoutInput in;
+    in.outerWidth = outerW;
+    in.outerHeight = outerH;
+    in.statusBarHeight = statusBar;
+    for (const auto& name : LayoutControlNames()) in.controls[name] = {5, 7, 40, 13};
+    for (const char* d : {"iDigital_A", "iDigital_B", "iDigital_C", "iDigital_GU", "iDigital_ACC",
+                          "iDigital_UPS", "iDigital_SignalStrength", "iDigital_Temperature",
+                          "iDigital_Temperature2", "iDigital_Temperature3", "iDigital_Temperature4"})
+        in.controls[d] = {0, 0, 70, 22};
+    for (const char* b : {"Button1", "Button2", "Button3", "Button4"}) in.controls[b] = {0, 480, 100, 41};
+    in.controls["Button13"] = {0, 480, 200, 41};
+    in.controls["ComboBox_DeviceVersions"] = {541, 1, 109, 21};
+    in.controls["ComboBox1"] = {695, 1, 96, 21};
+    in.controls["iLed_Auto"] = in.controls["iLed_Semiauto"] = in.controls["iLed_Manual"] = {290, 8, 130, 18};
+    in.controls["iLabel_Status"] = {40, 20, 200, 40};
+    in.controls["iLabel_Carrier"] = {90, 466, 200, 40};
+    in.controls["iSwitchLed1"] = {670, 490, 115, 22};
+    in.controls["Button6"] = {560, 482, 100, 35};
+    return in;
+}
+
+TEST(LayoutRounding, HalvesGoToTheEvenNeighbour) {
+    EXPECT_EQ(R(47.5), 48);
+    EXPECT_EQ(R(28.5), 28);
+    EXPECT_EQ(R(128.8), 129);
+    EXPECT_EQ(R(179.2), 179);
+    EXPECT_EQ(R(-0.5), 0);
+    EXPECT_EQ(R(-1.5), -2);
+    EXPECT_EQ(R(-1.6), -2);
+    EXPECT_EQ(RDiv(95, 2), 48);
+    EXPECT_EQ(RDiv(57, 2), 28);
+    EXPECT_EQ(RDiv(-3, 2), -2);
+    EXPECT_EQ(RDiv(-1, 2), 0);
+    EXPECT_EQ(RDiv(-5, 4), -1);
+    EXPECT_EQ(RDiv(105000, 10000), 10);  // 0.015 x 700 = 10.5
+    EXPECT_EQ(RDiv(135000, 10000), 14);  // 0.015 x 900 = 13.5
+}
+
+TEST(LayoutRules, WindowOf800By610) {
+    const auto r = ApplyLayoutRules(FullInput(800, 610));
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_EQ(r.W, 800);
+    EXPECT_EQ(r.H, 560);
+    EXPECT_EQ(r.controls.at("PageControl1").width, 800);
+    EXPECT_EQ(r.controls.at("PageControl1").height, 560);
+    EXPECT_EQ(r.controls.at("ComboBox_DeviceVersions").left, 800 - 109 - 160);
+    EXPECT_EQ(r.controls.at("ComboBox1").left, 800 - 96 - 14);
+    for (const char* d : {"iAnalog_A", "iAnalog_B", "iAnalog_C"}) {
+        EXPECT_EQ(r.controls.at(d).width, 129) << d;
+        EXPECT_EQ(r.controls.at(d).height, 129) << d;
+    }
+    EXPECT_EQ(r.controls.at("iAnalog_GU").width, 179);
+    EXPECT_EQ(r.controls.at("iAnalog_GU").height, 179);
+
+    // Phase A: centre x R(64) = 64, centre y R(168) = 168, half size R(64.5) = 64.
+    EXPECT_EQ(r.controls.at("iAnalog_A"), (Geometry{0, 104, 129, 129}));
+    EXPECT_EQ(r.controls.at("iDigital_A"), (Geometry{29, 168 + 64 - 11 + 10, 70, 22}));
+    // Caption 40 x 13: R(6.5) = 6.
+    EXPECT_EQ(r.controls.at("Label1"), (Geometry{44, 168 - 6 - 64 - 10, 40, 13}));
+    EXPECT_EQ(r.gauges.at("iAnalog_A"), (GaugeMetrics{12, 6, 8, 12}));
+    // Generator: centre x R(576), half size R(89.5) = 90.
+    EXPECT_EQ(r.controls.at("iAnalog_GU").left, 576 - 90);
+    EXPECT_EQ(r.controls.at("iAnalog_GU").top, 140 - 90);
+    EXPECT_EQ(r.gauges.at("iAnalog_GU"), (GaugeMetrics{16, 8, 12, 16}));
+
+    // Battery bar: 56 x 196 centred at (736, 134).
+    EXPECT_EQ(r.controls.at("iAnalog_ACC"), (Geometry{708, 36, 56, 196}));
+    EXPECT_EQ(r.controls.at("iDigital_ACC").top, 134 + 98 - 11 + 10);
+    EXPECT_EQ(r.controls.at("Label5").top, 134 - 6 - 98 - 10);
+    EXPECT_EQ(r.gauges.at("iAnalog_ACC"), (GaugeMetrics{16, 8, 12, std::nullopt}));
+    // UPS bar: 280 x 56 centred at (192, 308); caption gap 5.
+    EXPECT_EQ(r.controls.at("iAnalog_UPS"), (Geometry{52, 280, 280, 56}));
+    EXPECT_EQ(r.controls.at("Label17").top, 308 - 6 - 28 - 5);
+    // The temperature caption spans the four bars, centred at 0.80.
+    EXPECT_EQ(r.controls.at("Label11").left, 640 - 20);
+    EXPECT_EQ(r.controls.at("iDigital_Temperature3").left, 672 - 35);
+
+    // State panel and mode lamps around y = R(39.2) = 39.
+    EXPECT_EQ(r.controls.at("iLabel_Status"), (Geometry{144 - 100, 39 - 20, 200, 40}));
+    EXPECT_EQ(r.controls.at("Label10").top, 39 - 6 - 20 - 10);
+    EXPECT_EQ(r.controls.at("iLed_Auto").top, 39 - 9 - 24);
+    EXPECT_EQ(r.controls.at("iLed_Semiauto").top, 39 - 9);
+    EXPECT_EQ(r.controls.at("iLed_Manual").top, 39 - 9 + 24);
+    EXPECT_EQ(r.controls.at("iLed_Manual").left, 320 - 65);
+    EXPECT_EQ(r.controls.at("Label9").top, 515 - 6 - 20 - 10);  // R(0.92 x 560) = R(515.2)
+}
+
+TEST(LayoutRules, MiddleColumnCentresOddWidthsWithEvenRounding) {
+    auto in = FullInput(800, 610);
+    in.controls["Label6"] = {3, 250, 95, 13};
+    in.controls["iLed_GPRS_FLAG"] = {3, 500, 130, 18};
+    const auto r = ApplyLayoutRules(in);
+    EXPECT_EQ(r.controls.at("Label6").left, 392);  // R(440) - R(47.5)
+    EXPECT_EQ(r.controls.at("Label6").top, 250);   // tops unchanged
+    EXPECT_EQ(r.controls.at("iLed_GPRS_FLAG").left, 440 - 65);
+    EXPECT_EQ(r.controls.at("iLed_THERMO_FLAG").left, 440 - 20);
+}
+
+TEST(LayoutRules, TallPageControlTakesDialSizeFromItsWidth) {
+    const auto r = ApplyLayoutRules(FullInput(400, 950));
+    EXPECT_EQ(r.W, 400);
+    EXPECT_EQ(r.H, 900);
+    EXPECT_EQ(r.controls.at("iAnalog_B").width, 92);     // R(0.23 x 400)
+    EXPECT_EQ(r.controls.at("iAnalog_GU").height, 128);  // R(0.32 x 400)
+    // Bars still take their heights from H.
+    EXPECT_EQ(r.controls.at("iAnalog_Temperature").height, 315);
+}
+
+TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
+    const auto r = ApplyLayoutRules(FullInput(800, 610, 19));
+    // Bottom row for a 41 pixel button: 560 - 19 - R(20.5) - 35.
+    const int row41 = 560 - 19 - 20 - 35;
+    EXPECT_EQ(r.controls.at("TreeList1").width, 786);
+    EXPECT_EQ(r.controls.at("TreeList1").height, 560 - 19 - 86);
+    EXPECT_EQ(r.controls.at("Button1").top, row41);
+    EXPECT_EQ(r.controls.at("Button3"), (Geometry{800 - 100 - 100 - 19, row41, 100, 41}));
+    EXPECT_EQ(r.controls.at("Button4"), (Geometry{800 - 100 - 14, row41, 100, 41}));
+    // The progress bar takes its new width before it is centred: R((800 - 340) / 2) - 10.
+    EXPECT_EQ(r.controls.at("ProgressBar1").width, 340);
+    EXPECT_EQ(r.controls.at("ProgressBar1").left, 220);
+    EXPECT_EQ(r.controls.at("Memo1").height, 560 - 19 - 60);
+    EXPECT_EQ(r.controls.at("iSwitchLed1"), (Geometry{800 - 115 - 14, 560 - 19 - 11 - 35, 115, 22}));
+    EXPECT_EQ(r.controls.at("Button6").left, 800 - 100 - 115 - 19);
+    EXPECT_EQ(r.controls.at("Button6").top, 560 - 19 - 18 - 35);  // R(17.5) = 18
+    EXPECT_EQ(r.controls.at("Memo3"), (Geometry{0, 7, 386, 560 - 19 - 90}));
+    EXPECT_EQ(r.controls.at("Memo4"), (Geometry{400, 7, 386, 560 - 19 - 90}));
+    EXPECT_EQ(r.controls.at("Label19").left, 193 - 20);
+    EXPECT_EQ(r.controls.at("Label20").left, 400 + 193 - 20);
+    EXPECT_EQ(r.controls.at("Button13").left, 400 - 100 - 7);
+
+    // An odd width: R(399.5) = 400, R(385.5) = 386, R(192.75) = 193.
+    const auto odd = ApplyLayoutRules(FullInput(799, 610, 19));
+    EXPECT_EQ(odd.controls.at("Memo4").left, 400);
+    EXPECT_EQ(odd.controls.at("Memo3").width, 386);
+    EXPECT_EQ(odd.controls.at("Label19").left, 193 - 20);
+    EXPECT_EQ(odd.controls.at("ProgressBar1").left, RDiv(799 - 340, 2) - 10);
+}
+
+TEST(LayoutRules, ApplyingTwiceChangesNothing) {
+    const auto first = ApplyLayoutRules(FullInput(799, 622));
+    LayoutInput again = FullInput(799, 622);
+    again.controls = first.controls;
+    const auto second = ApplyLayoutRules(again);
+    EXPECT_EQ(first.controls, second.controls);
+    EXPECT_EQ(first.gauges, second.gauges);
+}
+
+TEST(LayoutRules, MissingControlsAreReportedAndTheRestIsPlaced) {
+    auto in = FullInput(800, 610);
+    in.controls.erase("Label2");
+    in.controls.erase("Button4");
+    const auto r = ApplyLayoutRules(in);
+    EXPECT_EQ(r.missing, (std::vector<std::string>{"Label2", "Button4"}));
+    // Phase B's dial needs its caption; the dial keeps its design place.
+    EXPECT_EQ(r.controls.at("iAnalog_B"), in.controls.at("iAnalog_B"));
+    EXPECT_EQ(r.controls.at("iAnalog_C").width, 129);
+    EXPECT_EQ(r.controls.at("Button3").left, in.controls.at("Button3").left);
+    EXPECT_EQ(r.controls.at("Memo4").left, 400);
+}
+
+}  // namespace
+}  // namespace lum::layout
