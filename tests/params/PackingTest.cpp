@@ -315,12 +315,11 @@ TEST(PackText, ShortTextEndsWithOneErasedByte) {
     EXPECT_EQ(Bytes(image, 192, 16), (std::vector<std::uint8_t>{'v', 'o', 'b', 'e', 'x', 255, 255, 255, 255,
                                                                 255, 255, 255, 255, 255, 255, 255}));
     EXPECT_EQ(UnpackOne(image, 16, 192, KindNumber), "vobex");
-    // Only one 255 is written: bytes after it keep what they held.
-    ConfigImage filled = ErasedImage();
-    filled.fill(0);
-    PackTreeToImage(TreeOf({Row("ab", 16, 192, 1)}), filled);
-    EXPECT_EQ(filled[194], 255);
-    EXPECT_EQ(filled[195], 255);  // reset by the pack, not by the text
+    // The end byte overwrites what an earlier node put there; only that one byte is written.
+    const ConfigImage overlapped =
+        Pack({Row("77", 1, 197, 1), Row("88", 1, 198, 1), Row("vobex", 16, 192, 1)});
+    EXPECT_EQ(overlapped[197], 255);
+    EXPECT_EQ(overlapped[198], 88);
 }
 
 TEST(PackText, FullLengthTextsHaveNoEndByte) {
@@ -478,6 +477,8 @@ TEST(PackOther, KindAndSizeCompareAsTexts) {
 
 TEST(PackOrder, LaterNodeWinsASharedByte) {
     EXPECT_EQ(Pack({Row("1", 1, 21, 1), Row("2", 1, 21, 1)})[21], 2);
+    // A choice text that is none of the items leaves the earlier node's byte.
+    EXPECT_EQ(Pack({Row("5", 1, 72, 1), Row("дизель?", 1, 72, KindEngineType)})[72], 5);
     EXPECT_EQ(Bytes(Pack({Row("258", 2, 20, 1), Row("9", 1, 21, 1)}), 20, 2),
               (std::vector<std::uint8_t>{1, 9}));
 }
