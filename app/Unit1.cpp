@@ -9,6 +9,8 @@
 #include <exception>
 
 #include "app/FormBuilders.h"
+#include "app/TreeListAdapter.h"
+#include "params/Catalog.h"
 
 namespace lum {
 
@@ -246,8 +248,7 @@ void TForm1::FormCreate() {
     SetIndicatorsError();
     // 4. The model-200 catalogue in the tree.
     CurrentModelCode = 200;
-    TreeList1->clear();
-    SetPageVisible(TabSheet5, true);
+    LoadCatalogForModel(CurrentModelCode);
     // 5, 6. Terminal page hidden, measurements page active.
     SetPageVisible(TabSheet3, false);
     PageControl1->setCurrentWidget(TabSheet1);
@@ -255,6 +256,13 @@ void TForm1::FormCreate() {
     RunHandler([this] { ListPortsIntoSelector(); });
     // 8. The chart's grid follows all Y axes.
     iPlot1->setGridYAxisName(QStringLiteral("<All>"));
+}
+
+void TForm1::LoadCatalogForModel(std::uint8_t modelCode) {
+    TreeListAdapter tree(*TreeList1);
+    tree.Clear();
+    LoadCatalog(tree, CatalogForModel(modelCode));
+    SetPageVisible(TabSheet5, true);
 }
 
 void TForm1::ListPortsIntoSelector() {

@@ -67,6 +67,10 @@ public:
     // A slot for connect() that runs `body` through RunHandler.
     std::function<void()> Guarded(std::function<void()> body);
 
+    // Clears TreeList1 and fills it from the catalogue of a model (200, 201, 202, 30) and
+    // makes the "Журнал событий" page visible.
+    void LoadCatalogForModel(std::uint8_t modelCode);
+
     // The measurements page's error state (every display "---", texts empty, gauges at 0).
     void SetIndicatorsError();
     void ClearIndicatorsError();

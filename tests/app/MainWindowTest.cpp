@@ -169,6 +169,23 @@ TEST_F(MainWindow, ServicePageFieldsAndTheirEnabledState) {
     for (const auto& l : labels) EXPECT_TRUE(shown.contains(l)) << l.toStdString();
 }
 
+TEST_F(MainWindow, TreeHoldsTheModel200CatalogueAtStart) {
+    const auto nodes = form->TreeList1->allNodes();
+    ASSERT_EQ(nodes.size(), 84);
+    EXPECT_EQ(ColumnTree::nodeText(nodes[0]), QStringLiteral("Тип двигателя электрогенератора;бензин;;;;1;72;6"));
+    EXPECT_EQ(nodes[0]->text(1), QStringLiteral("бензин"));
+    EXPECT_EQ(ColumnTree::nodeText(nodes[1]), QStringLiteral("Параметры сети;;;;;0;0;0"));
+    // Depths follow the catalogue's levels: "Нижний порог" sits under "Напряжение сети".
+    ASSERT_NE(nodes[3]->parent(), nullptr);
+    EXPECT_EQ(nodes[3]->parent(), nodes[2]);
+    EXPECT_EQ(nodes[2]->parent(), nodes[1]);
+    EXPECT_EQ(nodes[3]->text(0), QStringLiteral("Нижний порог"));
+    EXPECT_EQ(nodes[3]->text(4), QStringLiteral("220"));
+
+    form->LoadCatalogForModel(202);
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 81);
+}
+
 TEST_F(MainWindow, EditDialogIsCreatedHidden) {
     TForm2 form2(form.get());
     EXPECT_FALSE(form2.isVisible());
