@@ -1,0 +1,56 @@
+#pragma once
+// Running the simulated controller on a line: the loop itself, and a runner that keeps a
+// controller on its own pseudo-terminal in a background thread (for the tool's demo mode
+// and for tests).
+//
+//   lum::sim::SimRunner sim;
+//   std::string path = sim.Start(options);   // open `path` like a serial device
+//   ...
+//   sim.Stop();                               // also done by the destructor
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sim/ControllerCore.h"
+#include "sim/SimLine.h"
+
+namespace lum::sim {
+
+// Drives `core` on `line` until `stop` is set (and line.Interrupt() called to end a wait).
+// Every use of `core` happens under `lock`. The calling thread runs the loop.
+void RunLoop(ControllerCore& core, ISimLine& line, const std::atomic<bool>& stop, std::mutex& lock);
+
+class SimRunner {
+  public:
+    SimRunner() = default;
+    ~SimRunner();
+    SimRunner(const SimRunner&) = delete;
+    SimRunner& operator=(const SimRunner&) = delete;
+
+    // Opens a new pseudo-terminal, starts the controller on a background thread and
+    // returns the slave path. Raises std::system_error when no pseudo-terminal can be
+    // had, std::invalid_argument for an unknown model, std::logic_error when running.
+    // The log sink is called on the background thread. Owner thread only.
+    std::string Start(const SimOptions& options, ControllerCore::LogSink log = {});
+    // Stops the thread and closes the pseudo-terminal; nothing when not running. Owner thread only.
+    void Stop();
+    bool Running() const { return thread_.joinable(); }
+    std::string Path() const { return path_; }
+
+    // Runs fn with the controller and the current time, under the controller's lock. Any
+    // thread, while running.
+    void WithController(const std::function<void(ControllerCore&, TimePoint now)>& fn);
+
+  private:
+    std::unique_ptr<ISimLine> line_;
+    std::unique_ptr<ControllerCore> core_;
+    std::mutex lock_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::string path_;
+};
+
+}  // namespace lum::sim
