@@ -1,10 +1,15 @@
 #include "widgets/BarGauge.h"
 
+#include <QLinearGradient>
 #include <QPainter>
+#include <cmath>
 
 namespace lum {
 
-BarGauge::BarGauge(Qt::Orientation orientation, QWidget* parent) : GaugeBase(parent), orientation_(orientation) {}
+BarGauge::BarGauge(Qt::Orientation orientation, QWidget* parent)
+    : GaugeBase(parent), orientation_(orientation) {
+    setMinimumSize(20, 20);
+}
 
 void BarGauge::setOrientation(Qt::Orientation o) {
     orientation_ = o;
@@ -15,49 +20,91 @@ void BarGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const bool vertical = orientation_ == Qt::Vertical;
-    const QRectF area = QRectF(rect()).adjusted(4, 4, -4, -4);
-    const double length = vertical ? area.height() : area.width();
+
+    // Panel.
+    const QRectF panel = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QLinearGradient shade(panel.topLeft(), vertical ? panel.topRight() : panel.bottomLeft());
+    shade.setColorAt(0, QColor(246, 247, 249));
+    shade.setColorAt(1, QColor(216, 220, 226));
+    p.setPen(QPen(QColor(120, 126, 136), 1));
+    p.setBrush(shade);
+    p.drawRoundedRect(panel, 4, 4);
+
+    QFont f = font();
+    const int across = vertical ? width() : height();
+    f.setPixelSize(std::clamp(across / 5, 8, 11));
+    p.setFont(f);
+
+    // The scale runs along `length`; ends inset so the end labels fit.
+    const double inset = vertical ? f.pixelSize() * 0.8 + 3 : f.pixelSize() * 1.6 + 2;
+    const double start = vertical ? height() - inset : inset;
+    const double length = (vertical ? height() : width()) - 2 * inset;
     auto at = [&](double v) {
-        const double f = fraction(v);
-        return vertical ? area.bottom() - f * length : area.left() + f * length;
+        return vertical ? start - fraction(v) * length : start + fraction(v) * length;
     };
-    const double thick = (vertical ? area.width() : area.height()) * 0.35;
+
+    // Across the bar: pointer lane, colour band, ticks, labels.
+    const double pointerLane = std::max(6.0, pointerSize_ * 1.0);
+    const double bandStart = 3 + pointerLane;
+    const double bandWidth = std::max(4.0, across * 0.14);
+    const double tickStart = bandStart + bandWidth;
+    const double majorLen = std::max(2, tickMajorLength_);
+    const double minorLen = std::max(1, tickMinorLength_);
+    auto spanRect = [&](double a, double b, double from, double thickness) {
+        return vertical ? QRectF(from, std::min(a, b), thickness, std::abs(b - a))
+                        : QRectF(std::min(a, b), from, std::abs(b - a), thickness);
+    };
+    auto line = [&](double along, double from, double to) {
+        if (vertical)
+            p.drawLine(QPointF(from, along), QPointF(to, along));
+        else
+            p.drawLine(QPointF(along, from), QPointF(along, to));
+    };
+
+    p.setPen(Qt::NoPen);
     for (int i = 0; i < sectionCount_; ++i) {
         auto [lo, hi] = sectionRange(i);
-        const double a = at(lo), b = at(hi);
-        QRectF band = vertical ? QRectF(area.left(), std::min(a, b), thick, std::abs(b - a))
-                               : QRectF(std::min(a, b), area.top(), std::abs(b - a), thick);
-        p.fillRect(band, sectionColors_[i]);
+        p.setBrush(sectionColors_[i]);
+        p.drawRect(spanRect(at(lo), at(hi), bandStart, bandWidth));
     }
-    p.setPen(QPen(Qt::black, 1));
-    for (int i = 0; i < tickMajorCount_; ++i) {
-        const double v = min_ + (max_ - min_) * i / (tickMajorCount_ - 1);
+    p.setPen(QPen(QColor(40, 40, 46), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(spanRect(at(min_), at(max_), bandStart, bandWidth));
+
+    const int majors = std::max(2, tickMajorCount_);
+    const double step = (max_ - min_) / (majors - 1);
+    const bool whole = std::abs(step - std::round(step)) < 1e-9;
+    for (int i = 0; i < majors; ++i) {
+        const double v = min_ + step * i;
         const double t = at(v);
-        if (vertical) {
-            p.drawLine(QPointF(area.left() + thick, t), QPointF(area.left() + thick + tickMajorLength_, t));
-            p.drawText(QRectF(area.left() + thick + tickMajorLength_ + 2, t - 8, 40, 16),
-                       Qt::AlignLeft | Qt::AlignVCenter, QString::number(v, 'f', 0));
-        } else {
-            p.drawLine(QPointF(t, area.top() + thick), QPointF(t, area.top() + thick + tickMajorLength_));
-            p.drawText(QRectF(t - 20, area.top() + thick + tickMajorLength_ + 1, 40, 16), Qt::AlignCenter,
-                       QString::number(v, 'f', 0));
-        }
+        p.setPen(QPen(QColor(30, 30, 34), 1.2));
+        line(t, tickStart, tickStart + majorLen);
+        const QString label = QString::number(v, 'f', whole ? 0 : 1);
+        const double lp = tickStart + majorLen + 2;
+        if (vertical)
+            p.drawText(QRectF(lp, t - f.pixelSize(), width() - lp, 2 * f.pixelSize()),
+                       Qt::AlignLeft | Qt::AlignVCenter, label);
+        else
+            p.drawText(QRectF(t - 3 * f.pixelSize(), lp, 6 * f.pixelSize(), height() - lp),
+                       Qt::AlignHCenter | Qt::AlignTop, label);
+        if (i + 1 == majors) break;
+        p.setPen(QPen(QColor(70, 70, 76), 1));
+        for (int k = 1; k <= tickMinorCount_; ++k)
+            line(at(v + step * k / (tickMinorCount_ + 1)), tickStart, tickStart + minorLen);
     }
+
+    // Pointer: a triangle in its lane pointing at the scale, and a line across the band.
     const double pos = at(drawnPosition());
-    p.setPen(QPen(pointerColor_, std::max(2, pointerSize_ / 3)));
+    const double s = pointerLane;
+    QPolygonF tri = vertical ? QPolygonF({QPointF(bandStart, pos), QPointF(bandStart - s, pos - s / 2),
+                                          QPointF(bandStart - s, pos + s / 2)})
+                             : QPolygonF({QPointF(pos, bandStart), QPointF(pos - s / 2, bandStart - s),
+                                          QPointF(pos + s / 2, bandStart - s)});
+    p.setPen(QPen(pointerColor_.darker(140), 1));
     p.setBrush(pointerColor_);
-    const double s = std::max(4, pointerSize_);
-    if (vertical) {
-        QPolygonF tri({QPointF(area.left() + thick, pos), QPointF(area.left() + thick + s, pos - s / 2),
-                       QPointF(area.left() + thick + s, pos + s / 2)});
-        p.drawLine(QPointF(area.left(), pos), QPointF(area.left() + thick, pos));
-        p.drawPolygon(tri);
-    } else {
-        QPolygonF tri({QPointF(pos, area.top() + thick), QPointF(pos - s / 2, area.top() + thick + s),
-                       QPointF(pos + s / 2, area.top() + thick + s)});
-        p.drawLine(QPointF(pos, area.top()), QPointF(pos, area.top() + thick));
-        p.drawPolygon(tri);
-    }
+    p.drawPolygon(tri);
+    p.setPen(QPen(pointerColor_, 2));
+    line(pos, bandStart, bandStart + bandWidth);
 }
 
 }  // namespace lum

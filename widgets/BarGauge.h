@@ -1,5 +1,7 @@
 #pragma once
-// Linear bar gauge, vertical or horizontal, with a pointer along the scale.
+// Linear bar gauge, vertical (PositionMin at the bottom) or horizontal (PositionMin at the
+// left): a scale with colour sections, major and minor ticks with labels, and a pointer
+// that marks the position. A position outside the scale is drawn pinned at the nearer end.
 // Main (GUI) thread only.
 #include "widgets/GaugeBase.h"
 
@@ -7,15 +9,15 @@ namespace lum {
 
 class BarGauge : public GaugeBase {
     Q_OBJECT
-public:
+  public:
     explicit BarGauge(Qt::Orientation orientation = Qt::Vertical, QWidget* parent = nullptr);
     Qt::Orientation orientation() const { return orientation_; }
     void setOrientation(Qt::Orientation o);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     Qt::Orientation orientation_;
 };
 

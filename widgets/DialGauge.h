@@ -1,15 +1,22 @@
 #pragma once
-// Round dial gauge with a pointer sweeping 270 degrees. Main (GUI) thread only.
+// Round dial gauge: a 270 degree scale from PositionMin (lower left) to PositionMax (lower
+// right) with colour sections along its inner edge, major and minor ticks with labels, a
+// tapered pointer of PointerSize width and a hub of HubSize diameter. A position outside
+// the scale is drawn pinned at the nearer end. Main (GUI) thread only.
 #include "widgets/GaugeBase.h"
 
 namespace lum {
 
 class DialGauge : public GaugeBase {
     Q_OBJECT
-public:
+  public:
     explicit DialGauge(QWidget* parent = nullptr);
 
-protected:
+    // Angle of a value on the dial in degrees (counter-clockwise from 3 o'clock), pinned to
+    // the scale: 225 at PositionMin, -45 at PositionMax.
+    double angleOf(double value) const;
+
+  protected:
     void paintEvent(QPaintEvent*) override;
 };
 

@@ -1,10 +1,79 @@
 #include "widgets/StripChart.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+#include <fstream>
 
 namespace lum {
 
-StripChart::StripChart(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+constexpr int kToolbarHeight = 26;
+constexpr int kTitleHeight = 22;
+constexpr int kLegendWidth = 150;
+constexpr int kLeftMargin = 46;
+constexpr int kBottomMargin = 20;
+constexpr int kRightGap = 8;
+constexpr int kLineWidth = 3;
+constexpr double kTimeStep = 30.0;  // seconds between time labels
+
+const QColor kBackground(18, 22, 30);
+const QColor kPlotBackground(8, 10, 14);
+const QColor kGrid(52, 60, 72);
+const QColor kAxisText(190, 198, 210);
+const QColor kDefaultTrace(255, 80, 80);  // channels without a colour of their own
+
+QColor TraceColour(int channel) {
+    const auto& c = kChartChannels[static_cast<std::size_t>(channel)].colour;
+    return c ? QColor(c->r, c->g, c->b) : kDefaultTrace;
+}
+
+// A step of 1, 2 or 5 times a power of ten giving about `divisions` divisions of span.
+double NiceStep(double span, int divisions) {
+    if (!(span > 0)) return 1;
+    const double raw = span / divisions;
+    const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / mag;
+    return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * mag;
+}
+
+QString Number(double v) {
+    if (std::abs(v) < 1e-9) v = 0;
+    return QString::number(v, 'g', 6);
+}
+
+}  // namespace
+
+StripChart::StripChart(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(320, 200);
+    auto makeButton = [this](const QString& text, const QString& tip) {
+        auto* b = new QToolButton(this);
+        b->setText(text);
+        b->setToolTip(tip);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    pauseButton_ = makeButton(QStringLiteral("Пауза"), QStringLiteral("Остановить прокрутку"));
+    pauseButton_->setObjectName(QStringLiteral("PauseButton"));
+    pauseButton_->setCheckable(true);
+    saveButton_ =
+        makeButton(QStringLiteral("Сохранить PNG"), QStringLiteral("Сохранить диаграмму как рисунок"));
+    saveButton_->setObjectName(QStringLiteral("SaveImageButton"));
+    exportButton_ =
+        makeButton(QStringLiteral("Экспорт CSV"), QStringLiteral("Выгрузить все точки в файл CSV"));
+    exportButton_->setObjectName(QStringLiteral("ExportCsvButton"));
+    connect(pauseButton_, &QToolButton::toggled, this, [this](bool on) { setPaused(on); });
+    connect(saveButton_, &QToolButton::clicked, this, [this] { saveImageAs(); });
+    connect(exportButton_, &QToolButton::clicked, this, [this] { exportCsvAs(); });
+    placeToolbar();
+}
 
 void StripChart::setTitle(const QString& title) {
     title_ = title;
@@ -16,11 +85,225 @@ void StripChart::setGridYAxisName(const QString& name) {
     update();
 }
 
+void StripChart::addPoint(int channel, double time, double value) {
+    model_.AddPoint(channel, time, value);
+    if (!paused_) update();
+}
+
+void StripChart::setPaused(bool paused) {
+    if (paused == paused_) return;
+    if (paused) pausedWindow_ = visibleWindow();
+    paused_ = paused;
+    if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
+    pauseButton_->setText(paused ? QStringLiteral("Продолжить") : QStringLiteral("Пауза"));
+    update();
+}
+
+ChartRange StripChart::visibleWindow() const {
+    if (paused_) return pausedWindow_;
+    const double now = now_ ? now_() : QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    return model_.LatestWindow(now);
+}
+
+QString StripChart::timeOfDay(double time) {
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(time * 1000.0)))
+        .toString(QStringLiteral("hh:mm:ss"));
+}
+
+QRect StripChart::plotRect() const {
+    const int top = kToolbarHeight + kTitleHeight;
+    return QRect(kLeftMargin, top, std::max(10, width() - kLeftMargin - kLegendWidth - kRightGap),
+                 std::max(10, height() - top - kBottomMargin));
+}
+
+QStringList StripChart::legendTexts() const {
+    QStringList out;
+    for (int c = 0; c < kChartChannelCount; ++c) {
+        const ChartSeries& s = model_.Series(c);
+        QString line = QString::fromUtf8(kChartChannels[static_cast<std::size_t>(c)].title);
+        line += s.empty() ? QStringLiteral(": —") : QStringLiteral(": ") + Number(s.Back().value);
+        out << line;
+    }
+    return out;
+}
+
+void StripChart::placeToolbar() {
+    int x = 4;
+    for (QToolButton* b : {pauseButton_, saveButton_, exportButton_}) {
+        const int w = b->sizeHint().width() + 6;
+        b->setGeometry(x, 2, w, kToolbarHeight - 4);
+        x += w + 2;
+    }
+}
+
+void StripChart::resizeEvent(QResizeEvent*) {
+    placeToolbar();
+}
+
 void StripChart::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    p.setPen(Qt::white);
-    p.drawText(rect().adjusted(0, 4, 0, 0), Qt::AlignHCenter | Qt::AlignTop, title_);
+    p.fillRect(rect(), kBackground);
+
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(13);
+    p.setFont(titleFont);
+    p.setPen(QColor(230, 234, 240));
+    p.drawText(QRect(0, kToolbarHeight, width(), kTitleHeight), Qt::AlignCenter, title_);
+
+    QFont small = font();
+    small.setPixelSize(10);
+    p.setFont(small);
+
+    const QRect plot = plotRect();
+    const ChartRange window = visibleWindow();
+    const ChartRange ranges[3] = {model_.YAxisRange(0, window), model_.YAxisRange(1, window),
+                                  model_.YAxisRange(2, window)};
+    p.fillRect(plot, kPlotBackground);
+    drawAxes(p, plot, window, ranges);
+    drawTraces(p, plot, window, ranges);
+    drawLegend(p, QRect(plot.right() + kRightGap, plot.top(), kLegendWidth - 4, plot.height()));
+}
+
+void StripChart::drawAxes(QPainter& p, const QRect& plot, ChartRange window, const ChartRange (&ranges)[3]) {
+    const double span = window.max - window.min;
+    // Time labels every 30 s of the clock, with vertical grid lines.
+    p.setPen(QPen(kGrid, 1, Qt::DotLine));
+    for (double t = std::ceil(window.min / kTimeStep) * kTimeStep; t <= window.max; t += kTimeStep) {
+        const double x = plot.left() + (t - window.min) / span * plot.width();
+        p.setPen(QPen(kGrid, 1, Qt::DotLine));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(kAxisText);
+        p.drawText(QRectF(x - 30, plot.bottom() + 2, 60, kBottomMargin - 2), Qt::AlignHCenter | Qt::AlignTop,
+                   timeOfDay(t));
+    }
+    // Each Y axis in its band, with labels on the left and a separator line between bands.
+    for (int a = 0; a < kChartYAxisCount; ++a) {
+        const ChartYAxisInfo& axis = kChartYAxes[static_cast<std::size_t>(a)];
+        const double bandBottom = plot.bottom() - axis.bandLow * plot.height();
+        const double bandTop = plot.bottom() - axis.bandHigh * plot.height();
+        const ChartRange r = ranges[a];
+        const double rspan = r.max - r.min;
+        const double step = NiceStep(rspan, std::max(1, static_cast<int>((bandBottom - bandTop) / 22)));
+        const bool grid =
+            gridYAxisName_ == QStringLiteral("<All>") || gridYAxisName_ == QString::fromUtf8(axis.name);
+        for (double v = std::ceil(r.min / step) * step; v <= r.max + step * 1e-6; v += step) {
+            const double y = bandBottom - (v - r.min) / rspan * (bandBottom - bandTop);
+            if (grid) {
+                p.setPen(QPen(kGrid, 1, Qt::DotLine));
+                p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+            }
+            p.setPen(kAxisText);
+            p.drawLine(QPointF(plot.left() - 4, y), QPointF(plot.left(), y));
+            p.drawText(QRectF(0, y - 7, kLeftMargin - 6, 14), Qt::AlignRight | Qt::AlignVCenter, Number(v));
+        }
+        p.setPen(QPen(QColor(110, 120, 135), 1));
+        p.drawLine(QPointF(plot.left(), bandTop), QPointF(plot.left(), bandBottom));
+        if (a > 0) {
+            p.setPen(QPen(QColor(80, 90, 104), 1));
+            p.drawLine(QPointF(plot.left(), bandBottom), QPointF(plot.right(), bandBottom));
+        }
+    }
+    p.setPen(QPen(QColor(110, 120, 135), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot.adjusted(0, 0, -1, -1));
+}
+
+void StripChart::drawTraces(QPainter& p, const QRect& plot, ChartRange window,
+                            const ChartRange (&ranges)[3]) {
+    p.save();
+    p.setClipRect(plot.adjusted(1, 1, -1, -1));
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const double span = window.max - window.min;
+    QPolygonF line;
+    for (int c = 0; c < kChartChannelCount; ++c) {
+        const ChartChannelInfo& info = kChartChannels[static_cast<std::size_t>(c)];
+        const ChartYAxisInfo& axis = kChartYAxes[static_cast<std::size_t>(info.yAxis)];
+        const ChartRange r = ranges[info.yAxis];
+        const double bandBottom = plot.bottom() - axis.bandLow * plot.height();
+        const double bandHeight = (axis.bandHigh - axis.bandLow) * plot.height();
+        model_.VisiblePoints(c, window, plot.width(), scratch_);
+        if (scratch_.empty()) continue;
+        line.clear();
+        line.reserve(static_cast<qsizetype>(scratch_.size()));
+        for (const ChartPoint& pt : scratch_) {
+            const double x = plot.left() + (pt.time - window.min) / span * plot.width();
+            const double y = bandBottom - (pt.value - r.min) / (r.max - r.min) * bandHeight;
+            line << QPointF(x, y);
+        }
+        p.setPen(QPen(TraceColour(c), kLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        if (line.size() == 1)
+            p.drawPoint(line.front());
+        else
+            p.drawPolyline(line);
+    }
+    p.restore();
+}
+
+void StripChart::drawLegend(QPainter& p, const QRect& area) {
+    p.fillRect(area, QColor(26, 31, 41));
+    p.setPen(QColor(60, 68, 82));
+    p.drawRect(area.adjusted(0, 0, -1, -1));
+    const QStringList texts = legendTexts();
+    const int rowHeight = 18;
+    int y = area.top() + 6;
+    p.setPen(kAxisText);
+    const auto newest = model_.NewestTime();
+    p.drawText(QRect(area.left() + 6, y, area.width() - 12, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+               newest ? QStringLiteral("Время: ") + timeOfDay(*newest) : QStringLiteral("Нет данных"));
+    y += rowHeight + 4;
+    for (int c = 0; c < kChartChannelCount; ++c, y += rowHeight) {
+        if (y + rowHeight > area.bottom()) break;
+        p.setPen(QPen(TraceColour(c), kLineWidth));
+        p.drawLine(area.left() + 6, y + rowHeight / 2, area.left() + 22, y + rowHeight / 2);
+        p.setPen(kAxisText);
+        p.drawText(QRect(area.left() + 28, y, area.width() - 32, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   texts[c]);
+    }
+}
+
+bool StripChart::saveImage(const QString& path) {
+    return grab().save(path, "PNG");
+}
+
+bool StripChart::exportCsv(const QString& path) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    model_.WriteCsv(out, [](double t) {
+        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(t * 1000.0 + 0.5)))
+            .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
+            .toStdString();
+    });
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+namespace {
+QString WithSuffix(const std::string& chosen, const char* suffix) {
+    QString path = QString::fromStdString(chosen);
+    if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + QLatin1String(suffix);
+    return path;
+}
+}  // namespace
+
+bool StripChart::saveImageAs() {
+    if (!dialogs_) return false;
+    const auto chosen = dialogs_->SaveFileName({}, "Рисунок PNG (*.png)|*.png");
+    if (!chosen) return false;
+    const QString path = WithSuffix(*chosen, "png");
+    if (saveImage(path)) return true;
+    dialogs_->MessageBox("Не удалось сохранить рисунок в файл " + path.toStdString(), kCaptionErrorRu);
+    return false;
+}
+
+bool StripChart::exportCsvAs() {
+    if (!dialogs_) return false;
+    const auto chosen = dialogs_->SaveFileName({}, "Таблица CSV (*.csv)|*.csv");
+    if (!chosen) return false;
+    const QString path = WithSuffix(*chosen, "csv");
+    if (exportCsv(path)) return true;
+    dialogs_->MessageBox("Не удалось записать файл " + path.toStdString(), kCaptionErrorRu);
+    return false;
 }
 
 }  // namespace lum

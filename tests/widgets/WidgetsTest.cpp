@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "widgets/BarGauge.h"
+#include "widgets/DialGauge.h"
+#include "widgets/Lamp.h"
+#include "widgets/NumericDisplay.h"
+#include "widgets/StripChart.h"
+#include "widgets/TextField.h"
+
+namespace lum {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_widgets";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+QImage Render(QWidget& w) {
+    QImage img(w.size(), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    w.render(&img);
+    return img;
+}
+
+// Number of pixels of exactly this colour inside a rectangle of the image.
+int CountColour(const QImage& img, QColor colour, QRect area = {}) {
+    if (area.isNull()) area = img.rect();
+    area &= img.rect();
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += img.pixelColor(x, y) == colour;
+    return n;
+}
+
+class Widgets : public ::testing::Test {
+  protected:
+    Widgets() { App(); }  // before any widget member of a derived fixture
+};
+
+TEST_F(Widgets, NumericDisplayShowsDashesInRedWhileInError) {
+    NumericDisplay d;
+    d.resize(80, 24);
+    d.setUnitsText(QStringLiteral("В"));
+    d.setValue(13.46);
+    EXPECT_EQ(d.displayText(), QStringLiteral("13.5В"));  // one decimal unless set
+    d.setPrecision(0);
+    d.setValue(219.6);
+    EXPECT_EQ(d.displayText(), QStringLiteral("220В"));
+    d.setUnitsText(QStringLiteral(" C"));
+    d.setValue(-30);
+    EXPECT_EQ(d.displayText(), QStringLiteral("-30 C"));
+
+    const QImage normal = Render(d);
+    EXPECT_GT(CountColour(normal, QColor(0, 255, 255)), 0);
+    EXPECT_EQ(CountColour(normal, QColor(255, 0, 0)), 0);
+
+    d.setErrorActive(true);
+    EXPECT_EQ(d.displayText(), QStringLiteral("---"));
+    d.setValue(5);  // a value set in the error state waits behind the dashes
+    EXPECT_EQ(d.displayText(), QStringLiteral("---"));
+    const QImage error = Render(d);
+    EXPECT_GT(CountColour(error, QColor(255, 0, 0)), 0);
+    EXPECT_EQ(CountColour(error, QColor(0, 255, 255)), 0);
+    EXPECT_EQ(error.pixelColor(1, 1), QColor(Qt::black));
+
+    d.setErrorActive(false);
+    EXPECT_EQ(d.displayText(), QStringLiteral("5 C"));
+}
+
+TEST_F(Widgets, TextFieldKeepsItsTextBehindTheErrorState) {
+    TextField f;
+    f.resize(100, 20);
+    f.setText(QStringLiteral("205ч 45м"));
+    f.setErrorActive(true);
+    EXPECT_EQ(f.displayText(), QStringLiteral("---"));
+    EXPECT_EQ(f.text(), QStringLiteral("205ч 45м"));
+    f.setErrorActive(false);
+    EXPECT_EQ(f.displayText(), QStringLiteral("205ч 45м"));
+
+    // A two-line panel text is drawn on two lines (the break pair is not shown as glyphs).
+    TextPanel panel;
+    panel.resize(200, 40);
+    panel.setText(QStringLiteral("Работа ГУ\n\r00:01:01"));
+    const QImage img = Render(panel);
+    const int topHalf = CountColour(img, QColor(0, 255, 255), QRect(0, 0, 200, 20));
+    const int bottomHalf = CountColour(img, QColor(0, 255, 255), QRect(0, 20, 200, 20));
+    EXPECT_GT(topHalf, 0);
+    EXPECT_GT(bottomHalf, 0);
+}
+
+TEST_F(Widgets, SwitchLampFiresItsClickOnlyForClicks) {
+    SwitchLamp s(QStringLiteral("Режим Авто"));
+    s.resize(150, 22);
+    int clicks = 0, changes = 0;
+    s.onClick = [&] { ++clicks; };
+    s.onChange = [&] { ++changes; };
+    QSignalSpy spy(&s, &SwitchLamp::clicked);
+
+    s.setActive(true);  // from code: no click
+    s.setActive(true);  // no change either
+    EXPECT_TRUE(s.active());
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(spy.count(), 0);
+
+    QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(10, 11));
+    EXPECT_FALSE(s.active());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(spy.count(), 1);
+    // The click handler sees the state after the toggle.
+    bool seen = false;
+    s.onClick = [&] { seen = s.active(); };
+    QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(10, 11));
+    EXPECT_TRUE(seen);
+    // A release outside the lamp is no click.
+    QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(400, 11));
+    EXPECT_TRUE(s.active());
+    EXPECT_EQ(spy.count(), 2);
+}
+
+TEST_F(Widgets, GaugesPinValuesOutsideTheScale) {
+    DialGauge dial;
+    dial.resize(130, 130);
+    dial.setPositionMin(140);
+    dial.setPositionMax(300);
+    BarGauge vertical(Qt::Vertical);
+    vertical.resize(56, 196);
+    vertical.setPositionMin(-20);
+    vertical.setPositionMax(40);
+    BarGauge horizontal(Qt::Horizontal);
+    horizontal.resize(280, 56);
+    horizontal.setPositionMin(-113);
+    horizontal.setPositionMax(-51);
+
+    struct Case {
+        GaugeBase* gauge;
+        double below, min, inside, max, above;
+    };
+    for (const Case& c : {Case{&dial, 0, 140, 220, 300, 400}, Case{&vertical, -30, -20, 10, 40, 127},
+                          Case{&horizontal, -200, -113, -73, -51, 0}}) {
+        auto at = [&](double v) {
+            c.gauge->setPosition(v);
+            return Render(*c.gauge);
+        };
+        EXPECT_EQ(at(c.above), at(c.max)) << c.gauge->metaObject()->className();
+        EXPECT_EQ(at(c.below), at(c.min)) << c.gauge->metaObject()->className();
+        EXPECT_NE(at(c.inside), at(c.max)) << c.gauge->metaObject()->className();
+        // The position itself is kept as given.
+        c.gauge->setPosition(c.above);
+        EXPECT_EQ(c.gauge->position(), c.above);
+        EXPECT_EQ(c.gauge->drawnPosition(), c.max);
+    }
+    EXPECT_DOUBLE_EQ(dial.angleOf(140), 225);
+    EXPECT_DOUBLE_EQ(dial.angleOf(300), -45);
+    EXPECT_DOUBLE_EQ(dial.angleOf(1000), -45);
+}
+
+TEST_F(Widgets, GaugePointerColourIsDrawn) {
+    DialGauge dial;
+    dial.resize(170, 170);
+    dial.setPositionMin(140);
+    dial.setPositionMax(300);
+    dial.setPosition(220);  // straight up
+    dial.setPointerSize(12);
+    for (QColor c : {QColor(0, 0, 255), QColor(255, 255, 0), QColor(255, 0, 0)}) {
+        dial.setPointerColor(c);
+        EXPECT_GT(CountColour(Render(dial), c, QRect(80, 20, 10, 50)), 10) << c.name().toStdString();
+    }
+}
+
+// ---- strip chart -------------------------------------------------------------------
+
+constexpr double kT0 = 1.7e9;
+
+class Chart : public Widgets {
+  protected:
+    void SetUp() override {
+        chart.resize(787, 480);
+        chart.setTitle(QStringLiteral("Временные диаграммы"));
+        chart.setGridYAxisName(QStringLiteral("<All>"));
+        chart.setDialogs(&dialogs);
+        chart.setClock([] { return kT0; });
+    }
+    ScriptedDialogs dialogs;
+    StripChart chart;
+    QTemporaryDir dir;
+};
+
+TEST_F(Chart, ScrollsWithTheNewestPointUnlessPaused) {
+    for (int i = 0; i < 300; ++i) chart.addPoint(7, kT0 + i, 0);
+    EXPECT_DOUBLE_EQ(chart.visibleWindow().max, kT0 + 299);
+    EXPECT_DOUBLE_EQ(chart.visibleWindow().min, kT0 + 119);
+
+    chart.pauseButton()->click();
+    EXPECT_TRUE(chart.paused());
+    for (int i = 300; i < 400; ++i) chart.addPoint(7, kT0 + i, 0);
+    EXPECT_DOUBLE_EQ(chart.visibleWindow().max, kT0 + 299);
+    EXPECT_EQ(chart.model().Series(7).size(), 400u);  // nothing is lost while paused
+
+    chart.pauseButton()->click();
+    EXPECT_FALSE(chart.paused());
+    EXPECT_DOUBLE_EQ(chart.visibleWindow().max, kT0 + 399);
+    // Before any point the window ends at the clock.
+    StripChart empty;
+    empty.setClock([] { return kT0 + 5; });
+    EXPECT_DOUBLE_EQ(empty.visibleWindow().max, kT0 + 5);
+}
+
+TEST_F(Chart, TracesSitInTheBandOfTheirAxis) {
+    // WORK_MODE only: its colour appears in the bottom band and nowhere above it.
+    for (int i = 0; i < 200; ++i) chart.addPoint(7, kT0 + i, i % 20);
+    const QRect plot = chart.plotRect();
+    const QColor workMode(255, 128, 64);
+    const int bottomBandTop = plot.bottom() - static_cast<int>(0.2708 * plot.height());
+    QImage img = Render(chart);
+    EXPECT_GT(CountColour(img, workMode,
+                          QRect(plot.left(), bottomBandTop, plot.width(), plot.bottom() - bottomBandTop)),
+              100);
+    EXPECT_EQ(CountColour(img, workMode,
+                          QRect(plot.left(), plot.top(), plot.width(), bottomBandTop - plot.top() - 3)),
+              0);
+
+    // A temperature below the design range widens the middle axis: still inside its band.
+    const QColor ntc(255, 128, 255);
+    for (int i = 0; i < 200; ++i) chart.addPoint(4, kT0 + i, i < 100 ? -30 : 20);
+    img = Render(chart);
+    const int middleTop = plot.bottom() - static_cast<int>(0.6292 * plot.height());
+    EXPECT_GT(CountColour(img, ntc, QRect(plot.left(), middleTop, plot.width(), bottomBandTop - middleTop)),
+              100);
+    EXPECT_EQ(
+        CountColour(img, ntc,
+                    QRect(plot.left(), bottomBandTop + 3, plot.width(), plot.bottom() - bottomBandTop - 3)),
+        0);
+    EXPECT_EQ(chart.model().YAxisRange(1, chart.visibleWindow()).min, -30);
+}
+
+TEST_F(Chart, LegendListsEveryChannelWithItsNewestValue) {
+    chart.addPoint(0, kT0, 221);
+    chart.addPoint(5, kT0, 13.5);
+    const QStringList legend = chart.legendTexts();
+    ASSERT_EQ(legend.size(), 8);
+    EXPECT_EQ(legend[0], QStringLiteral("Фаза А: 221"));
+    EXPECT_EQ(legend[5], QStringLiteral("Напряжение ГУ: 13.5"));
+    EXPECT_EQ(legend[6], QStringLiteral("START_MODE: —"));
+}
+
+TEST_F(Chart, ExportsEveryPointAsCsv) {
+    for (int i = 0; i < 500; ++i) chart.addPoint(i % 8, kT0 + i, i);
+    const QString path = dir.filePath(QStringLiteral("points"));
+    dialogs.fileAnswers.push_back(path.toStdString());
+    EXPECT_TRUE(chart.exportCsvAs());
+    QFile f(path + QStringLiteral(".csv"));  // the extension is added when missing
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 502);  // header, 500 points, empty after the last newline
+    EXPECT_EQ(lines[0], QByteArray("time,channel,value"));
+    EXPECT_TRUE(lines[1].endsWith(",Phase A,0"));
+    EXPECT_TRUE(lines[500].endsWith(",Phase GU,499"));
+    EXPECT_TRUE(dialogs.boxes.empty());
+
+    // Cancelled: nothing written, nothing said.
+    EXPECT_FALSE(chart.exportCsvAs());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    // A folder that does not exist: reported, not claimed as saved.
+    dialogs.fileAnswers.push_back(dir.filePath(QStringLiteral("no/such/folder/x.csv")).toStdString());
+    EXPECT_FALSE(chart.exportCsvAs());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, kCaptionErrorRu);
+}
+
+TEST_F(Chart, SavesThePictureAsPng) {
+    for (int i = 0; i < 100; ++i) chart.addPoint(3, kT0 + i, 220);
+    const QString path = dir.filePath(QStringLiteral("chart.png"));
+    dialogs.fileAnswers.push_back(path.toStdString());
+    EXPECT_TRUE(chart.saveImageAs());
+    QImage img(path);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.size(), chart.size());
+    EXPECT_GT(CountColour(img.convertToFormat(QImage::Format_RGB32), QColor(0, 0, 255)), 100);
+
+    dialogs.fileAnswers.push_back(dir.filePath(QStringLiteral("no/such/folder/x.png")).toStdString());
+    EXPECT_FALSE(chart.saveImageAs());
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace lum
