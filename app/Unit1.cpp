@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "app/FormBuilders.h"
+#include "app/TelemetryView.h"
 #include "app/TreeListAdapter.h"
 #include "params/Catalog.h"
 
@@ -59,6 +60,7 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     BuildServicePage();
     BuildTerminalPage();
     BuildStatusBar();
+    telemetry_ = std::make_unique<TelemetryBinding>(*this);
 
     Timer1 = Named(new QTimer(this), "Timer1");
     Timer1->setInterval(300);
@@ -291,5 +293,17 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::PageControl1Change() {}
+
+void TForm1::DecodeStatusRecord(std::span<const std::uint8_t> frame) { telemetry_->DecodeStatusRecord(frame); }
+
+void TForm1::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    FormConstrainedResize();
+}
+
+void TForm1::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    FormConstrainedResize();
+}
 
 }  // namespace lum

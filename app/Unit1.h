@@ -14,6 +14,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "common/Dialogs.h"
@@ -28,6 +30,7 @@
 namespace lum {
 
 class TForm2;
+class TelemetryBinding;
 
 // Colours the program sets on the generator dial's pointer.
 inline const QColor kPointerBlue(0, 0, 255);
@@ -74,6 +77,12 @@ public:
     // The measurements page's error state (every display "---", texts empty, gauges at 0).
     void SetIndicatorsError();
     void ClearIndicatorsError();
+
+    // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
+    // is `frame.size()` bytes long; a frame too short for the record is ignored.
+    void DecodeStatusRecord(std::span<const std::uint8_t> frame);
+    // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
+    void FormConstrainedResize();
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -144,7 +153,12 @@ public:
     QTimer* Timer1;
     QTimer* Timer2;
 
+protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
+    std::unique_ptr<TelemetryBinding> telemetry_;
     void BuildTopStrip();
     void BuildStatusBar();
     void BuildMeasurementsPage();  // app/PageMeasurements.cpp

@@ -1,0 +1,40 @@
+// The window's size handler: places the controls by the proportional rules of
+// app/LayoutRules for the current outer size of the window.
+#include "app/LayoutRules.h"
+#include "app/Unit1.h"
+
+namespace lum {
+
+void TForm1::FormConstrainedResize() {
+    layout::LayoutInput in;
+    const QSize outer = frameGeometry().size();
+    in.outerWidth = outer.width();
+    in.outerHeight = outer.height();
+    in.statusBarHeight = StatusBar1->height();
+    std::map<std::string, QWidget*> widgets;
+    for (const std::string& name : layout::LayoutControlNames()) {
+        QWidget* w =
+            name == "PageControl1" ? PageControl1 : findChild<QWidget*>(QString::fromStdString(name));
+        if (!w) continue;
+        widgets[name] = w;
+        const QRect g = w->geometry();
+        in.controls[name] = {g.left(), g.top(), g.width(), g.height()};
+    }
+
+    const layout::LayoutResult out = layout::ApplyLayoutRules(in);
+    for (const auto& [name, g] : out.controls) {
+        QWidget* w = widgets.at(name);
+        const QRect wanted(g.left, g.top, g.width, g.height);
+        if (w->geometry() != wanted) w->setGeometry(wanted);
+    }
+    for (const auto& [name, m] : out.gauges) {
+        auto* gauge = qobject_cast<GaugeBase*>(widgets.at(name));
+        if (!gauge) continue;
+        gauge->setTickMajorLength(m.majorTickLength);
+        gauge->setTickMinorLength(m.minorTickLength);
+        gauge->setPointerSize(m.pointerSize);
+        if (m.hubSize) gauge->setHubSize(*m.hubSize);
+    }
+}
+
+}  // namespace lum

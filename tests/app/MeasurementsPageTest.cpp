@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "app/LayoutRules.h"
+#include "app/TelemetryView.h"
+#include "app/Unit1.h"
+#include "tests/app/QtTestApp.h"
+#include "tests/telemetry/StatusFrame.h"
+
+namespace lum {
+namespace {
+
+using test::StatusFrame;
+
+class MeasurementsPage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::EnsureApp();
+        form = std::make_unique<TForm1>(dialogs);
+    }
+    void Show(const StatusFrame& f) { form->DecodeStatusRecord(f.Bytes()); }
+    std::vector<NumericDisplay*> Displays() const {
+        return {form->iDigital_A,
+                form->iDigital_B,
+                form->iDigital_C,
+                form->iDigital_GU,
+                form->iDigital_ACC,
+                form->iDigital_UPS,
+                form->iDigital_SignalStrength,
+                form->iDigital_Temperature,
+                form->iDigital_Temperature2,
+                form->iDigital_Temperature3,
+                form->iDigital_Temperature4};
+    }
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MeasurementsPage, StaticCaptionsAndDisplayUnits) {
+    // "Фаза А" and "Фаза С" end in Cyrillic letters, "Фаза B" in a Latin one.
+    EXPECT_EQ(form->Label1->text().toUtf8(), QByteArray("Фаза \xD0\x90"));
+    EXPECT_EQ(form->Label2->text().toUtf8(), QByteArray("Фаза B"));
+    EXPECT_EQ(form->Label3->text().toUtf8(), QByteArray("Фаза \xD0\xA1"));
+    const std::vector<std::pair<QLabel*, const char*>> captions = {
+        {form->Label4, "Фаза ГУ"},
+        {form->Label5, "Напряжение АКБ"},
+        {form->Label6, "Счетчик моточасов"},
+        {form->Label7, "До проведения ТО"},
+        {form->Label18, "Системное время"},
+        {form->Label8, "Уровень GSM сигнала"},
+        {form->Label9, "Резистрация в сети"},
+        {form->Label10, "Режим работы устройства"},
+        {form->Label11, "Датчики температуры"},
+        {form->Label17, "Напряжение ИБП"},
+    };
+    for (const auto& [label, text] : captions) EXPECT_EQ(label->text(), QString::fromUtf8(text));
+    EXPECT_EQ(form->iDigital_A->unitsText(), QStringLiteral("В"));
+    EXPECT_EQ(form->iDigital_UPS->unitsText(), QStringLiteral(" В"));
+    EXPECT_EQ(form->iDigital_SignalStrength->unitsText(), QStringLiteral("дБм"));
+    EXPECT_EQ(form->iDigital_Temperature3->unitsText(), QStringLiteral(" C"));
+    EXPECT_EQ(form->iDigital_GU->precision(), 0);
+    // Scales and bands as designed.
+    EXPECT_EQ(form->iAnalog_UPS->positionMin(), 16);
+    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 32);
+    EXPECT_EQ(form->iAnalog_SignalStrength->sectionEnd2(), -85);
+    EXPECT_EQ(form->iAnalog_SignalStrength->sectionColor(3), QColor(0, 128, 0));
+    EXPECT_EQ(form->iAnalog_Temperature->sectionColor(1), QColor(255, 0, 0));
+}
+
+TEST_F(MeasurementsPage, FirstRecordLiftsTheErrorStateAndShowsEveryValue) {
+    for (NumericDisplay* d : Displays()) EXPECT_EQ(d->displayText(), QStringLiteral("---"));
+    EXPECT_TRUE(form->iLabel_Status->text().isEmpty());
+
+    StatusFrame f;
+    f.Mode(2).State(1).Timer(3725).FlagsB(0x81);
+    f.Set(8, 180).Set(9, 0).Set(10, 50).Set(11, 170);
+    f.Set16(15, 125).Set16(17, 272).Set32(21, 12345).Set16(25, 59);
+    f.Set(27, 0x23).Set(28, 0x59).Set(29, 0x07).Set(30, 200).Set(31, 5);
+    f.Set(32, 0xF6).Set(33, 0xE2).Set(34, 25).Set(35, 0);
+    Show(f);
+
+    EXPECT_EQ(form->iDigital_GU->displayText(), QStringLiteral("230В"));
+    EXPECT_EQ(form->iDigital_A->displayText(), QStringLiteral("0В"));
+    EXPECT_EQ(form->iAnalog_A->position(), 0);  // below the 140-300 scale, passed on as it is
+    EXPECT_EQ(form->iDigital_B->displayText(), QStringLiteral("100В"));
+    EXPECT_EQ(form->iAnalog_C->position(), 220);
+    EXPECT_EQ(form->iDigital_ACC->displayText(), QStringLiteral("12.5В"));
+    EXPECT_EQ(form->iAnalog_ACC->position(), 12.5);
+    EXPECT_EQ(form->iDigital_UPS->displayText(), QStringLiteral("27.2 В"));
+    EXPECT_EQ(form->iEdit_Motoclock->displayText(), QStringLiteral("205ч 45м"));
+    EXPECT_EQ(form->iEdit_TO->displayText(), QStringLiteral("0ч 59м"));
+    EXPECT_EQ(form->iEdit_Time->displayText(), QStringLiteral("23:59:07"));
+    EXPECT_EQ(form->iDigital_SignalStrength->displayText(), QStringLiteral("-113дБм"));
+    EXPECT_EQ(form->iAnalog_SignalStrength->position(), -113);
+    EXPECT_EQ(form->iLabel_Carrier->text(), QStringLiteral("Зарегистрирован\n\rв роуминге"));
+    EXPECT_EQ(form->iLabel_Status->text(), QStringLiteral("Пропадание сети\n\r01:02:05"));
+    EXPECT_EQ(form->iDigital_Temperature->displayText(), QStringLiteral("-10 C"));
+    EXPECT_EQ(form->iDigital_Temperature2->displayText(), QStringLiteral("-30 C"));
+    EXPECT_EQ(form->iAnalog_Temperature2->position(), -30);  // below its -20..40 scale
+    EXPECT_EQ(form->iDigital_Temperature4->displayText(), QStringLiteral("0 C"));
+    for (NumericDisplay* d : Displays()) EXPECT_FALSE(d->errorActive());
+
+    // FlagsB 0x81: "Период ТО" and "Термодатчик" lit, the other six of that byte out.
+    EXPECT_TRUE(form->iLed_TO_FLAG->active());
+    EXPECT_TRUE(form->iLed_THERMO_FLAG->active());
+    for (Lamp* l : {form->iLed_ACC_VOLTAGE_CONTROL_FLAG, form->iLed_UPS_VOLTAGE_CONTROL_FLAG,
+                    form->iLed_WORK_SLEEP_FLAG, form->iLed_TEST_START_FLAG, form->iLed_SHORT_FLAG,
+                    form->iLed_GSM_ACTIVITY_FLAG, form->iLed_GPRS_FLAG})
+        EXPECT_FALSE(l->active()) << l->objectName().toStdString();
+    Show(StatusFrame().FlagsA(0x11));
+    EXPECT_TRUE(form->iLed_THREE_LINE_FLAG->active());
+    EXPECT_TRUE(form->iLed_GPRS_FLAG->active());
+    EXPECT_FALSE(form->iLed_TO_FLAG->active());
+}
+
+TEST_F(MeasurementsPage, EveryFlagLampIsFoundByName) {
+    MeasurementsView view(*form);
+    for (int i = 0; i < kFlagLampCount; ++i) {
+        ASSERT_NE(view.FlagLamps()[i], nullptr) << kFlagLamps[i].objectName;
+        EXPECT_EQ(view.FlagLamps()[i]->caption(), QString::fromUtf8(kFlagLamps[i].caption));
+    }
+}
+
+TEST_F(MeasurementsPage, ModeSwitchesFollowTheRecordWithoutClicking) {
+    int clicks = 0;
+    form->iSwitchLed4->onClick = [&] { ++clicks; };
+    form->iSwitchLed5->onClick = [&] { ++clicks; };
+    QSignalSpy spy4(form->iSwitchLed4, &SwitchLamp::clicked);
+    Show(StatusFrame().Mode(2).FlagsA(0x20));
+    EXPECT_FALSE(form->iSwitchLed4->active());
+    EXPECT_TRUE(form->iSwitchLed5->active());
+    EXPECT_TRUE(form->iLed_Semiauto->active());
+    EXPECT_FALSE(form->iLed_Auto->active());
+    Show(StatusFrame().Mode(2).FlagsA(0x00));
+    EXPECT_TRUE(form->iSwitchLed4->active());
+    EXPECT_FALSE(form->iSwitchLed5->active());
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(spy4.count(), 0);
+    Show(StatusFrame().Mode(1));
+    EXPECT_TRUE(form->iLed_Manual->active());
+    EXPECT_TRUE(form->iSwitchLed4->active());  // manual mode leaves the switches
+    EXPECT_EQ(form->iLabel_Status->text(), QStringLiteral("Ручной режим"));
+}
+
+TEST_F(MeasurementsPage, ReportedModelSwitchesTheTreeAndSelectorQuietly) {
+    const int startNodes = form->TreeList1->allNodes().size();
+    QSignalSpy changed(form->ComboBox_DeviceVersions, &QComboBox::currentIndexChanged);
+    Show(StatusFrame().Model(200));
+    EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), -1);
+    Show(StatusFrame().Model(201));
+    EXPECT_EQ(form->CurrentModelCode, 201);
+    EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
+    EXPECT_EQ(changed.count(), 0);  // the change handler did not run
+    const int dieselNodes = form->TreeList1->allNodes().size();
+    EXPECT_NE(dieselNodes, startNodes);
+    EXPECT_TRUE(form->PageVisible(form->TabSheet5));
+    // A user's value in the tree survives further records of the same model.
+    form->TreeList1->topLevelItem(0)->setText(1, QStringLiteral("edited"));
+    Show(StatusFrame().Model(201));
+    Show(StatusFrame().Model(7));
+    EXPECT_EQ(form->TreeList1->topLevelItem(0)->text(1), QStringLiteral("edited"));
+    EXPECT_EQ(form->CurrentModelCode, 201);
+}
+
+TEST_F(MeasurementsPage, GeneratorPointerBlinksUntilRunning) {
+    Show(StatusFrame().Mode(2).State(22));
+    EXPECT_TRUE(form->GuPointerBlink);
+    form->Timer3Timer();
+    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(255, 255, 0));
+    Show(StatusFrame().Mode(2).State(1));
+    form->Timer3Timer();
+    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(255, 0, 0));
+    Show(StatusFrame().Mode(2).State(5));
+    EXPECT_FALSE(form->GuPointerBlink);
+    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
+    form->Timer3Timer();
+    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
+}
+
+TEST_F(MeasurementsPage, ShortRecordLeavesTheErrorState) {
+    auto bytes = StatusFrame().Model(201).Bytes();
+    bytes.resize(30);
+    form->DecodeStatusRecord(bytes);
+    EXPECT_EQ(form->iDigital_A->displayText(), QStringLiteral("---"));
+    EXPECT_EQ(form->CurrentModelCode, 200);
+    EXPECT_EQ(form->iPlot1->model().TotalPoints(), 0u);
+}
+
+TEST_F(MeasurementsPage, EachRecordAddsItsPointsToTheDiagrams) {
+    Show(StatusFrame().Mode(2).State(3).Timer(0x0104).Set(9, 170).Set16(15, 137));
+    Show(StatusFrame().Mode(2).State(4).Set(9, 171));
+    const ChartModel& m = form->iPlot1->model();
+    EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::PhaseA)).size(), 2u);
+    EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::START_MODE)).size(), 1u);
+    EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::START_MODE)).Back().value, 4);
+    EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::WORK_MODE)).Back().value, 4);
+    EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::PhaseA)).Back().value, 221);
+    EXPECT_FLOAT_EQ(m.Series(static_cast<int>(ChartChannel::VCC_VOLTAGE)).Front().value, 13.7);
+    EXPECT_EQ(form->iPlot1->title(), QStringLiteral("Временные диаграммы"));
+    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
+}
+
+TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
+    form->FormConstrainedResize();
+    const QSize outer = form->frameGeometry().size();
+    const int W = outer.width(), H = outer.height() - 50;
+    EXPECT_EQ(form->PageControl1->width(), W);
+    EXPECT_EQ(form->PageControl1->height(), H);
+    EXPECT_EQ(form->iAnalog_GU->width(), layout::RDiv(32LL * std::min(W, H), 100));
+    EXPECT_EQ(form->iAnalog_GU->height(), form->iAnalog_GU->width());
+    EXPECT_EQ(form->iAnalog_GU->hubSize(), layout::RDiv(2LL * W, 100));
+    EXPECT_EQ(form->iAnalog_ACC->tickMajorLength(), layout::RDiv(2LL * W, 100));
+    EXPECT_EQ(form->iAnalog_ACC->tickMinorLength(), layout::RDiv(form->iAnalog_ACC->tickMajorLength(), 2));
+    EXPECT_EQ(form->iLed_GPRS_FLAG->x(),
+              layout::RDiv(55LL * W, 100) - layout::RDiv(form->iLed_GPRS_FLAG->width(), 2));
+    EXPECT_EQ(form->Button4->x(), W - form->Button4->width() - 14);
+    // Once placed, placing again changes nothing.
+    const QRect dial = form->iAnalog_A->geometry();
+    const QRect lamp = form->iLed_Manual->geometry();
+    form->FormConstrainedResize();
+    EXPECT_EQ(form->iAnalog_A->geometry(), dial);
+    EXPECT_EQ(form->iLed_Manual->geometry(), lamp);
+}
+
+}  // namespace
+}  // namespace lum
