@@ -368,6 +368,13 @@ void ControllerCore::Receive(std::string_view bytes, TimePoint now) {
             continue;
         }
         ++stats_.requests;
+        if (!out_.empty()) {
+            // Still sending: a controller does not listen while it talks, so this request
+            // cannot be answered out of turn behind a later frame.
+            ++stats_.late;
+            Log("запрос с кодом " + std::to_string(frame[1]) + " пришёл во время передачи: игнорирован");
+            continue;
+        }
         if (!lastFrameEnd_ || now - *lastFrameEnd_ > options_.listenWindow) {
             ++stats_.late;
             Log("запрос с кодом " + std::to_string(frame[1]) + " пришёл вне окна приёма: игнорирован");

@@ -4,6 +4,10 @@
 // real controller: a status frame (Kind 1, code 21, 36 data bytes) every interval, and,
 // right after each of its own frames, a short window in which it listens for a request.
 //
+// A request that arrives while the controller is still sending a frame, or later than the
+// window after its last frame, is ignored; so every reply goes out at once, ahead of any
+// later status frame.
+//
 // Requests it answers or acts on:
 //   5   read: replies at once with code 5 and the requested bytes of its memory
 //   4   write into its 256-byte configuration memory (motor-hours counter at 0, 4 bytes
@@ -87,7 +91,7 @@ struct SimStats {
     int statusFrames = 0;
     int replies = 0;
     int requests = 0;     // intact requests received
-    int late = 0;         // ignored: outside the listening window
+    int late = 0;         // ignored: outside the listening window, or while sending
     int dropped = 0;      // ignored: --drop
     int badRequests = 0;  // bad check, malformed or not understood
     int corruptedChars = 0;

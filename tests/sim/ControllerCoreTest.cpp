@@ -346,6 +346,16 @@ TEST(ControllerCore, RequestsCountOnlyRightAfterItsOwnFrames) {
     EXPECT_EQ(b.core->Stats().late, 2);
     EXPECT_EQ(b.AskAfterStatus(BuildReadFrame(0, 8), 240ms).size(), 1u);
     EXPECT_EQ(b.core->Stats().late, 2);
+    // Nor while it is still sending (here a frame in small pieces).
+    SimOptions chunked;
+    chunked.chunked = true;
+    Bench c(chunked);
+    c.Run(1000ms, 1ms);  // up to the first piece of the second status frame
+    ASSERT_FALSE(c.out.writes.back().find('\r') != std::string::npos);
+    EXPECT_TRUE(c.Ask(BuildReadFrame(0, 8), 0ms).empty());
+    EXPECT_EQ(c.core->Stats().late, 1);
+    EXPECT_EQ(c.core->Stats().replies, 0);
+
     // A request with a bad check is not acted on.
     std::string bad = BuildFrame(49, 0, 0);
     bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';

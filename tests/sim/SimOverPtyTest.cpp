@@ -1,0 +1,316 @@
+// The tool's link against the simulated controller over a real pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "common/MainLoop.h"
+#include "link/FrameCodec.h"
+#include "link/ReceivePath.h"
+#include "link/Transactions.h"
+#include "params/Packing.h"
+#include "sim/SimRunner.h"
+#include "tests/sim/PtyClient.h"
+
+extern char** environ;
+
+namespace lum::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The tool's side: receive path and transactions on a main loop.
+struct Tool {
+    MainLoop loop;
+    LinkState state;
+    ReceivePath rx{state};
+    ScriptedDialogs dialogs;
+    std::vector<std::string> echo;
+    std::vector<std::vector<std::uint8_t>> statuses;
+    std::unique_ptr<test::PtyClient> client;
+    std::unique_ptr<Transactions> tx;
+
+    explicit Tool(const std::string& path) {
+        rx.DecodeStatusRecord = [this](const LinkState& s) {
+            statuses.emplace_back(s.RxFrame.begin() + DataOffset, s.RxFrame.begin() + DataOffset + 36);
+        };
+        client = std::make_unique<test::PtyClient>(path, loop,
+                                                   [this](const std::string& chunk) { rx.Chunk(chunk); });
+        tx = std::make_unique<Transactions>(state, *client, loop, dialogs,
+                                            [this](const std::string& line) { echo.push_back(line); });
+    }
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+        return loop.RunUntil(done, timeout);
+    }
+};
+
+SimOptions Fast(std::chrono::milliseconds interval = 200ms) {
+    SimOptions o;
+    o.interval = interval;
+    o.seed = 11;
+    return o;
+}
+
+Memory MemoryOf(SimRunner& sim) {
+    Memory m{};
+    sim.WithController([&](ControllerCore& core, TimePoint) { m = core.GetMemory(); });
+    return m;
+}
+
+// Reads the whole memory block by block; a block that fails is tried again (the line is
+// real and the machine may be loaded), at most `tries` times. Returns the number of failures.
+int ReadAll(Tool& tool, std::vector<std::uint8_t>& image, int tries = 3) {
+    auto op = tool.tx->Begin();
+    int failures = 0;
+    for (const auto& block : ReadBlocks) {
+        bool ok = false;
+        for (int t = 0; t < tries && !ok; ++t) {
+            ok = op.ReadBlock(static_cast<std::uint16_t>(block.Address),
+                              static_cast<std::uint8_t>(block.Count),
+                              std::span(image).subspan(block.Address, block.Count));
+            if (!ok) ++failures;
+        }
+        EXPECT_TRUE(ok) << block.Address;
+    }
+    return failures;
+}
+
+TEST(SimOverPty, FourReadBlocksReturnTheControllersMemory) {
+    for (const std::uint8_t model : {200, 30}) {
+        SimRunner sim;
+        SimOptions o = Fast();
+        o.model = model;
+        Tool tool(sim.Start(o));
+        std::vector<std::uint8_t> image(256, 0);
+        const int failures = ReadAll(tool, image);
+        EXPECT_LE(failures, 1);
+        const Memory memory = MemoryOf(sim);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), memory.begin()));
+        EXPECT_EQ(tool.state.Counters.BadCheck, 0u);
+        // The status frames kept coming and were shown, with the model the controller reports.
+        ASSERT_FALSE(tool.statuses.empty());
+        EXPECT_EQ(tool.statuses.back()[0], model);
+        EXPECT_EQ(tool.echo.size(), 4u + static_cast<std::size_t>(failures));
+        for (const auto& line : tool.echo) EXPECT_EQ(line.rfind("<<\x10", 0), 0u);
+    }
+}
+
+TEST(SimOverPty, WritesChangeTheControllersMemory) {
+    SimRunner sim;
+    Tool tool(sim.Start(Fast()));
+    Memory expected = MemoryOf(sim);
+    {
+        auto op = tool.tx->Begin();
+        std::vector<std::uint8_t> image(256);
+        for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i ^ 0x5A);
+        for (const auto& block : WriteBlocks) {
+            ASSERT_TRUE(op.SendWriteBlock(static_cast<std::uint16_t>(block.Address),
+                                          static_cast<std::uint8_t>(block.Count),
+                                          std::span(image).subspan(block.Address, block.Count)));
+            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(block.Address), block.Count,
+                        expected.begin() + static_cast<std::ptrdiff_t>(block.Address));
+        }
+        const std::uint8_t minutes[] = {0x00, 0x01, 0xD4, 0xC0};  // 120000
+        ASSERT_TRUE(op.SendWriteBlock(0, 4, minutes));
+        std::copy(std::begin(minutes), std::end(minutes), expected.begin());
+        const std::string serial = "SN-42-7Q";
+        ASSERT_TRUE(op.SendWriteBlock(184, 8, std::vector<std::uint8_t>(serial.begin(), serial.end())));
+        std::copy(serial.begin(), serial.end(), expected.begin() + 184);
+    }
+    EXPECT_EQ(tool.echo.size(), 6u);
+    for (const auto& line : tool.echo) EXPECT_EQ(line.rfind("<< \x10", 0), 0u);
+    // A write is not answered; the controller has it once it has read it.
+    EXPECT_TRUE(tool.RunUntil([&] { return MemoryOf(sim) == expected; }, 10s));
+    // The new motor-hours counter shows in the status records, and a read brings it all back.
+    EXPECT_TRUE(tool.RunUntil([&] {
+        const auto& s = tool.statuses.back();
+        return s[21] == 0x00 && s[22] == 0x01 && s[23] == 0xD4 && s[24] == 0xC0;
+    }));
+    std::vector<std::uint8_t> image(256, 0);
+    ReadAll(tool, image);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), expected.begin()));
+}
+
+// Reads one journal until its end marker; failed records are asked again (at most 3 times).
+std::vector<std::array<std::uint8_t, 5>> ReadJournal(Tool& tool, std::uint8_t selector, int limit) {
+    std::vector<std::array<std::uint8_t, 5>> records;
+    for (int index = 0; index < limit; ++index) {
+        std::array<std::uint8_t, 5> r{};
+        bool ok = false;
+        for (int t = 0; t < 3 && !ok; ++t)
+            ok = tool.tx->ReadJournalRecord(static_cast<std::uint8_t>(index), selector, r);
+        EXPECT_TRUE(ok) << int(selector) << "/" << index;
+        if (!ok || r[4] >= 20) break;
+        records.push_back(r);
+    }
+    return records;
+}
+
+TEST(SimOverPty, EveryJournalRecordIsRead) {
+    SimRunner sim;
+    SimOptions o = Fast(100ms);
+    o.eventRecords = 25;
+    o.alarmRecords = 7;
+    Tool tool(sim.Start(o));
+    for (std::uint8_t selector : {0, 1}) {
+        const auto records = ReadJournal(tool, selector, selector == 0 ? 105 : 50);
+        std::vector<JournalRecord> journal;
+        sim.WithController([&](ControllerCore& core, TimePoint) { journal = core.Journal(selector); });
+        ASSERT_EQ(records.size(), journal.size());
+        for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i], JournalBytes(journal[i])) << i;
+    }
+}
+
+TEST(SimOverPty, CommandsReachTheController) {
+    SimRunner sim;
+    Tool tool(sim.Start(Fast(100ms)));
+    tool.tx->SendCommand(49, 0, 0);
+    EXPECT_TRUE(
+        tool.RunUntil([&] { return !tool.statuses.empty() && (tool.statuses.back()[2] & 0x20) != 0; }));
+    const std::uint8_t clock[] = {0x07, 0x05, 0x00, 0x31, 0x12, 0x26};
+    tool.tx->SendCommand(38, 0, 6, clock);
+    EXPECT_TRUE(tool.RunUntil([&] {
+        const auto& s = tool.statuses.back();
+        return s[27] == 0x07 && s[28] == 0x05;
+    }));
+    EXPECT_TRUE(tool.dialogs.boxes.empty());
+    EXPECT_EQ(tool.echo.size(), 2u);
+}
+
+TEST(SimOverPty, ASilentControllerGetsNothingAndTheCommandSaysSo) {
+    SimRunner sim;
+    SimOptions o = Fast();
+    o.silent = true;
+    Tool tool(sim.Start(o));
+    tool.tx->SendCommand(32, 0, 0);
+    ASSERT_EQ(tool.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(tool.dialogs.boxes[0].text, "глююююк");
+    EXPECT_TRUE(tool.echo.empty());
+    std::vector<std::uint8_t> dest(64, 0xAB);
+    EXPECT_FALSE(tool.tx->ReadBlock(0, 64, dest));
+    EXPECT_FALSE(tool.state.TransferOk);
+    EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0xAB));
+    tool.loop.RunFor(300ms);
+    SimStats stats;
+    sim.WithController([&](ControllerCore& core, TimePoint) { stats = core.Stats(); });
+    EXPECT_EQ(stats.requests + stats.badRequests, 0);
+}
+
+TEST(SimOverPty, FaultsFailTransfersButNeverCorruptADestination) {
+    struct Config {
+        const char* name;
+        double noise, drop;
+        bool chunked;
+    };
+    for (const Config& c : {Config{"noise", 0.01, 0, false}, Config{"drop", 0, 0.3, false},
+                            Config{"chunked", 0, 0, true}, Config{"all", 0.01, 0.2, true}}) {
+        SimRunner sim;
+        SimOptions o = Fast(100ms);
+        o.noise = c.noise;
+        o.drop = c.drop;
+        o.chunked = c.chunked;
+        o.seed = 5;
+        o.eventRecords = 12;
+        Tool tool(sim.Start(o));
+        const Memory memory = MemoryOf(sim);
+        std::vector<JournalRecord> journal;
+        sim.WithController([&](ControllerCore& core, TimePoint) { journal = core.Journal(0); });
+
+        int ok = 0, failed = 0;
+        for (int round = 0; round < 3; ++round) {
+            for (const auto& block : ReadBlocks) {
+                std::vector<std::uint8_t> dest(64, 0xC3);
+                if (tool.tx->ReadBlock(static_cast<std::uint16_t>(block.Address), 64, dest)) {
+                    ++ok;
+                    EXPECT_TRUE(std::equal(dest.begin(), dest.end(), memory.begin() + block.Address))
+                        << c.name;
+                } else {
+                    ++failed;
+                    EXPECT_FALSE(tool.state.TransferOk);
+                    EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0xC3)) << c.name;
+                }
+            }
+        }
+        for (std::uint8_t index = 0; index < 14; ++index) {
+            std::array<std::uint8_t, 5> r;
+            r.fill(0xC3);
+            if (tool.tx->ReadJournalRecord(index, 0, r)) {
+                ++ok;
+                const std::array<std::uint8_t, 5> want = index < journal.size()
+                                                             ? JournalBytes(journal[index])
+                                                             : JournalBytes({0, 0, 0, 0, kJournalEnd});
+                EXPECT_EQ(r, want) << c.name << " " << int(index);
+            } else {
+                ++failed;
+                EXPECT_EQ(r, (std::array<std::uint8_t, 5>{0xC3, 0xC3, 0xC3, 0xC3, 0xC3})) << c.name;
+            }
+        }
+        const auto& n = tool.state.Counters;
+        RecordProperty(std::string(c.name) + "_ok", ok);
+        RecordProperty(std::string(c.name) + "_failed", failed);
+        EXPECT_GT(ok, 0) << c.name;
+        if (c.noise > 0) {
+            EXPECT_GT(n.BadCheck + n.Malformed, 0u) << c.name;
+        }
+        if (c.drop > 0) {
+            EXPECT_GT(failed, 0) << c.name;
+        }
+        EXPECT_EQ(n.Refused, 0u);
+        EXPECT_EQ(n.PortErrors, 0u);
+        EXPECT_EQ(static_cast<std::uint32_t>(failed),
+                  n.PreSendTimeouts + n.ReplyTimeouts + n.WrongCode + n.CorruptReply + n.ShortReply)
+            << c.name;
+    }
+}
+
+// The program itself: it prints its pseudo-terminal, links it, talks, and ends cleanly on SIGTERM.
+TEST(ControllerSimProgram, LinksItsPseudoTerminalAndEndsOnSignal) {
+    const char* dir = std::getenv("LUM_BUILD_DIR");
+    if (dir == nullptr) GTEST_SKIP() << "LUM_BUILD_DIR not set";
+    const std::string program = std::string(dir) + "/controller-sim";
+    const std::string link = ::testing::TempDir() + "h2-sim-link-" + std::to_string(getpid());
+    std::vector<std::string> args = {program,   "--interval", "100",    "--seed", "3",
+                                     "--model", "202",        "--link", link};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    struct stat st {};
+    bool linked = false;
+    for (int i = 0; i < 500 && !linked; ++i) {
+        linked = lstat(link.c_str(), &st) == 0;
+        if (!linked) std::this_thread::sleep_for(20ms);
+    }
+    if (linked) {
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        Tool tool(link);
+        EXPECT_TRUE(tool.RunUntil([&] { return tool.statuses.size() >= 3; }));
+        EXPECT_EQ(tool.statuses.back()[0], 202);
+        std::vector<std::uint8_t> image(256, 0);
+        ReadAll(tool, image);
+        const ConfigImage defaults = DefaultImageForModel(202);
+        EXPECT_TRUE(std::equal(image.begin() + 4, image.begin() + 180, defaults.begin() + 4));
+        EXPECT_TRUE(std::equal(image.begin() + 192, image.end(), defaults.begin() + 192));
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(linked);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(lstat(link.c_str(), &st), 0);  // the link went with it
+}
+
+}  // namespace
+}  // namespace lum::sim
