@@ -121,23 +121,25 @@ void TForm1::BuildMeasurementsPage() {
     Label11 = MakeLabel(p, "Label11", QStringLiteral("Датчики температуры"), 580, 272);
 
     // Middle column: counters, clock and the flag lamps.
-    Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 250);
+    Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 232);
     iEdit_Motoclock = Named(new TextField(p), "iEdit_Motoclock");
-    iEdit_Motoclock->setGeometry(390, 266, 100, 20);
+    iEdit_Motoclock->setGeometry(390, 247, 100, 20);
     iEdit_Motoclock->setText(QStringLiteral("12ч 13м"));
-    Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 290);
+    Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 270);
     iEdit_TO = Named(new TextField(p), "iEdit_TO");
-    iEdit_TO->setGeometry(390, 306, 100, 20);
+    iEdit_TO->setGeometry(390, 285, 100, 20);
     iEdit_TO->setText(QStringLiteral("12ч 13м"));
-    Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 330);
+    Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 308);
     iEdit_Time = Named(new TextField(p), "iEdit_Time");
-    iEdit_Time->setGeometry(390, 346, 100, 20);
+    iEdit_Time->setGeometry(390, 323, 100, 20);
     iEdit_Time->setText(QStringLiteral("00:00:00"));
 
-    int y = 372;
+    // Thirteen lamps, 13 pixels apart, in the order of their flag bits.
+    int y = 350;
     auto lamp = [&](const char* name, const char* caption) {
-        Lamp* l = MakeLamp(p, name, QString::fromUtf8(caption), 380, y);
-        y += 12;
+        Lamp* l = MakeLamp(p, name, QString::fromUtf8(caption), 390, y);
+        l->resize(120, 13);
+        y += 13;
         return l;
     };
     iLed_THREE_LINE_FLAG = lamp("iLed_THREE_LINE_FLAG", "3ф сеть");

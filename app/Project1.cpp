@@ -1,21 +1,71 @@
 // Program entry: the application object, the main window `TForm1` and the edit dialog
 // `TForm2`, then the message loop until the main window closes.
+#include <cstdio>
+#include <memory>
+
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/QtDialogs.h"
+#include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "serial/PortList.h"
+#include "sim/SimRunner.h"
 
 int main(int argc, char** argv) {
     lum::TApplication app(argc, argv);
+    lum::AppOptions options;
+    try {
+        std::vector<std::string> args;
+        for (const QString& a : QCoreApplication::arguments().mid(1)) args.push_back(a.toStdString());
+        options = lum::ParseAppOptions(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n%s", e.what(), lum::AppHelpText().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(lum::AppHelpText().c_str(), stdout);
+        return 0;
+    }
+
     lum::QtDialogs dialogs;
     app.setDialogs(&dialogs);
+    lum::InstallQtSafeSync(dialogs);
 
-    lum::TForm1 form1(dialogs);
-    dialogs.setParentWindow(&form1);
-    lum::TForm2 form2(&form1);
-    form1.Form2 = &form2;
-    form1.show();
+    // The selector lists the serial devices present, under their COM names.
+    auto form1 = std::make_unique<lum::TForm1>(dialogs, [](std::vector<std::string>& names) {
+        lum::ListComPorts(names, "COM");
+    });
+    dialogs.setParentWindow(form1.get());
+    lum::TForm2 form2(form1.get());
+    form1->Form2 = &form2;
+    form1->show();
+
+    lum::sim::SimRunner demo;
+    if (options.demo) {
+        form1->RunHandler([&] {
+            lum::sim::SimOptions sim;
+            sim.model = static_cast<std::uint8_t>(options.model);
+            const std::string path = demo.Start(sim);
+            form1->ShowPortText(QStringLiteral("Демо"), QString::fromStdString(path));
+            form1->OpenDevicePath(path);
+        });
+    } else if (options.port) {
+        form1->RunHandler([&] {
+            const QString port = QString::fromStdString(*options.port);
+            if (port.startsWith('/')) {
+                form1->ShowPortText(port, port);
+                form1->OpenDevicePath(*options.port);
+            } else {
+                form1->ComboBox1->setEditText(port);  // runs ComboBox1Change
+            }
+        });
+    }
+
     const int rc = app.exec();
-    form1.FormDestroy();
+    form1->FormDestroy();
+    demo.Stop();
+    form1.reset();
+    lum::UninstallQtSafeSync();
     return rc;
 }

@@ -12,6 +12,7 @@
 #include "app/TelemetryView.h"
 #include "app/TreeListAdapter.h"
 #include "params/Catalog.h"
+#include "serial/PortList.h"
 
 namespace lum {
 
@@ -70,7 +71,9 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer3Timer(); }));
     Timer2->start();
 
+    SetUpLink();
     RunHandler([this] { FormCreate(); });
+    ConnectPortSelector();
 
     // Centred on the desktop.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -274,15 +277,22 @@ void TForm1::ListPortsIntoSelector() {
     Memo2->clear();
     for (const auto& n : names) Memo2->appendPlainText(QString::fromStdString(n));
     const QString keep = ComboBox1->currentText();
-    for (const auto& line : Memo2->toPlainText().split('\n', Qt::SkipEmptyParts)) ComboBox1->addItem(line);
+    for (const auto& line : Memo2->toPlainText().split('\n', Qt::SkipEmptyParts)) {
+        ComboBox1->addItem(line);
+        const std::string device = ComNameToDevicePath(line.toStdString());
+        if (!device.empty())
+            ComboBox1->setItemData(ComboBox1->count() - 1, QString::fromStdString(device), Qt::ToolTipRole);
+    }
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(keep);
 }
 
 void TForm1::FormDestroy() {
+    if (destroyed_) return;
     destroyed_ = true;
     Timer1->stop();
     Timer2->stop();
+    if (ComPort1) ComPort1->Close();
 }
 
 void TForm1::Timer1Timer() {}

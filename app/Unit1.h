@@ -19,6 +19,10 @@
 #include <string>
 
 #include "common/Dialogs.h"
+#include "link/LinkState.h"
+#include "link/ReceivePath.h"
+#include "link/Transactions.h"
+#include "serial/ComPort.h"
 #include "widgets/BarGauge.h"
 #include "widgets/ColumnTree.h"
 #include "widgets/DialGauge.h"
@@ -83,6 +87,24 @@ public:
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
     // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
     void FormConstrainedResize();
+
+    // ---- device link (app/FormLink.cpp) ---------------------------------------------------
+    // The serial port: 9600 baud; the number comes from the selector.
+    std::unique_ptr<TComPort> ComPort1;
+    // The last decoded frame, the reply slot and the protocol counters.
+    LinkState Link;
+    std::unique_ptr<ReceivePath> Rx;
+    std::unique_ptr<Transactions> Tx;
+    // OnDataRecived of ComPort1.
+    void ComPort1DataRecived(TCustomSerialPort* Sender, std::uint32_t Count);
+    // The port selector's change: close, take the digits of the text, open that COM number.
+    void ComboBox1Change();
+    // Linux: closes the port and opens a device path as it is (a text beginning with "/").
+    void OpenDevicePath(const std::string& path);
+    // Shows `text` in the port selector without running its change handler (tooltip: device).
+    void ShowPortText(const QString& text, const QString& device);
+    // Adds one line to the terminal Memo1 (control characters shown as symbols).
+    void AddTerminalLine(const std::string& line);
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -168,10 +190,17 @@ private:
     void BuildServicePage();
     void BuildTerminalPage();
     void ListPortsIntoSelector();
+    void SetUpLink();
+    void ConnectPortSelector();
+    void SetTransactionControlsEnabled(bool enabled);
 
     IDialogs& dialogs_;
     PortLister portLister_;
     std::array<QLabel*, 2> statusPanels_{};
+    std::unique_ptr<IEventPump> pump_;
+    std::unique_ptr<IPortWriter> portWriter_;
+    // Enabled state of the transaction controls before a transaction disabled them.
+    std::vector<std::pair<QWidget*, bool>> savedEnabled_;
     bool destroyed_ = false;
 };
 

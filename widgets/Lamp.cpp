@@ -7,7 +7,7 @@
 namespace lum {
 
 Lamp::Lamp(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
-    setMinimumHeight(16);
+    setMinimumHeight(12);
 }
 
 void Lamp::setActive(bool lit) {

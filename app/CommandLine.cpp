@@ -1,0 +1,40 @@
+#include "app/CommandLine.h"
+
+namespace lum {
+
+AppOptions ParseAppOptions(const std::vector<std::string>& args) {
+    AppOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw AppUsageError("Option " + a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--port") {
+            options.port = value();
+            if (options.port->empty()) throw AppUsageError("--port needs a COM name or a device path");
+        } else if (a == "--demo") {
+            options.demo = true;
+        } else if (a == "--model") {
+            const std::string v = value();
+            if (v == "200" || v == "201" || v == "202" || v == "30") options.model = std::stoi(v);
+            else throw AppUsageError("--model takes 200, 201, 202 or 30, not " + v);
+        } else if (a == "--help" || a == "-h") {
+            options.help = true;
+        } else if (a.rfind("--", 0) == 0) {
+            throw AppUsageError("Unknown option " + a + " (see --help)");
+        }
+    }
+    if (options.demo && options.port) throw AppUsageError("--demo and --port exclude each other");
+    return options;
+}
+
+std::string AppHelpText() {
+    return "Usage: configurator [--port DEVICE | --demo [--model CODE]]\n"
+           "  --port DEVICE  open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)\n"
+           "  --demo         start the built-in simulated controller and open it\n"
+           "  --model CODE   model of the simulated controller: 200, 201, 202 or 30 (default 200)\n"
+           "Without options no port is opened; pick one in the \"COM-порт\" selector.\n";
+}
+
+}  // namespace lum

@@ -1,0 +1,32 @@
+#pragma once
+// The tool's command line (a Linux extension; started without options the tool behaves
+// exactly as an engineer expects: no port is opened until one is picked).
+//   --port DEVICE   open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)
+//   --demo          start the built-in simulated controller and open it
+//   --model CODE    the simulated controller's model with --demo (200, 201, 202, 30)
+//   --help          print the options
+// Pure functions, any thread.
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lum {
+
+struct AppOptions {
+    std::optional<std::string> port;
+    bool demo = false;
+    int model = 200;
+    bool help = false;
+};
+
+class AppUsageError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// The arguments after the program name; Qt's own options (e.g. -platform) are left alone.
+AppOptions ParseAppOptions(const std::vector<std::string>& args);
+std::string AppHelpText();
+
+}  // namespace lum

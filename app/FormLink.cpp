@@ -1,0 +1,121 @@
+// The main window's side of the device link: the serial port, the port selector, the
+// receive handler and the transactions.
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include "app/QtEventPump.h"
+#include "app/Unit1.h"
+#include "serial/PortList.h"
+
+namespace lum {
+
+namespace {
+
+class ComPortWriter : public IPortWriter {
+public:
+    explicit ComPortWriter(TComPort& port) : port_(port) {}
+    void WriteString(const std::string& text) override { port_.WriteString(text); }
+
+private:
+    TComPort& port_;
+};
+
+}  // namespace
+
+void TForm1::SetUpLink() {
+    ComPort1 = std::make_unique<TComPort>();
+    ComPort1->SetName("ComPort1");
+    ComPort1->SetBaudRate(br9600);
+    ComPort1->OnDataRecived = [this](TCustomSerialPort* sender, std::uint32_t count) {
+        RunHandler([&] { ComPort1DataRecived(sender, count); });
+    };
+    ComPort1->BusyCursor = [](bool busy) {
+        if (busy) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else QGuiApplication::restoreOverrideCursor();
+    };
+
+    Rx = std::make_unique<ReceivePath>(Link);
+    Rx->FrameCounted = [this](std::uint32_t count) {
+        SetStatusPanelText(0, QString::fromStdString(FramesReceivedText(count)));
+    };
+    Rx->DecodeStatusRecord = [this](const LinkState& link) {
+        DecodeStatusRecord(std::span<const std::uint8_t>(link.RxFrame.data(), link.RxFrameLength));
+    };
+    Rx->RestartTimer1 = [this] {
+        Timer1->setInterval(300);
+        Timer1->start();
+    };
+
+    pump_ = std::make_unique<QtEventPump>();
+    portWriter_ = std::make_unique<ComPortWriter>(*ComPort1);
+    Tx = std::make_unique<Transactions>(Link, *portWriter_, *pump_, dialogs_,
+                                        [this](const std::string& line) { AddTerminalLine(line); });
+    Tx->BusyChanged = [this](bool busy) { SetTransactionControlsEnabled(!busy); };
+}
+
+void TForm1::ConnectPortSelector() {
+    // Every change of the text, picked or typed, reopens the port on its number. A text
+    // beginning with "/" is a device path: it is opened when the user presses Enter.
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        if (text.startsWith('/')) return;
+        RunHandler([this] { ComboBox1Change(); });
+    });
+    if (QLineEdit* edit = ComboBox1->lineEdit()) {
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            const QString text = ComboBox1->currentText();
+            if (text.startsWith('/')) RunHandler([&] { OpenDevicePath(text.toStdString()); });
+        });
+    }
+}
+
+void TForm1::ComPort1DataRecived(TCustomSerialPort*, std::uint32_t Count) {
+    Rx->DataReceived(static_cast<int>(Count), [this] { return ComPort1->ReadString(); });
+}
+
+void TForm1::ComboBox1Change() {
+    ComPort1->Close();
+    const int number = ComNumberFromSelectorText(ComboBox1->currentText().toStdString());
+    ComPort1->SetDevicePath({});
+    ComPort1->SetComNumber(number);
+    ComPort1->Open();
+}
+
+void TForm1::OpenDevicePath(const std::string& path) {
+    ComPort1->Close();
+    ComPort1->SetDevicePath(path);
+    ComPort1->Open();
+}
+
+void TForm1::ShowPortText(const QString& text, const QString& device) {
+    const QSignalBlocker block(ComboBox1);
+    ComboBox1->setEditText(text);
+    ComboBox1->setToolTip(device);
+}
+
+void TForm1::AddTerminalLine(const std::string& line) {
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(line.size()));
+    for (unsigned char c : line) {
+        if (c < 0x20) shown += QChar(0x2400 + c);  // control pictures: ␐ start, ␍ end of a frame
+        else shown += QChar(c < 0x80 ? c : 0xFFFD);
+    }
+    Memo1->appendPlainText(shown);
+}
+
+void TForm1::SetTransactionControlsEnabled(bool enabled) {
+    if (!enabled) {
+        savedEnabled_.clear();
+        for (QWidget* w : std::initializer_list<QWidget*>{Button3, Button4, Button13, Button7, Button8, Button9,
+                                                          Button10, Button11, Button12, Button16, Button17,
+                                                          iSwitchLed4, iSwitchLed5, Button1, Button2}) {
+            savedEnabled_.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+        return;
+    }
+    for (auto& [w, was] : savedEnabled_) w->setEnabled(was);
+    savedEnabled_.clear();
+}
+
+}  // namespace lum
