@@ -1,0 +1,238 @@
+// The main window's side of the link, over real pseudo-terminal pairs: the port
+// selector, the receive handler's status bar count, the transactions' echo, and a
+// device that vanishes while open.
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "app/CommandLine.h"
+#include "app/QtSafeSync.h"
+#include "app/Unit1.h"
+#include "link/FrameCodec.h"
+#include "tests/app/QtTestApp.h"
+
+namespace lum {
+namespace {
+
+// A pseudo-terminal pair: the tool opens the slave path, the test plays the controller on the master.
+struct PtyPair {
+    int master = -1;
+    std::string slavePath;
+    PtyPair() {
+        int slave = -1;
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+        slavePath = name;
+        // Keep the slave side configured raw so the tool's bytes pass unchanged; the tool opens
+        // its own descriptor, ours is closed.
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+        close(slave);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+    ~PtyPair() { CloseMaster(); }
+    void CloseMaster() {
+        if (master >= 0) close(master);
+        master = -1;
+    }
+    void Write(const std::string& text) const { ASSERT_EQ(write(master, text.data(), text.size()), ssize_t(text.size())); }
+    std::string ReadAll() const {
+        std::string out;
+        char buf[512];
+        ssize_t n;
+        while ((n = read(master, buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+        return out;
+    }
+};
+
+// A controller frame (Kind 1) with a correct check byte, as wire text.
+std::string ControllerFrame(std::uint8_t code, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> bytes = {1, code, 0, 0, static_cast<std::uint8_t>(data.size())};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    std::uint8_t check = 0;
+    for (auto b : bytes) check ^= b;
+    bytes.push_back(check);
+    std::string text(1, '\x10');
+    for (auto b : bytes) text += ByteToHex(b);
+    text += '\x0D';
+    return text;
+}
+
+std::vector<std::uint8_t> StatusData() {
+    std::vector<std::uint8_t> d(36, 0);
+    d[0] = 200;  // model
+    d[4] = 2;    // automatic
+    d[9] = 170;  // phase A: 220 V
+    return d;
+}
+
+class FormLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureApp();
+        InstallQtSafeSync(dialogs);
+        form = std::make_unique<TForm1>(dialogs, [](std::vector<std::string>& names) { names = {"COM1", "COM2"}; });
+        // Numbers map to our pseudo-terminals instead of /dev/ttyS*.
+        form->ComPort1->DeviceResolver = [this](int number) {
+            if (number == 1) return pty1.slavePath;
+            if (number == 2) return pty2.slavePath;
+            return std::string();
+        };
+    }
+    void TearDown() override {
+        form.reset();
+        UninstallQtSafeSync();
+    }
+    // Runs the event loop until pred holds (generous bound for a loaded machine).
+    static bool Until(const std::function<bool()>& pred, int ms = 5000) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return pred();
+    }
+
+    ScriptedDialogs dialogs;
+    PtyPair pty1, pty2;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(FormLink, TypingAPortNameFailsUntilItHasDigitsThenOpensThatPort) {
+    QLineEdit* edit = form->ComboBox1->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    edit->clear();
+    dialogs.errors.clear();
+    for (QChar c : QStringLiteral("COM")) edit->insert(QString(c));
+    ASSERT_EQ(dialogs.errors.size(), 3u);  // C, CO, COM
+    for (const auto& e : dialogs.errors) EXPECT_EQ(e, "'' is not a valid integer value");
+    EXPECT_FALSE(form->ComPort1->Connected());
+    edit->insert(QStringLiteral("1"));
+    EXPECT_EQ(dialogs.errors.size(), 3u);
+    EXPECT_TRUE(form->ComPort1->Connected());
+    EXPECT_EQ(form->ComPort1->ComNumber(), 1);
+}
+
+TEST_F(FormLink, PickingAnItemReopensOnItsNumberAndZeroIsRefused) {
+    form->ComboBox1->setCurrentIndex(1);  // COM2
+    EXPECT_TRUE(form->ComPort1->Connected());
+    EXPECT_EQ(form->ComPort1->ComNumber(), 2);
+    form->ComboBox1->setEditText(QStringLiteral("COM0"));
+    EXPECT_FALSE(form->ComPort1->Connected());  // closed first, then refused
+    ASSERT_FALSE(dialogs.errors.empty());
+    EXPECT_EQ(dialogs.errors.back(), "Invalid port number (COM0)");
+    form->ComboBox1->setEditText(QStringLiteral("COM7"));  // no device behind it
+    EXPECT_EQ(dialogs.errors.back(), "Invalid port number (COM7)");
+    EXPECT_FALSE(form->ComPort1->Connected());
+}
+
+TEST_F(FormLink, SelectorItemsCarryTheirDeviceAsTooltip) {
+    ASSERT_EQ(form->ComboBox1->count(), 2);
+    EXPECT_EQ(form->ComboBox1->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(form->ComboBox1->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS1"));
+}
+
+TEST_F(FormLink, ReceivedFramesAreCountedInTheStatusBarAndShown) {
+    form->ComboBox1->setEditText(QStringLiteral("COM1"));
+    ASSERT_TRUE(form->ComPort1->Connected());
+    // Noise, then a status frame split in two writes, then a frame with another kind.
+    const std::string status = ControllerFrame(21, StatusData());
+    pty1.Write("xx" + status.substr(0, 20));
+    QTest::qWait(30);
+    pty1.Write(status.substr(20));
+    ASSERT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 1"); }))
+        << form->StatusPanelText(0).toStdString();
+    EXPECT_TRUE(Until([&] { return form->iDigital_A->value() == 220; }));
+    EXPECT_FALSE(form->iDigital_A->errorActive());
+    EXPECT_TRUE(form->Timer1->isActive());  // restarted by the receive event
+    pty1.Write(ControllerFrame(5, {1, 2, 3}) + ControllerFrame(21, StatusData()));
+    EXPECT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 3"); }));
+}
+
+TEST_F(FormLink, CommandIsSentRightAfterTheNextFrameAndEchoedInTheTerminal) {
+    form->ComboBox1->setEditText(QStringLiteral("COM1"));
+    ASSERT_TRUE(form->ComPort1->Connected());
+    QTimer::singleShot(100, [&] { pty1.Write(ControllerFrame(21, StatusData())); });
+    form->Tx->SendCommand(34, 0, 0);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    std::string sent;
+    Until([&] {
+        sent += pty1.ReadAll();
+        return !sent.empty();
+    });
+    EXPECT_EQ(sent, "\x10" "002200000022\r");
+    EXPECT_TRUE(form->Memo1->toPlainText().startsWith(QStringLiteral("<< ␐002200000022␍")))
+        << form->Memo1->toPlainText().toStdString();
+}
+
+TEST_F(FormLink, CommandOnASilentLineShowsTheBoxAndSendsNothing) {
+    form->ComboBox1->setEditText(QStringLiteral("COM1"));
+    ASSERT_TRUE(form->ComPort1->Connected());
+    bool disabledWhileWaiting = false;
+    QTimer::singleShot(200, [&] { disabledWhileWaiting = !form->Button8->isEnabled(); });
+    form->Tx->SendCommand(32, 0, 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "глююююк");
+    EXPECT_EQ(dialogs.boxes[0].caption, "Error");
+    EXPECT_TRUE(disabledWhileWaiting);
+    EXPECT_TRUE(form->Button8->isEnabled());
+    EXPECT_FALSE(form->Button7->isEnabled());  // stays as it was before the wait
+    EXPECT_EQ(pty1.ReadAll(), "");
+}
+
+TEST_F(FormLink, VanishedDeviceGivesOneErrorAndThePortCanBeChosenAgain) {
+    form->ComboBox1->setEditText(QStringLiteral("COM1"));
+    ASSERT_TRUE(form->ComPort1->Connected());
+    dialogs.errors.clear();
+    pty1.CloseMaster();
+    ASSERT_TRUE(Until([&] { return !dialogs.errors.empty(); }));
+    QTest::qWait(600);  // no flood follows
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("COM1"), std::string::npos) << dialogs.errors[0];
+    EXPECT_FALSE(form->ComPort1->Connected());
+    // Another port works at once.
+    form->ComboBox1->setEditText(QStringLiteral("COM2"));
+    EXPECT_TRUE(form->ComPort1->Connected());
+    pty2.Write(ControllerFrame(21, StatusData()));
+    EXPECT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 1"); }));
+}
+
+TEST_F(FormLink, DevicePathOpensAsItIs) {
+    form->OpenDevicePath(pty2.slavePath);
+    EXPECT_TRUE(form->ComPort1->Connected());
+    termios t{};
+    // The line settings reached the device: 9600 8N1, raw.
+    // The terminal settings belong to the pair, so the master side shows them too.
+    ASSERT_EQ(tcgetattr(pty2.master, &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
+    EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_EQ(t.c_cflag & PARENB, tcflag_t(0));
+    EXPECT_EQ(t.c_cflag & CSTOPB, tcflag_t(0));
+    EXPECT_EQ(t.c_lflag & ICANON, tcflag_t(0));
+}
+
+// ---- command line ---------------------------------------------------------------------------
+
+TEST(CommandLine, OptionsAndRefusals) {
+    EXPECT_FALSE(ParseAppOptions({}).demo);
+    EXPECT_FALSE(ParseAppOptions({}).port.has_value());
+    EXPECT_EQ(*ParseAppOptions({"--port", "COM3"}).port, "COM3");
+    EXPECT_EQ(*ParseAppOptions({"--port", "/dev/ttyUSB0"}).port, "/dev/ttyUSB0");
+    const AppOptions demo = ParseAppOptions({"--demo", "--model", "201"});
+    EXPECT_TRUE(demo.demo);
+    EXPECT_EQ(demo.model, 201);
+    EXPECT_THROW(ParseAppOptions({"--port"}), AppUsageError);
+    EXPECT_THROW(ParseAppOptions({"--model", "7"}), AppUsageError);
+    EXPECT_THROW(ParseAppOptions({"--demo", "--port", "COM1"}), AppUsageError);
+    EXPECT_THROW(ParseAppOptions({"--bogus"}), AppUsageError);
+    EXPECT_NO_THROW(ParseAppOptions({"-platform", "offscreen"}));  // Qt's own options pass
+}
+
+}  // namespace
+}  // namespace lum
