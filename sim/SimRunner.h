@@ -3,6 +3,8 @@
 // controller on its own pseudo-terminal in a background thread (for the tool's demo mode
 // and for tests).
 //
+//   lum::sim::SimOptions options;             // options.model, options.interval ...
+//   options.clock = lum::sim::LocalClock();   // the PC's time (sim/PosixLine.h)
 //   lum::sim::SimRunner sim;
 //   std::string path = sim.Start(options);   // open `path` like a serial device
 //   ...
