@@ -563,7 +563,7 @@ void ControllerCore::EmitStatus(TimePoint now) {
     std::string text = nextRecord();
     int frames = 1;
     if (options_.chunked && Uniform(chunkRng_) < 0.25) {
-        text += nextRecord();  // two frames in one write
+        text += nextRecord();  // two whole frames in one write
         frames = 2;
         ++stats_.multiFrameWrites;
     }
@@ -581,7 +581,7 @@ void ControllerCore::Queue(std::string text, int frames, TimePoint now) {
         }
     }
     TimePoint due = out_.empty() ? now : std::max(now, out_.back().due);
-    if (!options_.chunked) {
+    if (!options_.chunked || frames > 1) {  // several frames go out in one write
         out_.push_back({due, std::move(text), frames});
         return;
     }

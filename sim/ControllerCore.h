@@ -21,8 +21,8 @@
 //   32, 33, 34 test SMS, test GPRS, modem restart: only noted in the log
 //
 // Fault injection (for tests): noise corrupts characters it sends, drop ignores requests,
-// chunked sends frames in random small pieces (and now and then two frames in one
-// write), silent sends nothing. Every random choice comes from the seed, each kind of
+// chunked sends frames in random small pieces (and now and then two whole
+// frames in one write), silent sends nothing. Every random choice comes from the seed, each kind of
 // choice from its own stream, so a run with the same seed and the same requests at the
 // same times sends the same characters.
 //

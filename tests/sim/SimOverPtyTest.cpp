@@ -1,4 +1,6 @@
-// The tool's link against the simulated controller over a real pseudo-terminal.
+// The tool's link against the simulated controller over a real pseudo-terminal, through the
+// serial port component.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,8 +15,9 @@
 #include "link/ReceivePath.h"
 #include "link/Transactions.h"
 #include "params/Packing.h"
+#include "serial/ComPort.h"
+#include "serial/SafeSync.h"
 #include "sim/SimRunner.h"
-#include "tests/sim/PtyClient.h"
 
 extern char** environ;
 
@@ -23,7 +26,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The tool's side: receive path and transactions on a main loop.
+class ComPortWriter : public IPortWriter {
+  public:
+    explicit ComPortWriter(TComPort& port) : port_(port) {}
+    void WriteString(const std::string& text) override { port_.WriteString(text); }
+
+  private:
+    TComPort& port_;
+};
+
+// The tool's side, as the main window wires it: the serial port component delivering on a
+// main loop, the receive path in its data-received handler, the transactions.
 struct Tool {
     MainLoop loop;
     LinkState state;
@@ -31,17 +44,27 @@ struct Tool {
     ScriptedDialogs dialogs;
     std::vector<std::string> echo;
     std::vector<std::vector<std::uint8_t>> statuses;
-    std::unique_ptr<test::PtyClient> client;
+    TComPort port;
+    ComPortWriter writer{port};
     std::unique_ptr<Transactions> tx;
 
     explicit Tool(const std::string& path) {
+        UseMainLoopForSafeSync(loop);
         rx.DecodeStatusRecord = [this](const LinkState& s) {
             statuses.emplace_back(s.RxFrame.begin() + DataOffset, s.RxFrame.begin() + DataOffset + 36);
         };
-        client = std::make_unique<test::PtyClient>(path, loop,
-                                                   [this](const std::string& chunk) { rx.Chunk(chunk); });
-        tx = std::make_unique<Transactions>(state, *client, loop, dialogs,
+        port.SetBaudRate(br9600);
+        port.SetDevicePath(path);
+        port.OnDataRecived = [this](TCustomSerialPort*, std::uint32_t count) {
+            rx.DataReceived(static_cast<int>(count), [this] { return port.ReadString(); });
+        };
+        port.Open();
+        tx = std::make_unique<Transactions>(state, writer, loop, dialogs,
                                             [this](const std::string& line) { echo.push_back(line); });
+    }
+    ~Tool() {
+        port.Close();
+        SafeSync::SetWaker(nullptr);
     }
     bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
         return loop.RunUntil(done, timeout);
@@ -252,6 +275,10 @@ TEST(SimOverPty, FaultsFailTransfersButNeverCorruptADestination) {
         const auto& n = tool.state.Counters;
         RecordProperty(std::string(c.name) + "_ok", ok);
         RecordProperty(std::string(c.name) + "_failed", failed);
+        RecordProperty(std::string(c.name) + "_why",
+                       std::to_string(n.PreSendTimeouts) + "/" + std::to_string(n.ReplyTimeouts) + "/" +
+                           std::to_string(n.WrongCode) + "/" + std::to_string(n.CorruptReply) + "/" +
+                           std::to_string(n.ShortReply));
         EXPECT_GT(ok, 0) << c.name;
         if (c.noise > 0) {
             EXPECT_GT(n.BadCheck + n.Malformed, 0u) << c.name;

@@ -1,0 +1,143 @@
+// Benchmark of the link's waits, against the simulated controller on a pseudo-terminal
+// opened with the serial port component:
+//  1. the CPU the tool uses while a command waits out its 5 ticks on a silent line
+//     (target: under 5 % of the wall time; a polling wait burns a whole core), and, for
+//     comparison, a polling wait of the same length;
+//  2. the time of four block reads at a 1000 ms status interval divided by the protocol
+//     floor of four intervals (target: at most 1.1).
+// Prints its figures; takes about a minute.
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "common/Dialogs.h"
+#include "common/MainLoop.h"
+#include "link/ReceivePath.h"
+#include "link/Transactions.h"
+#include "serial/ComPort.h"
+#include "serial/SafeSync.h"
+#include "sim/SimRunner.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+double CpuSeconds(clockid_t id) {
+    timespec t{};
+    clock_gettime(id, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+class ComPortWriter : public lum::IPortWriter {
+  public:
+    explicit ComPortWriter(lum::TComPort& port) : port_(port) {}
+    void WriteString(const std::string& text) override {
+        ++writes;
+        port_.WriteString(text);
+    }
+    int writes = 0;
+
+  private:
+    lum::TComPort& port_;
+};
+
+// The tool's link on a port opened at `path`.
+struct Tool {
+    lum::MainLoop& loop;
+    lum::LinkState state;
+    lum::ReceivePath rx{state};
+    lum::TComPort port;
+    ComPortWriter writer{port};
+    lum::ScriptedDialogs dialogs;
+    lum::Transactions tx{state, writer, loop, dialogs, {}};
+
+    Tool(lum::MainLoop& l, const std::string& path) : loop(l) {
+        port.SetBaudRate(lum::br9600);
+        port.SetDevicePath(path);
+        port.OnDataRecived = [this](lum::TCustomSerialPort*, std::uint32_t count) {
+            rx.DataReceived(static_cast<int>(count), [this] { return port.ReadString(); });
+        };
+        port.Open();
+    }
+    ~Tool() { port.Close(); }
+};
+
+void SilentLine(lum::MainLoop& loop) {
+    lum::sim::SimRunner sim;
+    lum::sim::SimOptions options;
+    options.silent = true;
+    Tool tool(loop, sim.Start(options));
+
+    constexpr int kCommands = 4;
+    const double processCpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double threadCpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const auto wall0 = Clock::now();
+    for (int i = 0; i < kCommands; ++i) tool.tx.SendCommand(32, 0, 0);
+    const double wall = Seconds(Clock::now() - wall0);
+    const double processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processCpu0;
+    const double threadCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadCpu0;
+
+    std::printf("1. command on a silent line (%d commands, 5 ticks of 300 ms each)\n", kCommands);
+    std::printf("   boxes shown: %zu, frames written: %d\n", tool.dialogs.boxes.size(), tool.writer.writes);
+    std::printf("   wall %.3f s (%.3f s per wait)\n", wall, wall / kCommands);
+    std::printf("   CPU, waiting thread: %.4f s = %.3f %% of wall\n", threadCpu, 100.0 * threadCpu / wall);
+    std::printf("   CPU, whole process (port threads and simulator included): %.4f s = %.3f %% of wall\n",
+                processCpu, 100.0 * processCpu / wall);
+
+    // The same wait as a poll: run what is pending and return at once, again and again.
+    const double pollCpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const auto pollStart = Clock::now();
+    while (Clock::now() - pollStart < 1500ms) loop.RunQueued();
+    const double pollWall = Seconds(Clock::now() - pollStart);
+    const double pollCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - pollCpu0;
+    std::printf("   for comparison, a polling wait of %.3f s: CPU %.3f s = %.1f %% of wall\n", pollWall,
+                pollCpu, 100.0 * pollCpu / pollWall);
+}
+
+void FourReads(lum::MainLoop& loop) {
+    lum::sim::SimRunner sim;
+    lum::sim::SimOptions options;
+    options.interval = 1000ms;
+    Tool tool(loop, sim.Start(options));
+    loop.RunUntil([&] { return tool.state.RxFrameCount > 0; }, 5s);
+
+    constexpr int kRounds = 6;
+    std::printf("2. four ReadBlock of 64 bytes at a 1000 ms status interval (%d rounds)\n", kRounds);
+    double sum = 0, worst = 0;
+    int failures = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        // Start at a different point of the interval each round.
+        loop.RunFor(std::chrono::milliseconds(170 * round));
+        std::vector<std::uint8_t> image(256, 0);
+        const auto t0 = Clock::now();
+        {
+            auto op = tool.tx.Begin();
+            for (std::uint16_t address : {0, 64, 128, 192}) {
+                if (!op.ReadBlock(address, 64, std::span(image).subspan(address, 64))) ++failures;
+            }
+        }
+        const double ratio = Seconds(Clock::now() - t0) / 4.0;
+        sum += ratio;
+        worst = std::max(worst, ratio);
+        std::printf("   round %d: %.3f s, ratio to four intervals %.3f\n", round + 1, ratio * 4.0, ratio);
+    }
+    std::printf("   mean ratio %.3f, worst %.3f, failed reads %d\n", sum / kRounds, worst, failures);
+}
+
+}  // namespace
+
+int main() {
+    lum::MainLoop loop;
+    lum::UseMainLoopForSafeSync(loop);
+    SilentLine(loop);
+    FourReads(loop);
+    lum::SafeSync::SetWaker(nullptr);
+    return 0;
+}
