@@ -10,6 +10,8 @@
 // history. Adding points only schedules a repaint (update()), so bursts are coalesced.
 //
 // Main (GUI) thread only.
+#include <QLineF>
+#include <QList>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -89,6 +91,7 @@ class StripChart : public QWidget {
     QToolButton* saveButton_;
     QToolButton* exportButton_;
     std::vector<ChartPoint> scratch_;  // reused by every repaint
+    QList<QLineF> segments_;
 };
 
 }  // namespace lum
