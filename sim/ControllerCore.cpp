@@ -385,9 +385,6 @@ void ControllerCore::Receive(std::string_view bytes, TimePoint now) {
             Log("запрос с кодом " + std::to_string(frame[1]) + " пропущен (--drop)");
             continue;
         }
-        if (options_.silent) {
-            Log("запрос с кодом " + std::to_string(frame[1]) + " принят, но контроллер молчит (--silent)");
-        }
         Handle(frame, now);
     }
 }
@@ -461,7 +458,6 @@ void ControllerCore::HandleRead(std::uint16_t address, std::uint8_t count, TimeP
         Log("чтение " + std::to_string(count) + " байт по адресу " + std::to_string(address) + ": отвечено " +
             std::to_string(n));
     const std::vector<std::uint8_t> bytes(memory_.begin() + address, memory_.begin() + address + n);
-    if (options_.silent) return;
     ++stats_.replies;
     Queue(EncodeFrame(1, 5, address, static_cast<std::uint8_t>(n), bytes), 1, now);
 }
@@ -488,7 +484,6 @@ void ControllerCore::HandleJournal(std::uint8_t selector, std::uint8_t index, Ti
     const JournalRecord record =
         index < journal.size() ? journal[index] : JournalRecord{0, 0, 0, 0, kJournalEnd};
     const auto bytes = JournalBytes(record);
-    if (options_.silent) return;
     ++stats_.replies;
     Queue(EncodeFrame(1, 40, 0, 5, std::vector<std::uint8_t>(bytes.begin(), bytes.end())), 1, now);
 }
@@ -571,6 +566,7 @@ void ControllerCore::EmitStatus(TimePoint now) {
 }
 
 void ControllerCore::Queue(std::string text, int frames, TimePoint now) {
+    if (options_.silent) return;  // (a silent controller never opens a window for a request either)
     if (options_.noise > 0) {
         for (auto& ch : text) {
             if (Uniform(noiseRng_) < options_.noise) {
