@@ -23,7 +23,8 @@ DialGauge* MakeDial(QWidget* parent, const char* name, int x, int y, int size) {
     return g;
 }
 
-BarGauge* MakeBar(QWidget* parent, const char* name, Qt::Orientation o, QRect geometry, double min, double max) {
+BarGauge* MakeBar(QWidget* parent, const char* name, Qt::Orientation o, QRect geometry, double min,
+                  double max) {
     auto* g = Named(new BarGauge(o, parent), name);
     g->setGeometry(geometry);
     g->setPositionMin(min);
@@ -32,7 +33,8 @@ BarGauge* MakeBar(QWidget* parent, const char* name, Qt::Orientation o, QRect ge
     return g;
 }
 
-NumericDisplay* MakeDisplay(QWidget* parent, const char* name, int x, int y, int precision, const QString& units) {
+NumericDisplay* MakeDisplay(QWidget* parent, const char* name, int x, int y, int precision,
+                            const QString& units) {
     auto* d = Named(new NumericDisplay(parent), name);
     d->setGeometry(x, y, 70, 22);
     if (precision >= 0) d->setPrecision(precision);
@@ -85,7 +87,8 @@ void TForm1::BuildMeasurementsPage() {
     iDigital_UPS = MakeDisplay(p, "iDigital_UPS", 155, 324, -1, QStringLiteral(" В"));
     Label17 = MakeLabel(p, "Label17", QStringLiteral("Напряжение ИБП"), 150, 254);
 
-    iAnalog_SignalStrength = MakeBar(p, "iAnalog_SignalStrength", Qt::Horizontal, {50, 370, 280, 50}, -113, -51);
+    iAnalog_SignalStrength =
+        MakeBar(p, "iAnalog_SignalStrength", Qt::Horizontal, {50, 370, 280, 50}, -113, -51);
     iAnalog_SignalStrength->setSectionCount(3);
     iAnalog_SignalStrength->setSectionEnd1(-95);
     iAnalog_SignalStrength->setSectionEnd2(-85);
@@ -121,25 +124,26 @@ void TForm1::BuildMeasurementsPage() {
     Label11 = MakeLabel(p, "Label11", QStringLiteral("Датчики температуры"), 580, 272);
 
     // Middle column: counters, clock and the flag lamps.
-    Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 232);
+    Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 64);
     iEdit_Motoclock = Named(new TextField(p), "iEdit_Motoclock");
-    iEdit_Motoclock->setGeometry(390, 247, 100, 20);
+    iEdit_Motoclock->setGeometry(390, 79, 100, 20);
     iEdit_Motoclock->setText(QStringLiteral("12ч 13м"));
-    Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 270);
+    Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 106);
     iEdit_TO = Named(new TextField(p), "iEdit_TO");
-    iEdit_TO->setGeometry(390, 285, 100, 20);
+    iEdit_TO->setGeometry(390, 121, 100, 20);
     iEdit_TO->setText(QStringLiteral("12ч 13м"));
-    Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 308);
+    Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 148);
     iEdit_Time = Named(new TextField(p), "iEdit_Time");
-    iEdit_Time->setGeometry(390, 323, 100, 20);
+    iEdit_Time->setGeometry(390, 163, 100, 20);
     iEdit_Time->setText(QStringLiteral("00:00:00"));
 
-    // Thirteen lamps, 13 pixels apart, in the order of their flag bits.
-    int y = 350;
+    // Thirteen lamps in the order of their flag bits, in the free column between the phase
+    // dials and the generator dial, below both.
+    int y = 238;
     auto lamp = [&](const char* name, const char* caption) {
         Lamp* l = MakeLamp(p, name, QString::fromUtf8(caption), 390, y);
-        l->resize(120, 13);
-        y += 13;
+        l->resize(112, 16);
+        y += 17;
         return l;
     };
     iLed_THREE_LINE_FLAG = lamp("iLed_THREE_LINE_FLAG", "3ф сеть");
@@ -164,15 +168,26 @@ void TForm1::BuildMeasurementsPage() {
     iLed_Semiauto = MakeLamp(p, "iLed_Semiauto", QStringLiteral("Полуавто"), 290, 30);
     iLed_Manual = MakeLamp(p, "iLed_Manual", QStringLiteral("Ручной"), 290, 52);
 
+    // Captions over the instruments in a bolder face.
+    for (QLabel* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
+                            Label11, Label17, Label18}) {
+        QFont f = caption->font();
+        f.setBold(true);
+        caption->setFont(f);
+        caption->adjustSize();
+    }
+
     Memo2 = Named(new QPlainTextEdit(p), "Memo2");
     Memo2->hide();
 }
 
 void TForm1::SetIndicatorsError() {
-    for (GaugeBase* g : std::initializer_list<GaugeBase*>{iAnalog_A, iAnalog_B, iAnalog_C, iAnalog_GU, iAnalog_ACC,
-                                                           iAnalog_SignalStrength, iAnalog_UPS, iAnalog_Temperature})
+    for (GaugeBase* g :
+         std::initializer_list<GaugeBase*>{iAnalog_A, iAnalog_B, iAnalog_C, iAnalog_GU, iAnalog_ACC,
+                                           iAnalog_SignalStrength, iAnalog_UPS, iAnalog_Temperature})
         g->setPosition(0);
-    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC}) d->setErrorActive(true);
+    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC})
+        d->setErrorActive(true);
     iEdit_Motoclock->setErrorActive(true);
     iEdit_TO->setErrorActive(true);
     iDigital_SignalStrength->setErrorActive(true);
@@ -185,9 +200,9 @@ void TForm1::SetIndicatorsError() {
 }
 
 void TForm1::ClearIndicatorsError() {
-    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC, iDigital_SignalStrength,
-                              iDigital_Temperature, iDigital_Temperature2, iDigital_Temperature3,
-                              iDigital_Temperature4, iDigital_UPS})
+    for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC,
+                              iDigital_SignalStrength, iDigital_Temperature, iDigital_Temperature2,
+                              iDigital_Temperature3, iDigital_Temperature4, iDigital_UPS})
         d->setErrorActive(false);
     for (TextField* f : {iEdit_Motoclock, iEdit_TO, iEdit_Time}) f->setErrorActive(false);
 }

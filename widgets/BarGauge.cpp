@@ -1,7 +1,9 @@
 #include "widgets/BarGauge.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace lum {
@@ -32,8 +34,24 @@ void BarGauge::paintEvent(QPaintEvent*) {
 
     QFont f = font();
     const int across = vertical ? width() : height();
-    f.setPixelSize(std::clamp(across / 5, 8, 11));
+    f.setPixelSize(std::clamp(across / 6, 8, 11));
     p.setFont(f);
+    const int majors = std::max(2, tickMajorCount_);
+    const double step = (max_ - min_) / (majors - 1);
+    const bool whole = std::abs(step - std::round(step)) < 1e-9;
+    auto labelOf = [&](double v) {
+        QString text = QString::number(v, 'f', whole ? 0 : 1);
+        if (text.endsWith(QStringLiteral(".0"))) text.chop(2);
+        return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+    };
+    // Room the labels need across the bar.
+    const QFontMetrics fm(f);
+    int labelRoom = fm.height();
+    if (vertical) {
+        labelRoom = 0;
+        for (int i = 0; i < majors; ++i)
+            labelRoom = std::max(labelRoom, fm.horizontalAdvance(labelOf(min_ + step * i)));
+    }
 
     // The scale runs along `length`; ends inset so the end labels fit.
     const double inset = vertical ? f.pixelSize() * 0.8 + 3 : f.pixelSize() * 1.6 + 2;
@@ -43,13 +61,16 @@ void BarGauge::paintEvent(QPaintEvent*) {
         return vertical ? start - fraction(v) * length : start + fraction(v) * length;
     };
 
-    // Across the bar: pointer lane, colour band, ticks, labels.
-    const double pointerLane = std::max(6.0, pointerSize_ * 1.0);
+    // Across the bar: pointer lane, colour band, ticks, labels. Ticks give way to the labels
+    // when the bar is narrow.
+    const double pointerLane = std::clamp(pointerSize_ * 0.8, 6.0, across * 0.25);
     const double bandStart = 3 + pointerLane;
-    const double bandWidth = std::max(4.0, across * 0.14);
+    const double bandWidth = std::max(4.0, across * 0.13);
     const double tickStart = bandStart + bandWidth;
-    const double majorLen = std::max(2, tickMajorLength_);
-    const double minorLen = std::max(1, tickMinorLength_);
+    const double tickRoom = across - tickStart - labelRoom - 4;
+    const double majorLen = std::clamp(static_cast<double>(tickMajorLength_), 3.0, std::max(3.0, tickRoom));
+    const double minorLen =
+        std::clamp(static_cast<double>(tickMinorLength_), 2.0, std::max(2.0, majorLen * 0.6));
     auto spanRect = [&](double a, double b, double from, double thickness) {
         return vertical ? QRectF(from, std::min(a, b), thickness, std::abs(b - a))
                         : QRectF(std::min(a, b), from, std::abs(b - a), thickness);
@@ -71,15 +92,12 @@ void BarGauge::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::NoBrush);
     p.drawRect(spanRect(at(min_), at(max_), bandStart, bandWidth));
 
-    const int majors = std::max(2, tickMajorCount_);
-    const double step = (max_ - min_) / (majors - 1);
-    const bool whole = std::abs(step - std::round(step)) < 1e-9;
     for (int i = 0; i < majors; ++i) {
         const double v = min_ + step * i;
         const double t = at(v);
         p.setPen(QPen(QColor(30, 30, 34), 1.2));
         line(t, tickStart, tickStart + majorLen);
-        const QString label = QString::number(v, 'f', whole ? 0 : 1);
+        const QString label = labelOf(v);
         const double lp = tickStart + majorLen + 2;
         if (vertical)
             p.drawText(QRectF(lp, t - f.pixelSize(), width() - lp, 2 * f.pixelSize()),

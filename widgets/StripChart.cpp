@@ -21,6 +21,7 @@ constexpr int kBottomMargin = 20;
 constexpr int kRightGap = 8;
 constexpr int kLineWidth = 3;
 constexpr double kTimeStep = 30.0;  // seconds between time labels
+constexpr double kBandPadding = 4;  // pixels kept free at each end of a band
 
 const QColor kBackground(18, 22, 30);
 const QColor kPlotBackground(8, 10, 14);
@@ -58,6 +59,11 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
         b->setToolTip(tip);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { color: #d4dae4; border: 1px solid #3a4252; border-radius: 3px;"
+                           " padding: 1px 8px; background: #232a36; }"
+                           "QToolButton:hover { background: #2f3848; }"
+                           "QToolButton:checked { background: #4a5a74; color: #ffffff; }"));
         return b;
     };
     pauseButton_ = makeButton(QStringLiteral("Пауза"), QStringLiteral("Остановить прокрутку"));
@@ -185,16 +191,19 @@ void StripChart::drawAxes(QPainter& p, const QRect& plot, ChartRange window, con
         const ChartRange r = ranges[a];
         const double rspan = r.max - r.min;
         const double step = NiceStep(rspan, std::max(1, static_cast<int>((bandBottom - bandTop) / 22)));
+        const double low = bandBottom - kBandPadding, high = bandTop + kBandPadding;
         const bool grid =
             gridYAxisName_ == QStringLiteral("<All>") || gridYAxisName_ == QString::fromUtf8(axis.name);
         for (double v = std::ceil(r.min / step) * step; v <= r.max + step * 1e-6; v += step) {
-            const double y = bandBottom - (v - r.min) / rspan * (bandBottom - bandTop);
+            const double y = low - (v - r.min) / rspan * (low - high);
             if (grid) {
                 p.setPen(QPen(kGrid, 1, Qt::DotLine));
                 p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
             }
             p.setPen(kAxisText);
             p.drawLine(QPointF(plot.left() - 4, y), QPointF(plot.left(), y));
+            // Near the top of a lower band the label would run into the band above.
+            if (a + 1 < kChartYAxisCount && y - bandTop < 8) continue;
             p.drawText(QRectF(0, y - 7, kLeftMargin - 6, 14), Qt::AlignRight | Qt::AlignVCenter, Number(v));
         }
         p.setPen(QPen(QColor(110, 120, 135), 1));
@@ -222,8 +231,8 @@ void StripChart::drawTraces(QPainter& p, const QRect& plot, ChartRange window,
         const ChartChannelInfo& info = kChartChannels[static_cast<std::size_t>(c)];
         const ChartYAxisInfo& axis = kChartYAxes[static_cast<std::size_t>(info.yAxis)];
         const ChartRange r = ranges[info.yAxis];
-        const double bandBottom = plot.bottom() - axis.bandLow * plot.height();
-        const double bandHeight = (axis.bandHigh - axis.bandLow) * plot.height();
+        const double bandBottom = plot.bottom() - axis.bandLow * plot.height() - kBandPadding;
+        const double bandHeight = (axis.bandHigh - axis.bandLow) * plot.height() - 2 * kBandPadding;
         model_.VisiblePoints(c, window, plot.width(), scratch_);
         if (scratch_.empty()) continue;
         segments_.clear();
