@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 #include "app/LayoutRules.h"
 #include "app/TelemetryView.h"
@@ -199,6 +202,22 @@ TEST_F(MeasurementsPage, EachRecordAddsItsPointsToTheDiagrams) {
     EXPECT_FLOAT_EQ(m.Series(static_cast<int>(ChartChannel::VCC_VOLTAGE)).Front().value, 13.7);
     EXPECT_EQ(form->iPlot1->title(), QStringLiteral("Временные диаграммы"));
     EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
+}
+
+TEST_F(MeasurementsPage, DiagramToolbarAsksThroughTheProgramsDialogs) {
+    Show(StatusFrame().Mode(2).State(0).Set(9, 170));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("diagram.csv"));
+    dialogs.fileAnswers.push_back(path.toStdString());
+    form->iPlot1->exportButton()->click();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray csv = f.readAll();
+    EXPECT_TRUE(csv.startsWith("time,channel,value\n"));
+    EXPECT_EQ(csv.count('\n'), 1 + 7);  // one record without a start step: seven points
+    EXPECT_TRUE(csv.contains(",Phase A,220\n"));
+    form->iPlot1->saveButton()->click();  // no answer queued: cancelled, nothing said
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
