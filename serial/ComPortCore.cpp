@@ -287,6 +287,7 @@ bool TComPortCore::Open(const TPortAddress& address, const TDcb& dcb, int inQueu
         stopReported_.store(false);
         target_.store(target);
         ring_ = std::make_unique<TCircularBuffer>(static_cast<std::size_t>(outQueue));
+        threadStarted_.Reset();  // a late start signal of an earlier, failed open must not count
         writeThread_ = std::make_unique<TComPortWriteThread>(*this, *device_);
         StartThread(*writeThread_, writePriority);
         active_.store(true);
