@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "serial/ComPort.h"
 #include "serial/PortList.h"
 #include "serial/SerialPlatform.h"
 
@@ -187,6 +188,18 @@ TEST(SelectorDigits, NoDigitsOrTooManyFail) {
         EXPECT_EQ(message(typed), "'' is not a valid integer value") << typed;
     EXPECT_EQ(message("COM2147483648"), "'2147483648' is not a valid integer value");
     EXPECT_EQ(message("COM99999999999999999999"), "'99999999999999999999' is not a valid integer value");
+}
+
+TEST(SelectorDigits, Com0IsANumberThatNoPortHas) {
+    TComPort port;
+    port.SetComNumber(ComNumberFromSelectorText("COM0"));
+    try {
+        port.Open();
+        FAIL() << "opened";
+    } catch (const EComPortCoreError& e) {
+        EXPECT_STREQ(e.what(), "Invalid port number (COM0)");
+    }
+    EXPECT_FALSE(port.Connected());
 }
 
 TEST(ComDevices, FixedMappingBothWays) {
