@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     // A status frame as the controller sends it: start byte, 28 hex digits, carriage return.
     const std::string frame =
         "\x10"
-        "0115001C00E6000000000000001234"
+        "0115001C00E60000000000001234"
         "\r";
     std::thread controller([&] {
         const auto start = Clock::now();
