@@ -10,6 +10,7 @@
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "serial/PortList.h"
+#include "sim/PosixLine.h"
 #include "sim/SimRunner.h"
 
 int main(int argc, char** argv) {
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
         form1->RunHandler([&] {
             lum::sim::SimOptions sim;
             sim.model = static_cast<std::uint8_t>(options.model);
+            sim.clock = lum::sim::LocalClock();  // the simulated controller's clock starts at the PC's time
             const std::string path = demo.Start(sim);
             form1->ShowPortText(QStringLiteral("Демо"), QString::fromStdString(path));
             form1->OpenDevicePath(path);
