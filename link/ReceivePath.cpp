@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ScopedFlag.h"
 #include "link/FrameCodec.h"
 
 namespace lum {
@@ -13,18 +14,6 @@ constexpr std::size_t kMaxBodyChars = 2 * kRxFrameSize;
 bool IsUpperHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
-
-// Clears a flag when the scope ends, also when a hook throws.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -48,7 +37,7 @@ void ReceivePath::Chunk(std::string_view chunk) {
         return;
     }
     {
-        FlagScope running(running_);
+        ScopedFlag running(running_);
         for (;;) {
             HandOverLine();
             if (!NextFrame()) break;
@@ -121,7 +110,7 @@ void ReceivePath::Dispatch(std::string_view body) {
         return;  // not a controller frame
     }
 
-    FlagScope dispatching(state_.Dispatching);
+    ScopedFlag dispatching(state_.Dispatching);
     ++state_.RxFrameCount;
     if (FrameCounted) FrameCounted(state_.RxFrameCount);
     if (state_.RxFrameCheckOk && state_.RxFrame[1] == kStatusCode && DecodeStatusRecord) {

@@ -4,21 +4,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include "common/ScopedFlag.h"
 #include "link/FrameCodec.h"
 
 namespace lum {
 namespace {
 
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
 
 void RequireRoom(std::size_t have, std::size_t need, const char* what) {
     if (have < need) {
@@ -156,6 +147,14 @@ bool Transactions::Wait(int limit) {
     }
 }
 
+bool Transactions::WaitBeforeSend(int limit) {
+    state_.ReplyArrived = false;
+    state_.WaitTicks = 0;
+    if (Wait(limit)) return true;
+    ++state_.Counters.PreSendTimeouts;
+    return false;
+}
+
 void Transactions::Send(const char* prefix, const std::string& frame) {
     if (echo_) echo_(prefix + frame);
     try {
@@ -169,11 +168,8 @@ void Transactions::Send(const char* prefix, const std::string& frame) {
 bool Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                  std::span<const std::uint8_t> data) {
     const std::string frame = BuildFrame(code, address, count, data);
-    FlagScope busy(inTransaction_);
-    state_.ReplyArrived = false;
-    state_.WaitTicks = 0;
-    if (!Wait(kCommandWaitTicks)) {
-        ++state_.Counters.PreSendTimeouts;
+    ScopedFlag busy(inTransaction_);
+    if (!WaitBeforeSend(kCommandWaitTicks)) {
         dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok);
         return false;
     }
@@ -184,14 +180,9 @@ bool Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::
 bool Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t count,
                                     std::span<const std::uint8_t> data) {
     const std::string frame = BuildWriteFrame(address, count, data);
-    FlagScope busy(inTransaction_);
-    state_.ReplyArrived = false;
-    state_.WaitTicks = 0;
+    ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!Wait(kBlockWaitTicks)) {
-        ++state_.Counters.PreSendTimeouts;
-        return false;
-    }
+    if (!WaitBeforeSend(kBlockWaitTicks)) return false;
     Send("<< ", frame);
     state_.TransferOk = true;
     return true;
@@ -199,14 +190,9 @@ bool Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t count,
 
 bool Transactions::DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
                           std::span<std::uint8_t> destination) {
-    FlagScope busy(inTransaction_);
-    state_.ReplyArrived = false;
-    state_.WaitTicks = 0;
+    ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!Wait(kBlockWaitTicks)) {
-        ++state_.Counters.PreSendTimeouts;
-        return false;
-    }
+    if (!WaitBeforeSend(kBlockWaitTicks)) return false;
     Send("<<", frame);
 
     state_.ReplyArrived = false;

@@ -114,6 +114,9 @@ class Transactions {
     bool Refuse();
     // Waits until ReplyArrived or `limit` ticks have passed; returns ReplyArrived.
     bool Wait(int limit);
+    // Clears the reply flag and waits for the controller's next frame before a request;
+    // false (counted) when none came within `limit` ticks.
+    bool WaitBeforeSend(int limit);
     void Send(const char* prefix, const std::string& frame);
     bool DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                        std::span<const std::uint8_t> data);
