@@ -5,9 +5,24 @@
 
 namespace lum {
 
+namespace {
+constexpr int kDesignFrameWidth = 0;
+constexpr int kDesignFrameHeight = 38;
+}  // namespace
+
+QSize TForm1::OuterSizeForLayout() const {
+    // The rules are written for the outer size of a framed window. Without a window
+    // manager (no frame known) take a frame of a caption and borders 38 pixels high in
+    // all, so the page control still reaches the status bar; no side borders, as window
+    // managers here draw them, so the pages stay within the client area.
+    const QSize outer = frameGeometry().size();
+    if (outer != size()) return outer;
+    return outer + QSize(kDesignFrameWidth, kDesignFrameHeight);
+}
+
 void TForm1::FormConstrainedResize() {
     layout::LayoutInput in;
-    const QSize outer = frameGeometry().size();
+    const QSize outer = OuterSizeForLayout();
     in.outerWidth = outer.width();
     in.outerHeight = outer.height();
     in.statusBarHeight = StatusBar1->height();

@@ -13,6 +13,7 @@
 #include "app/TreeListAdapter.h"
 #include "params/Catalog.h"
 #include "serial/PortList.h"
+#include "telemetry/StatusPresenter.h"
 
 namespace lum {
 
@@ -21,10 +22,6 @@ constexpr int kClientWidth = 799;
 constexpr int kClientHeight = 572;
 constexpr int kStatusBarHeight = 19;
 }  // namespace
-
-QColor NextBlinkColor(const QColor& current) {
-    return current.rgb() == kPointerYellow.rgb() ? kPointerRed : kPointerYellow;
-}
 
 TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), portLister_(std::move(portLister)) {
@@ -298,8 +295,10 @@ void TForm1::FormDestroy() {
 void TForm1::Timer1Timer() {}
 
 void TForm1::Timer3Timer() {
-    if (!GuPointerBlink) return;
-    iAnalog_GU->setPointerColor(NextBlinkColor(iAnalog_GU->pointerColor()));
+    const QColor now = iAnalog_GU->pointerColor();
+    const Rgb current{static_cast<std::uint8_t>(now.red()), static_cast<std::uint8_t>(now.green()),
+                      static_cast<std::uint8_t>(now.blue())};
+    if (const auto next = BlinkTick(GuPointerBlink, current)) iAnalog_GU->setPointerColor(QColor(next->r, next->g, next->b));
 }
 
 void TForm1::PageControl1Change() {}

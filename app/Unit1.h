@@ -41,9 +41,6 @@ inline const QColor kPointerBlue(0, 0, 255);
 inline const QColor kPointerYellow(255, 255, 0);
 inline const QColor kPointerRed(255, 0, 0);
 
-// The blink tick's rule: yellow becomes red, any other colour becomes yellow.
-QColor NextBlinkColor(const QColor& current);
-
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
@@ -87,6 +84,9 @@ public:
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
     // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
     void FormConstrainedResize();
+    // The outer size the layout rules see: the framed size, or the design frame around
+    // the client area when the window system reports no frame.
+    QSize OuterSizeForLayout() const;
 
     // ---- device link (app/FormLink.cpp) ---------------------------------------------------
     // The serial port: 9600 baud; the number comes from the selector.
