@@ -136,6 +136,24 @@ struct SerialDevice::Impl {
         return true;
     }
 
+    // Ends the wait with the line events of the mask seen since the last look: Completed with
+    // them, Pending when none (or no mask: only a new mask ends such a wait), Failed when the
+    // device cannot be looked at. Event thread.
+    WaitStatus TakeEvents(std::uint32_t& events, OsError& error) {
+        const std::uint32_t m = mask.load();
+        if (m == 0) return WaitStatus::Pending;
+        std::uint32_t queued = 0;
+        if (!Scan(queued, error)) {
+            waitActive = false;
+            return WaitStatus::Failed;
+        }
+        events = pendingEvents & m;
+        pendingEvents = 0;
+        if (events == 0) return WaitStatus::Pending;
+        waitActive = false;
+        return WaitStatus::Completed;
+    }
+
     // Looks for line events since the last look and adds them to pendingEvents; also tells whether
     // bytes are queued. Event thread.
     bool Scan(std::uint32_t& queued, OsError& error) {
@@ -416,18 +434,7 @@ SerialDevice::WaitStatus SerialDevice::StartEventWait(std::uint32_t& events, OsE
     d.DrainWake();  // earlier wake-ups are answered by the look below
     d.waitActive = true;
     d.waitGeneration = d.maskGeneration.load();
-    const std::uint32_t mask = d.mask.load();
-    if (mask == 0) return WaitStatus::Pending;  // only a new mask ends this wait
-    std::uint32_t queued = 0;
-    if (!d.Scan(queued, error)) {
-        d.waitActive = false;
-        return WaitStatus::Failed;
-    }
-    events = d.pendingEvents & mask;
-    d.pendingEvents = 0;
-    if (events == 0) return WaitStatus::Pending;
-    d.waitActive = false;
-    return WaitStatus::Completed;
+    return d.TakeEvents(events, error);
 }
 
 int SerialDevice::WaitEventOrSignals(std::span<Signal* const> signals, std::chrono::milliseconds timeout) {
@@ -505,18 +512,7 @@ SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsErr
         error = d.scanError;
         return WaitStatus::Failed;
     }
-    const std::uint32_t mask = d.mask.load();
-    if (mask == 0) return WaitStatus::Pending;
-    std::uint32_t queued = 0;
-    if (!d.Scan(queued, error)) {
-        d.waitActive = false;
-        return WaitStatus::Failed;
-    }
-    events = d.pendingEvents & mask;
-    d.pendingEvents = 0;
-    if (events == 0) return WaitStatus::Pending;
-    d.waitActive = false;
-    return WaitStatus::Completed;
+    return d.TakeEvents(events, error);
 }
 
 bool SerialDevice::ClearError(std::uint32_t& errors, std::uint32_t& inQueue, OsError& error) {
