@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <exception>
+#include <tuple>
 
 #include "app/FormBuilders.h"
 #include "app/TelemetryView.h"
@@ -148,6 +149,20 @@ void TForm1::BuildJournalPage() {
     Button13 = MakeButton(TabSheet5, "Button13", QStringLiteral("Прочитать ЖУРНАЛ СОБЫТИЙ"), 290, 480, 200, 41);
 }
 
+namespace {
+
+// An hours field "час" and a minutes field "мин" side by side, both "0".
+std::pair<QLineEdit*, QLineEdit*> MakeHourMinuteFields(QWidget* page, const char* hoursName,
+                                                       const char* minutesName, int x, int y) {
+    QLineEdit* hours = MakeEdit(page, hoursName, QStringLiteral("0"), x, y, 50);
+    MakeLabel(page, "", QStringLiteral("час"), x + 54, y + 4);
+    QLineEdit* minutes = MakeEdit(page, minutesName, QStringLiteral("0"), x + 84, y, 40);
+    MakeLabel(page, "", QStringLiteral("мин"), x + 128, y + 4);
+    return {hours, minutes};
+}
+
+}  // namespace
+
 void TForm1::BuildServicePage() {
     QWidget* p = TabSheet4;
     // Service access: password, motor-hours counter, serial number.
@@ -157,10 +172,7 @@ void TForm1::BuildServicePage() {
     Button14 = MakeButton(p, "Button14", QStringLiteral("Подтвердить пароль"), 144, 32, 150, 25);
 
     MakeLabel(p, "Label12", QStringLiteral("Счетчик моточасов:"), 16, 76);
-    Edit1 = MakeEdit(p, "Edit1", QStringLiteral("0"), 16, 94, 60);
-    MakeLabel(p, "Label13", QStringLiteral("час"), 80, 98);
-    Edit2 = MakeEdit(p, "Edit2", QStringLiteral("0"), 110, 94, 40);
-    MakeLabel(p, "Label14", QStringLiteral("мин"), 154, 98);
+    std::tie(Edit1, Edit2) = MakeHourMinuteFields(p, "Edit1", "Edit2", 16, 94);
     Button7 = MakeButton(p, "Button7", QStringLiteral("Установить"), 194, 92, 100, 25);
 
     MakeLabel(p, "Label15", QStringLiteral("Серийный номер устройства:"), 16, 136);
@@ -183,17 +195,11 @@ void TForm1::BuildServicePage() {
     iSwitchLed5->setGeometry(360, 44, 180, 22);
 
     MakeLabel(p, "Label16", QStringLiteral("Время работы ГУ:"), 360, 96);
-    Edit5 = MakeEdit(p, "Edit5", QStringLiteral("0"), 360, 114, 50);
-    MakeLabel(p, "Label22", QStringLiteral("час"), 414, 118);
-    Edit6 = MakeEdit(p, "Edit6", QStringLiteral("0"), 444, 114, 40);
-    MakeLabel(p, "Label23", QStringLiteral("мин"), 488, 118);
+    std::tie(Edit5, Edit6) = MakeHourMinuteFields(p, "Edit5", "Edit6", 360, 114);
     Button16 = MakeButton(p, "Button16", QStringLiteral("Старт"), 530, 112, 100, 25);
 
     MakeLabel(p, "Label24", QStringLiteral("Время ожидания ГУ:"), 360, 156);
-    Edit7 = MakeEdit(p, "Edit7", QStringLiteral("0"), 360, 174, 50);
-    MakeLabel(p, "Label25", QStringLiteral("час"), 414, 178);
-    Edit8 = MakeEdit(p, "Edit8", QStringLiteral("0"), 444, 174, 40);
-    MakeLabel(p, "Label26", QStringLiteral("мин"), 488, 178);
+    std::tie(Edit7, Edit8) = MakeHourMinuteFields(p, "Edit7", "Edit8", 360, 174);
     Button17 = MakeButton(p, "Button17", QStringLiteral("Стоп"), 530, 172, 100, 25);
 
     // Traffic log.
