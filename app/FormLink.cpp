@@ -6,22 +6,10 @@
 
 #include "app/QtEventPump.h"
 #include "app/Unit1.h"
+#include "serial/ComPortWriter.h"
 #include "serial/PortList.h"
 
 namespace lum {
-
-namespace {
-
-class ComPortWriter : public IPortWriter {
-public:
-    explicit ComPortWriter(TComPort& port) : port_(port) {}
-    void WriteString(const std::string& text) override { port_.WriteString(text); }
-
-private:
-    TComPort& port_;
-};
-
-}  // namespace
 
 void TForm1::SetUpLink() {
     ComPort1 = std::make_unique<TComPort>();

@@ -1,6 +1,7 @@
 // The "Измерения" page: gauges, displays, text fields, text panels and lamps.
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
+#include "telemetry/StatusRecord.h"
 
 namespace lum {
 
@@ -139,26 +140,26 @@ void TForm1::BuildMeasurementsPage() {
 
     // Thirteen lamps in the order of their flag bits, in the free column between the phase
     // dials and the generator dial, below both.
-    int y = 238;
-    auto lamp = [&](const char* name, const char* caption) {
-        Lamp* l = MakeLamp(p, name, QString::fromUtf8(caption), 390, y);
+    // Names and captions come from the flag table the status record is decoded with.
+    Lamp* TForm1::*const flagLamps[kFlagLampCount] = {&TForm1::iLed_THREE_LINE_FLAG,
+                                                      &TForm1::iLed_DIRECT_START_FLAG,
+                                                      &TForm1::iLed_SMART_START_FLAG,
+                                                      &TForm1::iLed_GU_FREQ_FLAG,
+                                                      &TForm1::iLed_TO_FLAG,
+                                                      &TForm1::iLed_ACC_VOLTAGE_CONTROL_FLAG,
+                                                      &TForm1::iLed_UPS_VOLTAGE_CONTROL_FLAG,
+                                                      &TForm1::iLed_WORK_SLEEP_FLAG,
+                                                      &TForm1::iLed_TEST_START_FLAG,
+                                                      &TForm1::iLed_SHORT_FLAG,
+                                                      &TForm1::iLed_GSM_ACTIVITY_FLAG,
+                                                      &TForm1::iLed_THERMO_FLAG,
+                                                      &TForm1::iLed_GPRS_FLAG};
+    for (int i = 0; i < kFlagLampCount; ++i) {
+        Lamp* l = MakeLamp(p, kFlagLamps[i].objectName, QString::fromUtf8(kFlagLamps[i].caption), 390,
+                           238 + 17 * i);
         l->resize(112, 16);
-        y += 17;
-        return l;
-    };
-    iLed_THREE_LINE_FLAG = lamp("iLed_THREE_LINE_FLAG", "3ф сеть");
-    iLed_DIRECT_START_FLAG = lamp("iLed_DIRECT_START_FLAG", "дистанц. запуск");
-    iLed_SMART_START_FLAG = lamp("iLed_SMART_START_FLAG", "тестовый запуск");
-    iLed_GU_FREQ_FLAG = lamp("iLed_GU_FREQ_FLAG", "частота ГУ");
-    iLed_TO_FLAG = lamp("iLed_TO_FLAG", "Период ТО");
-    iLed_ACC_VOLTAGE_CONTROL_FLAG = lamp("iLed_ACC_VOLTAGE_CONTROL_FLAG", "АКБ ГУ");
-    iLed_UPS_VOLTAGE_CONTROL_FLAG = lamp("iLed_UPS_VOLTAGE_CONTROL_FLAG", "АКБ ИБП");
-    iLed_WORK_SLEEP_FLAG = lamp("iLed_WORK_SLEEP_FLAG", "Работа/отдых");
-    iLed_TEST_START_FLAG = lamp("iLed_TEST_START_FLAG", "Еженедельный");
-    iLed_SHORT_FLAG = lamp("iLed_SHORT_FLAG", "Контроль КЗ");
-    iLed_GSM_ACTIVITY_FLAG = lamp("iLed_GSM_ACTIVITY_FLAG", "GSM модем");
-    iLed_THERMO_FLAG = lamp("iLed_THERMO_FLAG", "Термодатчик");
-    iLed_GPRS_FLAG = lamp("iLed_GPRS_FLAG", "GPRS");
+        this->*flagLamps[i] = l;
+    }
 
     // Operating state and mode lamps.
     iLabel_Status = Named(new TextPanel(p), "iLabel_Status");

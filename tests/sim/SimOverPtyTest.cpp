@@ -17,6 +17,7 @@
 #include "link/Transactions.h"
 #include "params/Packing.h"
 #include "serial/ComPort.h"
+#include "serial/ComPortWriter.h"
 #include "serial/SafeSync.h"
 #include "sim/SimRunner.h"
 
@@ -26,15 +27,6 @@ namespace lum::sim {
 namespace {
 
 using namespace std::chrono_literals;
-
-class ComPortWriter : public IPortWriter {
-  public:
-    explicit ComPortWriter(TComPort& port) : port_(port) {}
-    void WriteString(const std::string& text) override { port_.WriteString(text); }
-
-  private:
-    TComPort& port_;
-};
 
 // The tool's side, as the main window wires it: the serial port component delivering on a
 // main loop, the receive path in its data-received handler, the transactions.
