@@ -1,5 +1,8 @@
 #include "service/Journal.h"
 
+#include <fstream>
+#include <stdexcept>
+
 #include "link/FrameCodec.h"
 
 namespace lum {
@@ -76,7 +79,10 @@ std::string JournalLine(JournalSelector journal, const JournalRecordBytes& recor
 }
 
 bool TransactionsJournalReader::ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) {
-    return operation_.ReadJournalRecord(index, journal, record);
+    const std::uint32_t silentBefore = state_ ? state_->Counters.PreSendTimeouts : 0;
+    const bool ok = operation_.ReadJournalRecord(index, journal, record);
+    silent_ = !ok && state_ && state_->Counters.PreSendTimeouts != silentBefore;
+    return ok;
 }
 
 JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks) {
@@ -85,17 +91,27 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
         if (callbacks.stop && callbacks.stop()) reading.stopped = true;
         return reading.stopped;
     };
-    // Reads one journal; false when the reading was stopped.
+    // Reads one journal; false when the reading was stopped or the line fell silent.
     const auto readJournal = [&](JournalSelector journal, std::vector<JournalEntry>& entries) {
         if (callbacks.journalStarted) callbacks.journalStarted(journal);
         const int capacity = JournalCapacity(journal);
         for (int index = 0; index < capacity; ++index) {
             JournalRecordBytes record{};
             bool ok = false;
+            bool silent = true;  // every try so far found a silent line
             for (int attempt = 0; attempt <= kJournalRetries && !ok; ++attempt) {
                 if (stopAsked()) return false;
                 ++reading.requests;
                 ok = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
+                silent = silent && !ok && reader.LineSilent();
+            }
+            if (silent) {
+                ++reading.unread;
+                reading.lineSilent = true;
+                if (callbacks.progress)
+                    callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
+                                       reading.unread);
+                return false;
             }
             const bool end = ok && IsJournalEnd(record);
             if (!ok) {
@@ -138,6 +154,15 @@ std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vecto
         }
     }
     return csv;
+}
+
+void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
+                    const std::vector<JournalEntry>& alarms) {
+    const std::string csv = JournalCsv(events, alarms);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file) file.write(csv.data(), static_cast<std::streamsize>(csv.size()));
+    if (file) file.close();
+    if (!file) throw std::runtime_error("Не удалось записать файл " + path);
 }
 
 }  // namespace lum

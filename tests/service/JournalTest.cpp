@@ -26,9 +26,14 @@ struct ScriptedJournals : IJournalRecordReader {
     // How many times the request for (journal, index) fails before it succeeds.
     std::map<std::pair<J, int>, int> failures;
     std::vector<std::pair<J, int>> asked;
+    // From this request on (counted from 0) no controller frame comes at all.
+    int silentFrom = -1;
+    bool silentNow = false;
 
     bool ReadRecord(std::uint8_t index, J journal, JournalRecordBytes& record) override {
         asked.emplace_back(journal, index);
+        silentNow = silentFrom >= 0 && static_cast<int>(asked.size()) > silentFrom;
+        if (silentNow) return false;
         auto it = failures.find({journal, index});
         if (it != failures.end() && it->second > 0) {
             --it->second;
@@ -38,6 +43,7 @@ struct ScriptedJournals : IJournalRecordReader {
         record = index < list.size() ? list[index] : JournalRecordBytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         return true;
     }
+    bool LineSilent() const override { return silentNow; }
     int AskedFor(J journal, int index) const {
         return static_cast<int>(std::count(asked.begin(), asked.end(), std::pair{journal, index}));
     }
@@ -188,6 +194,39 @@ TEST(JournalReading, CallbacksFollowTheReadingAndStopEndsIt) {
     EXPECT_EQ(r.unread, 0);  // a record stopped half-way is not counted as lost
 }
 
+TEST(JournalReading, ASilentLineEndsTheReadingAfterOneRecordsTries) {
+    ScriptedJournals c;
+    for (int i = 0; i < 105; ++i) c.events.push_back(Rec(1));
+    c.failures[{J::Events, 1}] = 1;  // a lost reply is not a silent line
+    c.silentFrom = 4;                // index 0, index 1 twice, index 2; then the line is dead
+    int lastListed = -1, lastUnread = -1;
+    JournalCallbacks cb;
+    cb.progress = [&](int listed, int unread) { lastListed = listed, lastUnread = unread; };
+    const JournalReading r = ReadJournals(c, cb);
+    EXPECT_TRUE(r.lineSilent);
+    EXPECT_FALSE(r.alarmsRead);
+    EXPECT_EQ(r.events.size(), 3u);
+    EXPECT_EQ(c.AskedFor(J::Events, 3), 3);
+    EXPECT_EQ(c.asked.size(), 7u);
+    EXPECT_EQ(r.unread, 1);
+    EXPECT_EQ(lastListed, 3);
+    EXPECT_EQ(lastUnread, 1);
+    // A line that answers again within a record's tries goes on as a lost reply would.
+    ScriptedJournals back;
+    back.events = {Rec(1), Rec(2)};
+    back.silentFrom = 0;
+    int calls = 0;
+    cb = {};
+    cb.stop = [&] {
+        if (++calls == 3) back.silentFrom = -1;
+        return false;
+    };
+    const JournalReading r2 = ReadJournals(back, cb);
+    EXPECT_FALSE(r2.lineSilent);
+    EXPECT_EQ(r2.events.size(), 2u);
+    EXPECT_TRUE(r2.alarmsRead);
+}
+
 // The reader over the real transactions: request frame, reply code and retries on a scripted line.
 TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
     test::ScriptedPump pump;
@@ -210,7 +249,7 @@ TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
         pump.At(30ms, [&rx, data] { rx.Chunk(test::WireFrame(1, 40, data)); });
     };
     auto op = tx.Begin();
-    TransactionsJournalReader reader(op);
+    TransactionsJournalReader reader(op, state);
     const JournalReading r = ReadJournals(reader);
     EXPECT_EQ(Lines(r.events), (std::vector<std::string>{"12:34 15/06 запуск ГУ", "12:34 15/06 работа ГУ",
                                                          "12:34 15/06 появление сети"}));
@@ -220,6 +259,22 @@ TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
     EXPECT_EQ(port.writes[0].text, BuildFrame(40, 0, 2, std::vector<std::uint8_t>{0, 0}));
     EXPECT_EQ(port.writes[1].text, port.writes[2].text);  // the same record asked again
     EXPECT_EQ(port.writes[5].text, BuildFrame(40, 0, 2, std::vector<std::uint8_t>{1, 0}));
+}
+
+TEST(JournalReading, OverTheTransactionsASilentLineEndsAfterThreeWaits) {
+    test::ScriptedPump pump;
+    LinkState state;
+    test::RecordingPort port{pump};
+    Transactions tx{state, port, pump, [](const std::string&) {}, pump.Clock()};
+    const auto start = pump.now;
+    auto op = tx.Begin();
+    TransactionsJournalReader reader(op, state);
+    const JournalReading r = ReadJournals(reader);
+    EXPECT_TRUE(r.lineSilent);
+    EXPECT_EQ(r.requests, 3);
+    EXPECT_EQ(r.unread, 1);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(pump.Elapsed(start), 3 * 3000ms);  // three waits of ten ticks
 }
 
 TEST(JournalCsv, BothListsByteForByte) {
