@@ -270,11 +270,11 @@ void ExpectJournalsListed(TForm1& form, sim::SimRunner& sim) {
     const auto expected = [](const std::vector<sim::JournalRecord>& records, JournalSelector j) {
         QStringList lines;
         for (const auto& r : records) lines << QString::fromStdString(JournalLine(j, sim::JournalBytes(r)));
-        return lines.join('\n');
+        return lines.join('\n').toStdString();
     };
-    EXPECT_EQ(form.Memo3->toPlainText(), expected(events, JournalSelector::Events));
-    EXPECT_EQ(form.Memo4->toPlainText(), expected(alarms, JournalSelector::Alarms));
-    EXPECT_EQ(form.StatusPanelText(1), QStringLiteral("Записей: 155"));
+    EXPECT_EQ(form.Memo3->toPlainText().toStdString(), expected(events, JournalSelector::Events));
+    EXPECT_EQ(form.Memo4->toPlainText().toStdString(), expected(alarms, JournalSelector::Alarms));
+    EXPECT_EQ(form.StatusPanelText(1).toStdString(), "Записей: 155");
 }
 
 TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
