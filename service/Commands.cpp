@@ -63,6 +63,10 @@ HoursMinutesText SplitHoursMinutes(std::string_view text) {
     return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
 }
 
+LocalTime LocalTimeFromTm(const std::tm& tm) {
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
 std::array<std::uint8_t, 6> ClockBytes(const LocalTime& t) {
     return {Bcd(t.hour), Bcd(t.minute), Bcd(t.second), Bcd(t.day), Bcd(t.month), Bcd(t.year % 100)};
 }

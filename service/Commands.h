@@ -18,6 +18,7 @@
 // thread of the transactions (the main thread).
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -80,6 +81,9 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
 };
+
+// A broken-down time of the C library (as localtime_r fills it) as a LocalTime.
+LocalTime LocalTimeFromTm(const std::tm& tm);
 
 // One frame to send: a command (SendCommand) or a configuration write (SendWriteBlock).
 struct ServiceRequest {

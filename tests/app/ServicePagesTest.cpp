@@ -44,6 +44,15 @@ class ServicePages : public ::testing::Test {
         o.listenWindow = 40ms;
         return o;
     }
+    // A controller with the journals given, sending often so that a reading is quick.
+    static sim::SimOptions WithJournals(int events, int alarms) {
+        sim::SimOptions o;
+        o.interval = 20ms;
+        o.listenWindow = 15ms;
+        o.eventRecords = events;
+        o.alarmRecords = alarms;
+        return o;
+    }
     // Runs the event loop until pred holds (generous bound for a loaded machine).
     static bool Until(const std::function<bool()>& pred, int ms = 10000) {
         QElapsedTimer t;
@@ -278,12 +287,7 @@ void ExpectJournalsListed(TForm1& form, sim::SimRunner& sim) {
 }
 
 TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
-    sim::SimOptions o = Fast();
-    o.interval = 20ms;
-    o.listenWindow = 15ms;
-    o.eventRecords = 105;
-    o.alarmRecords = 50;
-    Connect(o);
+    Connect(WithJournals(105, 50));
     // The window goes on receiving status frames during the reading.
     const std::uint32_t framesBefore = form->Device->State.RxFrameCount;
     QStringList progress;
@@ -324,11 +328,7 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
 // With seed 240 the simulator's drop choices never drop three requests in a row over the
 // first 800 requests, so no record can be lost three times whatever the timing.
 TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
-    sim::SimOptions o = Fast();
-    o.interval = 20ms;
-    o.listenWindow = 15ms;
-    o.eventRecords = 105;
-    o.alarmRecords = 50;
+    sim::SimOptions o = WithJournals(105, 50);
     o.drop = 0.2;
     o.seed = 240;
     Connect(o);
@@ -341,12 +341,7 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
 }
 
 TEST_F(ServicePages, JournalsWithEndMarkersAndASilentLine) {
-    sim::SimOptions o = Fast();
-    o.interval = 20ms;
-    o.listenWindow = 15ms;
-    o.eventRecords = 7;
-    o.alarmRecords = 0;
-    Connect(o);
+    Connect(WithJournals(7, 0));
     form->Button13->click();
     EXPECT_EQ(form->Memo3->blockCount(), 7);
     EXPECT_EQ(form->Memo4->toPlainText(), QString());

@@ -75,6 +75,9 @@ TEST(ServiceCommands, ClockComesFromOneReadingInBcd) {
     EXPECT_EQ(ClockBytes({2026, 12, 31, 23, 59, 58}), (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
     EXPECT_EQ(ClockBytes({2000, 1, 1, 0, 0, 0}), (std::array<std::uint8_t, 6>{0x00, 0x00, 0x00, 0x01, 0x01, 0x00}));
     EXPECT_EQ(ClockBytes({2109, 7, 4, 9, 5, 7}), (std::array<std::uint8_t, 6>{0x09, 0x05, 0x07, 0x04, 0x07, 0x09}));
+    std::tm tm{};
+    tm.tm_year = 126, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
+    EXPECT_EQ(ClockBytes(LocalTimeFromTm(tm)), (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
 }
 
 TEST(ServiceCommands, IntegerConversionFollowsTheStandardRule) {
