@@ -340,6 +340,17 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
     EXPECT_GE(Requests(), 155 + dropped);
 }
 
+TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
+    Connect(WithJournals(105, 50));
+    QTimer::singleShot(400, form.get(), [&] { form->close(); });
+    form->Button13->click();
+    EXPECT_LT(Requests(), 155);
+    EXPECT_GT(form->Memo3->blockCount(), 1);  // some lines came before the close
+    EXPECT_TRUE(form->JournalEvents.empty());  // a reading cut short is not kept for saving
+    EXPECT_FALSE(form->Device->Tx.Busy());
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 TEST_F(ServicePages, JournalsWithEndMarkersAndASilentLine) {
     Connect(WithJournals(7, 0));
     form->Button13->click();
