@@ -19,9 +19,7 @@
 #include <string>
 
 #include "common/Dialogs.h"
-#include "link/LinkState.h"
-#include "link/ReceivePath.h"
-#include "link/Transactions.h"
+#include "device/DeviceLink.h"
 #include "serial/ComPort.h"
 #include "widgets/BarGauge.h"
 #include "widgets/ColumnTree.h"
@@ -93,10 +91,9 @@ public:
     // ---- device link (app/FormLink.cpp) ---------------------------------------------------
     // The serial port: 9600 baud; the number comes from the selector.
     std::unique_ptr<TComPort> ComPort1;
-    // The last decoded frame, the reply slot and the protocol counters.
-    LinkState Link;
-    std::unique_ptr<ReceivePath> Rx;
-    std::unique_ptr<Transactions> Tx;
+    // The port wired to the receive path and the transactions: the last decoded frame
+    // (Device->State), the reply slot and the protocol counters.
+    std::unique_ptr<DeviceLink> Device;
     // OnDataRecived of ComPort1.
     void ComPort1DataRecived(TCustomSerialPort* Sender, std::uint32_t Count);
     // The port selector's change: close, take the digits of the text, open that COM number.
@@ -200,7 +197,6 @@ private:
     PortLister portLister_;
     std::array<QLabel*, 2> statusPanels_{};
     std::unique_ptr<IEventPump> pump_;
-    std::unique_ptr<IPortWriter> portWriter_;
     // Enabled state of the transaction controls before a transaction disabled them.
     std::vector<std::pair<QWidget*, bool>> savedEnabled_;
     bool destroyed_ = false;

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/Dialogs.h"
+#include "device/DeviceLink.h"
 #include "common/MainLoop.h"
 #include "link/ReceivePath.h"
 #include "link/Transactions.h"
@@ -35,35 +35,20 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-class ComPortWriter : public lum::IPortWriter {
-  public:
-    explicit ComPortWriter(lum::TComPort& port) : port_(port) {}
-    void WriteString(const std::string& text) override {
-        ++writes;
-        port_.WriteString(text);
-    }
-    int writes = 0;
-
-  private:
-    lum::TComPort& port_;
-};
-
 // The tool's link on a port opened at `path`.
 struct Tool {
     lum::MainLoop& loop;
-    lum::LinkState state;
-    lum::ReceivePath rx{state};
     lum::TComPort port;
-    ComPortWriter writer{port};
-    lum::ScriptedDialogs dialogs;
-    lum::Transactions tx{state, writer, loop, dialogs, {}};
+    lum::DeviceLink link{port, loop};
+    lum::LinkState& state = link.State;
+    lum::Transactions& tx = link.Tx;
+    int boxes = 0;  // commands that found no controller frame
 
     Tool(lum::MainLoop& l, const std::string& path) : loop(l) {
+        link.Tx.NoController = [this] { ++boxes; };
+        link.Attach();
         port.SetBaudRate(lum::br9600);
         port.SetDevicePath(path);
-        port.OnDataRecived = [this](lum::TCustomSerialPort*, std::uint32_t count) {
-            rx.DataReceived(static_cast<int>(count), [this] { return port.ReadString(); });
-        };
         port.Open();
     }
     ~Tool() { port.Close(); }
@@ -85,7 +70,7 @@ void SilentLine(lum::MainLoop& loop) {
     const double threadCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadCpu0;
 
     std::printf("1. command on a silent line (%d commands, 5 ticks of 300 ms each)\n", kCommands);
-    std::printf("   boxes shown: %zu, frames written: %d\n", tool.dialogs.boxes.size(), tool.writer.writes);
+    std::printf("   boxes shown: %d, frames written: %lld\n", tool.boxes, tool.link.Writer.Writes);
     std::printf("   wall %.3f s (%.3f s per wait)\n", wall, wall / kCommands);
     std::printf("   CPU, waiting thread: %.4f s = %.3f %% of wall\n", threadCpu, 100.0 * threadCpu / wall);
     std::printf("   CPU, whole process (port threads and simulator included): %.4f s = %.3f %% of wall\n",

@@ -26,9 +26,10 @@ ConfigImage ErasedImage();
 // The blocks a configuration transfer moves, in order. Reading covers all 256 bytes;
 // writing leaves out the motor-hours counter (0..3) and the GPRS counters and serial
 // number (180..191), which have writes of their own.
+// The types are those of a read or write request: a 16-bit address and an 8-bit count.
 struct ImageBlock {
-    std::size_t Address;
-    std::size_t Count;
+    std::uint16_t Address;
+    std::uint8_t Count;
 };
 inline constexpr std::array<ImageBlock, 4> ReadBlocks = {{{0, 64}, {64, 64}, {128, 64}, {192, 64}}};
 inline constexpr std::array<ImageBlock, 4> WriteBlocks = {{{4, 60}, {64, 64}, {128, 52}, {192, 64}}};

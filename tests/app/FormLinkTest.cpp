@@ -159,7 +159,7 @@ TEST_F(FormLink, CommandIsSentRightAfterTheNextFrameAndEchoedInTheTerminal) {
     form->ComboBox1->setEditText(QStringLiteral("COM1"));
     ASSERT_TRUE(form->ComPort1->Connected());
     QTimer::singleShot(100, [&] { pty1.Write(ControllerFrame(21, StatusData())); });
-    form->Tx->SendCommand(34, 0, 0);
+    form->Device->Tx.SendCommand(34, 0, 0);
     EXPECT_TRUE(dialogs.boxes.empty());
     std::string sent;
     Until([&] {
@@ -176,7 +176,7 @@ TEST_F(FormLink, CommandOnASilentLineShowsTheBoxAndSendsNothing) {
     ASSERT_TRUE(form->ComPort1->Connected());
     bool disabledWhileWaiting = false;
     QTimer::singleShot(200, [&] { disabledWhileWaiting = !form->Button8->isEnabled(); });
-    form->Tx->SendCommand(32, 0, 0);
+    form->Device->Tx.SendCommand(32, 0, 0);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, "глююююк");
     EXPECT_EQ(dialogs.boxes[0].caption, "Error");
