@@ -42,14 +42,10 @@ std::string DateText(const JournalRecordBytes& r) {
     return TwoDigits(r[2]) + "/" + TwoDigits(r[3]);
 }
 
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
+// Every field of both exports is a fixed text or digits without a comma, quote, backslash
+// or control character, so none needs quoting or escaping.
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
 }
 
 std::string_view JournalName(JournalSelector journal) {
@@ -148,12 +144,29 @@ std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vecto
     for (const auto* list : {&events, &alarms}) {
         for (const JournalEntry& e : *list) {
             const auto text = EventText(e.journal, e.record[4]);
-            csv += CsvField(JournalName(e.journal)) + "," + std::to_string(e.index) + "," + TimeText(e.record) + "," +
-                   DateText(e.record) + "," + std::to_string(e.record[4]) + "," + CsvField(text.value_or("")) +
+            csv += std::string(JournalName(e.journal)) + "," + std::to_string(e.index) + "," + TimeText(e.record) + "," +
+                   DateText(e.record) + "," + std::to_string(e.record[4]) + "," + std::string(text.value_or("")) +
                    "\r\n";
         }
     }
     return csv;
+}
+
+std::string JournalJson(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms,
+                        int unread) {
+    std::string json = "{";
+    for (const auto& [name, list] : {std::pair{"events", &events}, std::pair{"alarms", &alarms}}) {
+        json += "\"" + std::string(name) + "\":[";
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            const JournalEntry& e = (*list)[i];
+            if (i > 0) json += ",";
+            json += "{\"index\":" + std::to_string(e.index) + ",\"time\":" + Quoted(TimeText(e.record)) +
+                    ",\"date\":" + Quoted(DateText(e.record)) + ",\"code\":" + std::to_string(e.record[4]) +
+                    ",\"text\":" + Quoted(EventText(e.journal, e.record[4]).value_or("")) + "}";
+        }
+        json += "],";
+    }
+    return json + "\"unread\":" + std::to_string(unread) + "}";
 }
 
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,

@@ -121,8 +121,15 @@ std::string JournalUnreadText(int unread);
 
 // Both journals as CSV: a header line, then one line per listed record with the columns
 // journal, index, time, date, code, text; UTF-8 with a byte-order mark, lines ended by
-// CR LF, fields with a comma, quote or line break quoted.
+// CR LF. No field holds a comma or a quote, so none is quoted.
 std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms);
+// Both journals as JSON (UTF-8, no byte-order mark), for programs:
+//   {"events":[{"index":0,"time":"07:05","date":"31/12","code":3,"text":"появление сети"},...],
+//    "alarms":[...],"unread":0}
+// "text" is "" for a code without one.
+std::string JournalJson(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms,
+                        int unread);
+
 // Writes JournalCsv to a file (created or replaced); std::runtime_error naming the file
 // when it cannot be written.
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
