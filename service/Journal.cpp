@@ -34,25 +34,21 @@ std::string TwoDigits(std::uint8_t bcd) {
     return IntToZeroPadded(BcdToBin(bcd), 2);
 }
 
-std::string TimeText(const JournalRecordBytes& r) {
-    return TwoDigits(r[0]) + ":" + TwoDigits(r[1]);
-}
-
-std::string DateText(const JournalRecordBytes& r) {
-    return TwoDigits(r[2]) + "/" + TwoDigits(r[3]);
-}
-
-// Every field of both exports is a fixed text or digits without a comma, quote, backslash
-// or control character, so none needs quoting or escaping.
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
+// Every field of the export is a fixed text or digits without a comma or a quote, so
+// none needs quoting.
 std::string_view JournalName(JournalSelector journal) {
     return journal == JournalSelector::Events ? "события" : "аварии";
 }
 
 }  // namespace
+
+std::string JournalTimeText(const JournalRecordBytes& r) {
+    return TwoDigits(r[0]) + ":" + TwoDigits(r[1]);
+}
+
+std::string JournalDateText(const JournalRecordBytes& r) {
+    return TwoDigits(r[2]) + "/" + TwoDigits(r[3]);
+}
 
 int JournalCapacity(JournalSelector journal) {
     return journal == JournalSelector::Events ? kEventJournalRecords : kAlarmJournalRecords;
@@ -69,7 +65,7 @@ bool IsJournalEnd(const JournalRecordBytes& record) {
 }
 
 std::string JournalLine(JournalSelector journal, const JournalRecordBytes& record) {
-    std::string line = TimeText(record) + " " + DateText(record) + " ";
+    std::string line = JournalTimeText(record) + " " + JournalDateText(record) + " ";
     if (const auto text = EventText(journal, record[4])) line += *text;
     return line;
 }
@@ -144,29 +140,12 @@ std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vecto
     for (const auto* list : {&events, &alarms}) {
         for (const JournalEntry& e : *list) {
             const auto text = EventText(e.journal, e.record[4]);
-            csv += std::string(JournalName(e.journal)) + "," + std::to_string(e.index) + "," + TimeText(e.record) + "," +
-                   DateText(e.record) + "," + std::to_string(e.record[4]) + "," + std::string(text.value_or("")) +
-                   "\r\n";
+            csv += std::string(JournalName(e.journal)) + "," + std::to_string(e.index) + "," +
+                   JournalTimeText(e.record) + "," + JournalDateText(e.record) + "," + std::to_string(e.record[4]) +
+                   "," + std::string(text.value_or("")) + "\r\n";
         }
     }
     return csv;
-}
-
-std::string JournalJson(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms,
-                        int unread) {
-    std::string json = "{";
-    for (const auto& [name, list] : {std::pair{"events", &events}, std::pair{"alarms", &alarms}}) {
-        json += "\"" + std::string(name) + "\":[";
-        for (std::size_t i = 0; i < list->size(); ++i) {
-            const JournalEntry& e = (*list)[i];
-            if (i > 0) json += ",";
-            json += "{\"index\":" + std::to_string(e.index) + ",\"time\":" + Quoted(TimeText(e.record)) +
-                    ",\"date\":" + Quoted(DateText(e.record)) + ",\"code\":" + std::to_string(e.record[4]) +
-                    ",\"text\":" + Quoted(EventText(e.journal, e.record[4]).value_or("")) + "}";
-        }
-        json += "],";
-    }
-    return json + "\"unread\":" + std::to_string(unread) + "}";
 }
 
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,

@@ -45,6 +45,10 @@ std::optional<std::string_view> EventText(JournalSelector journal, std::uint8_t 
 // True when the record's code marks the end of the journal.
 bool IsJournalEnd(const JournalRecordBytes& record);
 
+// The record's time "07:05" and date "31/12" (BCD, two digits each, as in its line).
+std::string JournalTimeText(const JournalRecordBytes& record);
+std::string JournalDateText(const JournalRecordBytes& record);
+
 // The line of a record (UTF-8). BCD nibbles are not checked: 0xFF shows as "65".
 std::string JournalLine(JournalSelector journal, const JournalRecordBytes& record);
 
@@ -123,13 +127,6 @@ std::string JournalUnreadText(int unread);
 // journal, index, time, date, code, text; UTF-8 with a byte-order mark, lines ended by
 // CR LF. No field holds a comma or a quote, so none is quoted.
 std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms);
-// Both journals as JSON (UTF-8, no byte-order mark), for programs:
-//   {"events":[{"index":0,"time":"07:05","date":"31/12","code":3,"text":"появление сети"},...],
-//    "alarms":[...],"unread":0}
-// "text" is "" for a code without one.
-std::string JournalJson(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms,
-                        int unread);
-
 // Writes JournalCsv to a file (created or replaced); std::runtime_error naming the file
 // when it cannot be written.
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
