@@ -62,8 +62,12 @@ void TForm1::Button13Click() {
     JournalCallbacks cb;
     const auto memo = [this](JournalSelector j) { return j == JournalSelector::Events ? Memo3 : Memo4; };
     cb.journalStarted = [memo](JournalSelector j) { memo(j)->clear(); };
-    cb.entryRead = [memo](const JournalEntry& e) { memo(e.journal)->appendPlainText(QString::fromStdString(e.line)); };
-    cb.progress = [this](int listed, int) { SetStatusPanelText(1, QString::fromStdString(JournalProgressText(listed))); };
+    cb.entryRead = [memo](const JournalEntry& e) {
+        memo(e.journal)->appendPlainText(QString::fromStdString(e.line));
+    };
+    cb.progress = [this](int listed, int) {
+        SetStatusPanelText(1, QString::fromStdString(JournalProgressText(listed)));
+    };
     cb.stop = [this] { return journalStopRequested_ || destroyed_; };
     const JournalReading reading = ReadJournals(reader, cb);
     op.Release();

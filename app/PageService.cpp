@@ -24,9 +24,11 @@ std::string Text(const QLineEdit* edit) {
 void TForm1::ConnectServicePage() {
     if (!LocalTimeSource) LocalTimeSource = PcLocalTime;
     const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
-        {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},   {Button9, &TForm1::Button9Click},
-        {Button10, &TForm1::Button10Click}, {Button11, &TForm1::Button11Click}, {Button12, &TForm1::Button12Click},
-        {Button14, &TForm1::Button14Click}, {Button16, &TForm1::Button16Click}, {Button17, &TForm1::Button17Click},
+        {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},
+        {Button9, &TForm1::Button9Click},   {Button10, &TForm1::Button10Click},
+        {Button11, &TForm1::Button11Click}, {Button12, &TForm1::Button12Click},
+        {Button14, &TForm1::Button14Click}, {Button16, &TForm1::Button16Click},
+        {Button17, &TForm1::Button17Click},
     };
     for (auto [button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, Guarded([this, handler] { (this->*handler)(); }));
@@ -50,14 +52,26 @@ void TForm1::SendServiceRequestAndReport(const ServiceRequest& request) {
         dialogs_.MessageBox(message, kCaptionErrorRu, MsgButtons::Ok);
 }
 
-void TForm1::Button8Click() { SendServiceRequestAndReport(CommandRequest(ServiceCommand::SmsTest)); }
-void TForm1::Button9Click() { SendServiceRequestAndReport(CommandRequest(ServiceCommand::GprsTest)); }
-void TForm1::Button11Click() { SendServiceRequestAndReport(CommandRequest(ServiceCommand::ModemRestart)); }
-void TForm1::Button12Click() { SendServiceRequestAndReport(ClockSyncRequest(LocalTimeSource())); }
+void TForm1::Button8Click() {
+    SendServiceRequestAndReport(CommandRequest(ServiceCommand::SmsTest));
+}
+void TForm1::Button9Click() {
+    SendServiceRequestAndReport(CommandRequest(ServiceCommand::GprsTest));
+}
+void TForm1::Button11Click() {
+    SendServiceRequestAndReport(CommandRequest(ServiceCommand::ModemRestart));
+}
+void TForm1::Button12Click() {
+    SendServiceRequestAndReport(ClockSyncRequest(LocalTimeSource()));
+}
 
 // The switches only send; the next status record shows which mode the controller took.
-void TForm1::iSwitchLed4Click() { SendServiceRequestAndReport(CommandRequest(ServiceCommand::AutoMode)); }
-void TForm1::iSwitchLed5Click() { SendServiceRequestAndReport(CommandRequest(ServiceCommand::SemiAutoMode)); }
+void TForm1::iSwitchLed4Click() {
+    SendServiceRequestAndReport(CommandRequest(ServiceCommand::AutoMode));
+}
+void TForm1::iSwitchLed5Click() {
+    SendServiceRequestAndReport(CommandRequest(ServiceCommand::SemiAutoMode));
+}
 
 void TForm1::Button16Click() {
     if (auto r = BuildServiceRequest([this] { return StartRequest(Text(Edit5), Text(Edit6)); }))
@@ -82,7 +96,8 @@ void TForm1::Button10Click() {
 void TForm1::Button14Click() {
     if (!PasswordMatches(Text(Edit4))) return;
     SetPageVisible(TabSheet3, true);
-    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3)})
         w->setEnabled(true);
     // The two write buttons: while a transaction holds the link they stay disabled and are
     // enabled when it ends.

@@ -70,7 +70,8 @@ std::string JournalLine(JournalSelector journal, const JournalRecordBytes& recor
     return line;
 }
 
-bool TransactionsJournalReader::ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) {
+bool TransactionsJournalReader::ReadRecord(std::uint8_t index, JournalSelector journal,
+                                           JournalRecordBytes& record) {
     const std::uint32_t silentBefore = state_ ? state_->Counters.PreSendTimeouts : 0;
     const bool ok = operation_.ReadJournalRecord(index, journal, record);
     silent_ = !ok && state_ && state_->Counters.PreSendTimeouts != silentBefore;
@@ -109,12 +110,14 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
             if (!ok) {
                 ++reading.unread;
             } else if (!end) {
-                JournalEntry entry{journal, static_cast<std::uint8_t>(index), record, JournalLine(journal, record)};
+                JournalEntry entry{journal, static_cast<std::uint8_t>(index), record,
+                                   JournalLine(journal, record)};
                 entries.push_back(entry);
                 if (callbacks.entryRead) callbacks.entryRead(entries.back());
             }
             if (callbacks.progress)
-                callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()), reading.unread);
+                callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
+                                   reading.unread);
             if (end) break;
         }
         return true;
@@ -141,8 +144,8 @@ std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vecto
         for (const JournalEntry& e : *list) {
             const auto text = EventText(e.journal, e.record[4]);
             csv += std::string(JournalName(e.journal)) + "," + std::to_string(e.index) + "," +
-                   JournalTimeText(e.record) + "," + JournalDateText(e.record) + "," + std::to_string(e.record[4]) +
-                   "," + std::string(text.value_or("")) + "\r\n";
+                   JournalTimeText(e.record) + "," + JournalDateText(e.record) + "," +
+                   std::to_string(e.record[4]) + "," + std::string(text.value_or("")) + "\r\n";
         }
     }
     return csv;

@@ -65,11 +65,11 @@ struct JournalEntry {
 struct JournalReading {
     std::vector<JournalEntry> events;
     std::vector<JournalEntry> alarms;
-    int unread = 0;          // records skipped after every try failed
-    int requests = 0;        // requests made, tries included
-    bool stopped = false;    // the stop callback ended the reading early
-    bool alarmsRead = false; // the alarm journal was reached (the event journal ended first)
-    bool lineSilent = false; // ended because every try of a record found no controller frame
+    int unread = 0;           // records skipped after every try failed
+    int requests = 0;         // requests made, tries included
+    bool stopped = false;     // the stop callback ended the reading early
+    bool alarmsRead = false;  // the alarm journal was reached (the event journal ended first)
+    bool lineSilent = false;  // ended because every try of a record found no controller frame
 };
 
 // Where records come from: one request for record `index` of `journal`; true and the five

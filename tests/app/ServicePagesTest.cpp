@@ -84,7 +84,8 @@ class ServicePages : public ::testing::Test {
 TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
     const auto locked = [&] {
         return !form->Edit1->isEnabled() && !form->Edit2->isEnabled() && !form->Button7->isEnabled() &&
-               !form->Edit3->isEnabled() && !form->Button10->isEnabled() && !form->PageVisible(form->TabSheet3);
+               !form->Edit3->isEnabled() && !form->Button10->isEnabled() &&
+               !form->PageVisible(form->TabSheet3);
     };
     ASSERT_TRUE(locked());
     for (const char* wrong : {"40617283 ", " 40617283", "4061728", ""}) {
@@ -100,7 +101,8 @@ TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
     form->Edit4->setText(QStringLiteral("x"));
     form->Button14->click();
     Unlock();
-    EXPECT_TRUE(form->Button7->isEnabled() && form->Button10->isEnabled() && form->PageVisible(form->TabSheet3));
+    EXPECT_TRUE(form->Button7->isEnabled() && form->Button10->isEnabled() &&
+                form->PageVisible(form->TabSheet3));
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(dialogs.errors.empty());
 }
@@ -196,7 +198,9 @@ TEST_F(ServicePages, MotorHoursAndSerialNumberReachTheControllersMemoryAndStatus
     form->Button10->click();
     EXPECT_TRUE(Until([&] { return Memory()[184] == 0xC0; }));
     m = Memory();
-    EXPECT_EQ(std::string(m.begin() + 184, m.begin() + 192), "\xC0\xC1\xC2" "12345");
+    EXPECT_EQ(std::string(m.begin() + 184, m.begin() + 192),
+              "\xC0\xC1\xC2"
+              "12345");
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(dialogs.errors.empty());
 }
@@ -220,8 +224,10 @@ TEST_F(ServicePages, ClockSyncShowsThePcTimeInTheNextStatusFrame) {
     // One reading of an injected clock goes out as it is.
     form->LocalTimeSource = [] { return LocalTime{2026, 12, 31, 21, 59, 58}; };
     form->Button12->click();
-    EXPECT_TRUE(Until([&] { return form->iEdit_Time->text().startsWith(QStringLiteral("21:59:5")) ||
-                                   form->iEdit_Time->text().startsWith(QStringLiteral("22:00:0")); }));
+    EXPECT_TRUE(Until([&] {
+        return form->iEdit_Time->text().startsWith(QStringLiteral("21:59:5")) ||
+               form->iEdit_Time->text().startsWith(QStringLiteral("22:00:0"));
+    }));
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint now) { c = core.Clock(now); });
     EXPECT_EQ((std::vector<int>{c.day, c.month, c.year}), (std::vector<int>{31, 12, 26}));
 }
@@ -294,7 +300,8 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     QObject probe;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &probe, [&] {
-        if (progress.isEmpty() || progress.back() != form->StatusPanelText(1)) progress << form->StatusPanelText(1);
+        if (progress.isEmpty() || progress.back() != form->StatusPanelText(1))
+            progress << form->StatusPanelText(1);
     });
     poll.start(30);
     form->Button13->click();
@@ -314,7 +321,10 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     stream << file.rdbuf();
     const std::string content = stream.str();
     EXPECT_EQ(content, JournalCsv(form->JournalEvents, form->JournalAlarms));
-    EXPECT_EQ(content.rfind("\xEF\xBB\xBF" "журнал,индекс,время,дата,код,текст\r\n", 0), 0u);
+    EXPECT_EQ(content.rfind("\xEF\xBB\xBF"
+                            "журнал,индекс,время,дата,код,текст\r\n",
+                            0),
+              0u);
     EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 156);
     EXPECT_TRUE(dialogs.errors.empty());
     // A folder that cannot be written: the error box names the file.
@@ -345,7 +355,7 @@ TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
     QTimer::singleShot(400, form.get(), [&] { form->close(); });
     form->Button13->click();
     EXPECT_LT(Requests(), 155);
-    EXPECT_GT(form->Memo3->blockCount(), 1);  // some lines came before the close
+    EXPECT_GT(form->Memo3->blockCount(), 1);   // some lines came before the close
     EXPECT_TRUE(form->JournalEvents.empty());  // a reading cut short is not kept for saving
     EXPECT_FALSE(form->Device->Tx.Busy());
     EXPECT_TRUE(dialogs.boxes.empty());

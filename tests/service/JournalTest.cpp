@@ -83,7 +83,8 @@ TEST(JournalLine, TimeDateAndTheTextOfTheJournal) {
 
 TEST(JournalReading, FullJournalsGiveEveryLineAndNothingPastTheirLastIndex) {
     ScriptedJournals c;
-    for (int i = 0; i < 105; ++i) c.events.push_back(Rec(static_cast<std::uint8_t>(i % 20), 0x10, BinToBcd(i % 60)));
+    for (int i = 0; i < 105; ++i)
+        c.events.push_back(Rec(static_cast<std::uint8_t>(i % 20), 0x10, BinToBcd(i % 60)));
     for (int i = 0; i < 50; ++i) c.alarms.push_back(Rec(static_cast<std::uint8_t>(11 + i % 7)));
     const JournalReading r = ReadJournals(c);
     EXPECT_EQ(r.events.size(), 105u);
@@ -141,9 +142,10 @@ TEST(JournalReading, ALostReplyIsAskedAgainAndAThriceLostRecordIsCounted) {
     EXPECT_EQ(c.AskedFor(J::Alarms, 2), 3);
     EXPECT_EQ(c.AskedFor(J::Alarms, 3), 1);  // the end marker found there ends the journal
     EXPECT_EQ(c.AskedFor(J::Alarms, 4), 0);
-    EXPECT_EQ(Lines(r.events), (std::vector<std::string>{"07:05 31/12 пропадание сети", "07:05 31/12 запуск ГУ",
-                                                         "07:05 31/12 работа ГУ", "07:05 31/12 включение БУЭ",
-                                                         "07:05 31/12 ручной режим"}));
+    EXPECT_EQ(Lines(r.events),
+              (std::vector<std::string>{"07:05 31/12 пропадание сети", "07:05 31/12 запуск ГУ",
+                                        "07:05 31/12 работа ГУ", "07:05 31/12 включение БУЭ",
+                                        "07:05 31/12 ручной режим"}));
     EXPECT_EQ(r.events[3].index, 4);  // no gap marker, but the index tells
     EXPECT_EQ(r.alarms.size(), 2u);
     EXPECT_EQ(r.unread, 2);
@@ -282,7 +284,8 @@ TEST(JournalReading, OverTheTransactionsASilentLineEndsAfterThreeWaits) {
 TEST(JournalCsv, BothListsByteForByte) {
     const std::vector<JournalEntry> events = {
         {J::Events, 0, Rec(3), JournalLine(J::Events, Rec(3))},
-        {J::Events, 4, Rec(18, 0x23, 0x59, 0x01, 0x02), JournalLine(J::Events, Rec(18, 0x23, 0x59, 0x01, 0x02))},
+        {J::Events, 4, Rec(18, 0x23, 0x59, 0x01, 0x02),
+         JournalLine(J::Events, Rec(18, 0x23, 0x59, 0x01, 0x02))},
     };
     const std::vector<JournalEntry> alarms = {
         {J::Alarms, 0, Rec(5), JournalLine(J::Alarms, Rec(5))},
@@ -295,7 +298,9 @@ TEST(JournalCsv, BothListsByteForByte) {
               "события,4,23:59,01/02,18,\r\n"
               "аварии,0,07:05,31/12,5,\r\n"
               "аварии,1,07:05,31/12,11,авария: разряд АКБ ГУ\r\n");
-    EXPECT_EQ(JournalCsv({}, {}), "\xEF\xBB\xBF" "журнал,индекс,время,дата,код,текст\r\n");
+    EXPECT_EQ(JournalCsv({}, {}),
+              "\xEF\xBB\xBF"
+              "журнал,индекс,время,дата,код,текст\r\n");
     // The export quotes nothing: no text may hold what would need it.
     for (J j : {J::Events, J::Alarms}) {
         for (int code = 0; code < 256; ++code) {
