@@ -142,7 +142,7 @@ void TForm1::TreeList1DblClick() {
 void TForm1::Button4Click() {
     TransferIndicators shown(*this, kReading);
     Transactions::Operation op = Device->Tx.Begin();
-    const ReadResult r = ReadConfiguration(op, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
+    const ReadResult r = ReadConfiguration(op, Device->State, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
     op.Release();
     if (!r.Ok) {
         dialogs_.MessageBox(kNoLink, kCaptionErrorRu, MsgButtons::Ok);
@@ -159,7 +159,7 @@ void TForm1::Button3Click() {
     TreeListAdapter tree(*TreeList1);
     PackTreeToImage(tree, ConfigImage);  // a value that cannot be packed stops here: nothing sent
     Transactions::Operation op = Device->Tx.Begin();
-    const WriteResult w = WriteConfiguration(op, ConfigImage, [this](TransferStage stage, int p) {
+    const WriteResult w = WriteConfiguration(op, Device->State, ConfigImage, [this](TransferStage stage, int p) {
         if (stage == TransferStage::Write) ProgressBar1->setValue(p);
     });
     op.Release();
