@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -235,6 +236,34 @@ TEST_F(ParametersPage, ListsOpenOnTheRowsValueAndOfferOnlyTheirItems) {
     EXPECT_TRUE(Edit(kEngineType, [](TForm2& d) { EXPECT_EQ(d.ComboBox4->currentIndex(), -1); }));
     EXPECT_EQ(Field(kEngineType, FieldValue), "");
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
+    form->resize(799, 572);
+    form->show();
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    ColumnTree& t = *form->TreeList1;
+    t.setCurrentItem(t.nodeAt(kEngineType));
+    QCoreApplication::processEvents();
+    int opened = 0;
+    const auto answer = [&] {
+        QTimer::singleShot(0, form2.get(), [&] {
+            if (!form2->isVisible()) return;
+            ++opened;
+            form2->ComboBox4->setCurrentIndex(2);
+            form2->Button1->click();
+        });
+    };
+    answer();
+    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, t.visualItemRect(t.nodeAt(kEngineType)).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(Field(kEngineType, FieldValue), "сухой контакт");
+    // Below the last row, the selected row is edited too.
+    answer();
+    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, QPoint(100, t.viewport()->height() - 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 2);
 }
 
 TEST_F(ParametersPage, DialogSitsNextToThePointerAndStaysOnScreen) {
