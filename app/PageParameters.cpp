@@ -17,7 +17,6 @@
 #include "params/NodeText.h"
 #include "params/ParamLookup.h"
 #include "params/Transfer.h"
-#include "params/ValueCheck.h"
 #include "telemetry/StatusPresenter.h"
 
 namespace lum {

@@ -266,6 +266,17 @@ TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
     EXPECT_EQ(opened, 2);
 }
 
+TEST_F(ParametersPage, ModelSwitchWhileTheDialogIsOpenDropsItsValue) {
+    EXPECT_TRUE(Edit(kMainsLow, [&](TForm2& d) {
+        d.Edit1->setText(QStringLiteral("200"));
+        form->SelectCatalogForModel(201);  // a status record of another model arrives meanwhile
+    }));
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 83);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "180");
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
 TEST_F(ParametersPage, DialogSitsNextToThePointerAndStaysOnScreen) {
     const QRect screen(0, 0, 1280, 1024);
     form2->PlaceAt({500, 400}, screen);
