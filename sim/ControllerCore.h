@@ -180,7 +180,6 @@ class ControllerCore {
     int attempt_ = 0;
     bool attemptFails_ = false;
     std::uint16_t runSeconds_ = 0;  // 0: until stopped
-    std::chrono::steady_clock::duration runAccumulated_{};
     std::chrono::steady_clock::duration motorRemainder_{};
     TimePoint runMeasuredTo_;
     int minutesToService_ = 6000;

@@ -91,13 +91,7 @@ protected:
         form.reset();
         UninstallQtSafeSync();
     }
-    // Runs the event loop until pred holds (generous bound for a loaded machine).
-    static bool Until(const std::function<bool()>& pred, int ms = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return pred();
-    }
+    static bool Until(const std::function<bool()>& pred, int ms = 5000) { return test::WaitUntil(pred, ms); }
 
     ScriptedDialogs dialogs;
     PtyPair pty1, pty2;
