@@ -2,7 +2,8 @@
 #
 #   cmake -DROOT=<tree> -DCHECK=layers -P CheckSources.cmake
 #     The layers: common/ link/ telemetry/ params/ service/ terminal/ and the simulator's
-#     model include only the C++ standard library and those folders (no Qt, no OS header);
+#     model (sim/ but its POSIX line, runner and program) include only the C++ standard
+#     library and those folders (no Qt, no OS header);
 #     serial/ includes nothing from the folders above it; device/ includes no Qt.
 #   cmake -DROOT=<tree> -DCHECK=qt_test_macros -P CheckSources.cmake
 #     No GoogleTest file under tests/ uses Qt Test's checking macros (QTRY_*, QCOMPARE,
@@ -30,9 +31,9 @@ set(STD_HEADERS
 
 # Folders of logic that needs nothing but the standard library.
 set(STD_ONLY_DIRS common link telemetry params service terminal)
-# The simulator's model (its lines and runner are per OS).
-set(SIM_MODEL_FILES sim/ControllerCore.h sim/ControllerCore.cpp sim/SimOptions.h sim/SimOptions.cpp
-                    sim/SimLine.h sim/SimLoop.h sim/SimLoop.cpp)
+# The simulator is its std-only model but for these files: its POSIX line, the runner on it
+# and the program.
+set(SIM_POSIX_FILES sim/PosixLine.h sim/PosixLine.cpp sim/SimRunner.h sim/SimRunner.cpp sim/main.cpp)
 # What the serial layer must not know.
 set(ABOVE_SERIAL_DIRS link telemetry params service terminal device sim widgets app cli)
 
@@ -131,8 +132,9 @@ function(check_layers)
       check_std_only("${f}" "${STD_ONLY_DIRS}")
     endforeach()
   endforeach()
-  foreach(f IN LISTS SIM_MODEL_FILES)
-    if(EXISTS "${ROOT}/${f}")
+  sources_under(sim files)
+  foreach(f IN LISTS files)
+    if(NOT f IN_LIST SIM_POSIX_FILES)
       check_std_only("${f}" "${STD_ONLY_DIRS};sim")
     endif()
   endforeach()
@@ -179,6 +181,7 @@ elseif(CHECK STREQUAL "selftest")
   file(WRITE "${ROOT}/telemetry/Clean.h" "#include <vector>\n#include \"link/FrameCodec.h\"\n")
   file(WRITE "${ROOT}/sim/ControllerCore.cpp" "#include <termios.h>\n")
   file(WRITE "${ROOT}/sim/PosixLine.cpp" "#include <termios.h>\n")
+  file(WRITE "${ROOT}/sim/NewPart.h" "#include \"serial/ComPort.h\"\n")
   file(WRITE "${ROOT}/serial/Up.h" "#include <termios.h>\n#include \"link/Transactions.h\"\n")
   file(WRITE "${ROOT}/serial/posix/Deep.cpp" "#include \"device/DeviceLink.h\"\n#include \"common/MainLoop.h\"\n")
   file(WRITE "${ROOT}/device/Qt.cpp" "#include <QObject>\n#include \"serial/ComPort.h\"\n")
@@ -189,7 +192,7 @@ elseif(CHECK STREQUAL "selftest")
   check_qt_test_macros()
   set(expected
     "link/Qt.h:2:" "params/Os.cpp:2:" "terminal/Sys.h:1:" "service/Up.cpp:1:"
-    "sim/ControllerCore.cpp:1:" "serial/Up.h:2:" "serial/posix/Deep.cpp:1:" "device/Qt.cpp:1:"
+    "sim/ControllerCore.cpp:1:" "sim/NewPart.h:1:" "serial/Up.h:2:" "serial/posix/Deep.cpp:1:" "device/Qt.cpp:1:"
     "tests/x/BadTest.cpp:3:" "tests/x/BadTest.cpp:4:")
   set(unexpected "telemetry/Clean.h" "sim/PosixLine.cpp" "serial/Up.h:1:" "serial/posix/Deep.cpp:2:"
                  "device/Qt.cpp:2:" "tests/x/BadTest.cpp:5:" "tests/x/QtTest.cpp")
