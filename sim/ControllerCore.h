@@ -64,6 +64,9 @@ struct SimOptions {
     double drop = 0.0;                            // probability per request
     bool chunked = false;
     bool silent = false;
+    // A write request whose block starts at this address is taken in and ignored: the
+    // memory keeps its bytes (a controller that loses a block).
+    std::optional<std::uint16_t> ignoreWritesAt;
     std::uint64_t seed = 1;
     int eventRecords = 40;  // built-in event journal (at most 105)
     int alarmRecords = 8;   // built-in alarm journal (at most 50)
@@ -83,11 +86,6 @@ struct JournalRecord {
 // The five bytes a journal reply carries for a record (time stamp in BCD).
 std::array<std::uint8_t, 5> JournalBytes(const JournalRecord& record);
 
-// Wire text of a frame: start byte, hex pairs of Kind, Code, Address, countField, data
-// and the check byte, carriage return.
-std::string EncodeFrame(std::uint8_t kind, std::uint8_t code, std::uint16_t address, std::uint8_t countField,
-                        const std::vector<std::uint8_t>& data);
-
 // What happened, for tests and the log.
 struct SimStats {
     int statusFrames = 0;
@@ -96,6 +94,7 @@ struct SimStats {
     int late = 0;         // ignored: outside the listening window, or while sending
     int dropped = 0;      // ignored: --drop
     int badRequests = 0;  // bad check, malformed or not understood
+    int ignoredWrites = 0;  // --ignore-writes
     int corruptedChars = 0;
     int multiFrameWrites = 0;
 };
@@ -182,8 +181,7 @@ class ControllerCore {
     int attempt_ = 0;
     bool attemptFails_ = false;
     std::uint16_t runSeconds_ = 0;  // 0: until stopped
-    std::uint16_t restSeconds_ = 0; // waiting time of the last stop
-    std::chrono::steady_clock::duration runAccumulated_{};
+    std::uint16_t restSeconds_ = 0;  // waiting time of the last stop
     std::chrono::steady_clock::duration motorRemainder_{};
     TimePoint runMeasuredTo_;
     int minutesToService_ = 6000;
