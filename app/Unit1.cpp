@@ -70,6 +70,7 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     Timer2->start();
 
     SetUpLink();
+    SetUpTerminal();
     RunHandler([this] { FormCreate(); });
     ConnectPortSelector();
 

@@ -33,6 +33,8 @@ namespace lum {
 
 class TForm2;
 class TelemetryBinding;
+class Terminal;
+class TerminalPage;
 
 // Colours the program sets on the generator dial's pointer.
 inline const QColor kPointerBlue(0, 0, 255);
@@ -100,8 +102,18 @@ public:
     void OpenDevicePath(const std::string& path);
     // Shows `text` in the port selector without running its change handler (tooltip: device).
     void ShowPortText(const QString& text, const QString& device);
-    // Adds one line to the terminal Memo1 (control characters shown as symbols).
+    // Adds one sent-frame line to the terminal Memo1 (control characters shown as symbols).
     void AddTerminalLine(const std::string& line);
+
+    // ---- terminal and traffic log (app/PageTerminal.cpp) -----------------------------------
+    void Button5Click();       // "Очистить ": clears Memo1, nothing else
+    void Button6Click();       // "Имя файла": the log file name through the save dialog
+    void Button15Click();      // "Имя LOG-файла": the same name
+    void iSwitchLed1Change();  // either log switch (iSwitchLed1, iSwitchLed3)
+    void iSwitchLed2Change();  // "Отображать данные"
+    // LineCount, ShowData, LogActive, LogFileName and the log file.
+    Terminal& TerminalState();
+    TerminalPage& TerminalView();
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -166,6 +178,7 @@ public:
     QPlainTextEdit* Memo1;
     SwitchLamp *iSwitchLed1, *iSwitchLed2;
     QPushButton *Button5, *Button6;
+    QLabel* LinkHealthPanel = nullptr;  // the link's counters, refreshed every second
 
     // ---- status bar and timers -----------------------------------------------------------
     QWidget* StatusBar1;
@@ -178,6 +191,7 @@ protected:
 
 private:
     std::unique_ptr<TelemetryBinding> telemetry_;
+    TerminalPage* terminalPage_ = nullptr;  // a child of the window
     void BuildTopStrip();
     void BuildStatusBar();
     void BuildMeasurementsPage();  // app/PageMeasurements.cpp
@@ -188,6 +202,8 @@ private:
     void BuildTerminalPage();
     void ListPortsIntoSelector();
     void SetUpLink();
+    void SetUpTerminal();
+    void ChooseLogFileName();
     void ConnectPortSelector();
     void SetTransactionControlsEnabled(bool enabled);
 
