@@ -5,9 +5,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLocale>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 
 #include "app/FormBuilders.h"
@@ -48,8 +45,6 @@ TerminalPage::TerminalPage(TForm1& form)
         QTimer::singleShot(0, this, form_.Guarded([this] { ShowLogError(); }));
     };
 
-    form_.Memo1->setUndoRedoEnabled(false);  // an undo history would keep a second copy of the traffic
-
     QLabel* panel = Named(new QLabel(form_.TabSheet3), "LinkHealthPanel");
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setToolTip(QString::fromStdString(LinkHealthTooltip()));
@@ -68,19 +63,7 @@ TerminalPage::TerminalPage(TForm1& form)
 
 void TerminalPage::Flush() {
     flushTimer_->stop();
-    if (!term_.HasPending()) return;
-    const QString batch = QString::fromUtf8(term_.TakeBatch());
-    QPlainTextEdit* memo = form_.Memo1;
-    QScrollBar* bar = memo->verticalScrollBar();
-    const bool follow = bar->value() >= bar->maximum();
-    QTextDocument* doc = memo->document();
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.beginEditBlock();
-    if (!doc->isEmpty()) cursor.insertBlock();
-    cursor.insertText(batch);
-    cursor.endEditBlock();
-    if (follow) bar->setValue(bar->maximum());
+    if (term_.HasPending()) form_.Memo1->appendLines(term_.TakeBatch());
 }
 
 void TerminalPage::ShowLogError() {

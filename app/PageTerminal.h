@@ -29,8 +29,8 @@ class TerminalPage : public QObject {
     explicit TerminalPage(TForm1& form);
 
     Terminal& Term() { return term_; }
-    // Appends what waits for the screen to Memo1 in one edit; the view follows the newest
-    // line only when it was at the bottom.
+    // Appends what waits for the screen to Memo1 in one go (one repaint); the view follows
+    // the newest line only when it was at the bottom.
     void Flush();
     // Shows the log failure not yet shown (once), in the standard error box.
     void ShowLogError();

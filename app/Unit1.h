@@ -27,6 +27,7 @@
 #include "widgets/Lamp.h"
 #include "widgets/NumericDisplay.h"
 #include "widgets/StripChart.h"
+#include "widgets/TerminalMemo.h"
 #include "widgets/TextField.h"
 
 namespace lum {
@@ -175,7 +176,7 @@ public:
     SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
 
     // "Терминал+лог"
-    QPlainTextEdit* Memo1;
+    TerminalMemo* Memo1;
     SwitchLamp *iSwitchLed1, *iSwitchLed2;
     QPushButton *Button5, *Button6;
     QLabel* LinkHealthPanel = nullptr;  // the link's counters, refreshed every second
