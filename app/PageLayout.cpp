@@ -13,8 +13,8 @@ constexpr int kDesignFrameHeight = 38;
 QSize TForm1::OuterSizeForLayout() const {
     // The rules are written for the outer size of a framed window. Without a window
     // manager (no frame known) take a frame of a caption and borders 38 pixels high in
-    // all, so the page control still reaches the status bar; no side borders, as window
-    // managers here draw them, so the pages stay within the client area.
+    // all and no side borders, so the pages stay within the client area. (The page
+    // control's height follows the status bar, not the frame.)
     const QSize outer = frameGeometry().size();
     if (outer != size()) return outer;
     return outer + QSize(kDesignFrameWidth, kDesignFrameHeight);
@@ -24,7 +24,8 @@ void TForm1::FormConstrainedResize() {
     layout::LayoutInput in;
     const QSize outer = OuterSizeForLayout();
     in.outerWidth = outer.width();
-    in.outerHeight = outer.height();
+    in.clientWidth = width();
+    in.clientHeight = height();
     in.statusBarHeight = StatusBar1->height();
     std::map<std::string, QWidget*> widgets;
     for (const std::string& name : layout::LayoutControlNames()) {

@@ -5,6 +5,7 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/DesignFont.h"
 #include "app/QtDialogs.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    lum::RegisterDesignFont();  // the pages are laid out for Tahoma
     lum::QtDialogs dialogs;
     app.setDialogs(&dialogs);
     lum::InstallQtSafeSync(dialogs);

@@ -79,6 +79,8 @@ public:
     // The measurements page's error state (every display "---", texts empty, gauges at 0).
     void SetIndicatorsError();
     void ClearIndicatorsError();
+    // The eleven gauges of the measurements page.
+    std::array<GaugeBase*, 11> MeasurementGauges() const;
 
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.

@@ -7,7 +7,7 @@ LUM_PACKAGES=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-wine
   xvfb xauth socat
 )
 
