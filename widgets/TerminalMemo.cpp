@@ -15,11 +15,21 @@ namespace {
 
 constexpr int kMargin = 3;
 
-// Characters of a UTF-8 text (bytes that do not continue a character).
-int CharCount(std::string_view utf8) {
+// A control picture (U+2400..U+2421) is drawn as its code in a box two cells wide.
+bool IsControlPicture(char16_t c) { return c >= 0x2400 && c <= 0x2421; }
+int ControlCode(char16_t c) { return c == 0x2421 ? 0x7F : c - 0x2400; }
+
+// Cells a UTF-8 line takes: one per character, two per control picture.
+int CellCount(std::string_view utf8) {
     int n = 0;
-    for (const char c : utf8)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if ((b & 0xC0) == 0x80) continue;
+        ++n;
+        if (b == 0xE2 && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0x90 &&
+            static_cast<unsigned char>(utf8[i + 2]) <= 0xA1)
+            ++n;
+    }
     return n;
 }
 
@@ -29,6 +39,8 @@ TerminalMemo::TerminalMemo(QWidget* parent) : QAbstractScrollArea(parent) {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(11);
     setFont(mono);
+    smallFont_ = mono;
+    smallFont_.setPixelSize(8);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -47,7 +59,7 @@ void TerminalMemo::appendLines(std::string_view utf8) {
         starts_.push_back(text_.size());
         text_.append(piece);
         text_ += '\n';
-        widestChars_ = std::max(widestChars_, CharCount(piece));
+        widestChars_ = std::max(widestChars_, CellCount(piece));
         if (end == utf8.size()) break;
         pos = end + 1;
     }
@@ -115,7 +127,6 @@ void TerminalMemo::resizeEvent(QResizeEvent* e) {
 void TerminalMemo::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     const int h = rowHeight();
-    const int ascent = fontMetrics().ascent();
     const int first = verticalScrollBar()->value();
     const int last = std::min(lineCount() - 1, first + viewport()->height() / h + 1);
     const int x = kMargin - horizontalScrollBar()->value();
@@ -130,8 +141,64 @@ void TerminalMemo::paintEvent(QPaintEvent*) {
         } else {
             p.setPen(palette().color(QPalette::Text));
         }
-        p.drawText(QPoint(x, y + ascent), line(i));
+        drawLine(p, x, y, line(i), selected);
     }
+}
+
+void TerminalMemo::drawLine(QPainter& p, int x, int y, const QString& text, bool selected) const {
+    // Control pictures are missing from most fixed-pitch fonts: each is drawn as its
+    // code ("10" for the start byte, "0D" for the carriage return) in a small box.
+    const QFontMetrics fm = fontMetrics();
+    const int ascent = fm.ascent();
+    const int cell = fm.averageCharWidth();
+    qsizetype runStart = 0;
+    bool runAscii = true;
+    auto drawRun = [&](qsizetype end) {
+        if (end <= runStart) return;
+        const QString run = text.mid(runStart, end - runStart);
+        p.drawText(QPoint(x, y + ascent), run);
+        x += runAscii ? cell * static_cast<int>(run.size()) : fm.horizontalAdvance(run);
+    };
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        const char16_t c = text[k].unicode();
+        if (!IsControlPicture(c)) {
+            runAscii = runAscii && c < 0x80;
+            continue;
+        }
+        drawRun(k);
+        p.drawPixmap(x, y, ControlBox(ControlCode(c), selected));
+        x += 2 * cell;
+        runStart = k + 1;
+        runAscii = true;
+    }
+    drawRun(text.size());
+}
+
+const QPixmap& TerminalMemo::ControlBox(int code, bool selected) const {
+    auto& cache = selected ? selectedBoxes_ : boxes_;
+    const std::size_t index = code == 0x7F ? 0x20 : static_cast<std::size_t>(code);
+    QPixmap& box = cache[index];
+    if (box.isNull()) {
+        const QFontMetrics fm = fontMetrics();
+        box = QPixmap(2 * fm.averageCharWidth(), fm.height());
+        box.fill(Qt::transparent);
+        QPainter p(&box);
+        p.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const QRect frame(1, 1, box.width() - 2, box.height() - 2);
+        p.drawRect(frame.adjusted(0, 0, -1, -1));
+        p.setFont(smallFont_);
+        p.drawText(frame, Qt::AlignCenter, QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper());
+    }
+    return box;
+}
+
+void TerminalMemo::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::PaletteChange) {
+        boxes_ = {};
+        selectedBoxes_ = {};
+        updateScrollBars();
+    }
+    QAbstractScrollArea::changeEvent(e);
 }
 
 void TerminalMemo::selectLines(int from, int to) {

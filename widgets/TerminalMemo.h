@@ -5,13 +5,19 @@
 // so appending costs the same at the millionth line as at the first and the memory is the
 // text itself. Appending a batch repaints once; the view follows the newest line only
 // while it shows the last line, so the user can read back undisturbed.
-// Whole lines can be selected with the mouse (or Ctrl+A) and copied (Ctrl+C, context menu).
+// Control pictures (U+2400..U+2421, as the terminal shows control characters) are drawn
+// as their code in a small box, whatever the font holds. Whole lines can be selected with the mouse (or Ctrl+A) and copied (Ctrl+C, context menu).
 // Main (GUI) thread only.
 #include <QAbstractScrollArea>
+#include <QFont>
+#include <QPixmap>
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QPainter;
 
 namespace lum {
 
@@ -46,6 +52,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     std::string_view lineView(int index) const;
@@ -53,12 +60,18 @@ private:
     int rowsInView() const;
     int rowAt(int y) const;
     void updateScrollBars();
+    void drawLine(QPainter& p, int x, int y, const QString& text, bool selected) const;
+    // The box of a control character's code, drawn once per font and colour.
+    const QPixmap& ControlBox(int code, bool selected) const;
 
     std::string text_;                // every line followed by '\n'
     std::vector<std::size_t> starts_;  // where each line begins in text_
     int widestChars_ = 0;              // the longest line, in characters
     int selFrom_ = -1;
     int selTo_ = -1;
+    QFont smallFont_;  // the codes of control characters
+    mutable std::array<QPixmap, 33> boxes_;          // codes 0x00..0x1F and 0x7F
+    mutable std::array<QPixmap, 33> selectedBoxes_;
 };
 
 }  // namespace lum
