@@ -76,14 +76,17 @@ void TerminalPage::RefreshHealth() {
     panel->setText(QString::fromStdString(view.Text));
     if (view.Silent != silentShown_ || panel->property("painted").isNull()) {
         QPalette palette = panel->palette();
-        palette.setColor(QPalette::WindowText, view.Silent ? QColor(Qt::red) : form_.palette().color(QPalette::WindowText));
+        palette.setColor(QPalette::WindowText,
+                         view.Silent ? QColor(Qt::red) : form_.palette().color(QPalette::WindowText));
         panel->setPalette(palette);
         panel->setProperty("painted", true);
         silentShown_ = view.Silent;
     }
 }
 
-void TerminalPage::FrameSeen() { health_.FrameSeen(); }
+void TerminalPage::FrameSeen() {
+    health_.FrameSeen();
+}
 
 bool TerminalPage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize) PlaceHealthPanel();
@@ -95,7 +98,8 @@ void TerminalPage::PlaceHealthPanel() {
     const QRect left = form_.Button5->geometry();
     const QRect right = form_.Button6->geometry();
     const int x = left.right() + 9;
-    form_.LinkHealthPanel->setGeometry(x, left.top() + (left.height() - 22) / 2, std::max(0, right.left() - 8 - x), 22);
+    form_.LinkHealthPanel->setGeometry(x, left.top() + (left.height() - 22) / 2,
+                                       std::max(0, right.left() - 8 - x), 22);
 }
 
 // ---- TForm1's handlers of the page ------------------------------------------------------
@@ -116,28 +120,41 @@ void TForm1::SetUpTerminal() {
     connect(iSwitchLed2, &SwitchLamp::clicked, this, Guarded([this] { iSwitchLed2Change(); }));
 }
 
-Terminal& TForm1::TerminalState() { return terminalPage_->Term(); }
-TerminalPage& TForm1::TerminalView() { return *terminalPage_; }
+Terminal& TForm1::TerminalState() {
+    return terminalPage_->Term();
+}
+TerminalPage& TForm1::TerminalView() {
+    return *terminalPage_;
+}
 
-void TForm1::AddTerminalLine(const std::string& line) { terminalPage_->Term().SentFrame(line); }
+void TForm1::AddTerminalLine(const std::string& line) {
+    terminalPage_->Term().SentFrame(line);
+}
 
 void TForm1::Button5Click() {
     Memo1->clear();
     terminalPage_->Term().ClearScreen();
 }
 
-void TForm1::Button6Click() { ChooseLogFileName(); }
-void TForm1::Button15Click() { ChooseLogFileName(); }
+void TForm1::Button6Click() {
+    ChooseLogFileName();
+}
+void TForm1::Button15Click() {
+    ChooseLogFileName();
+}
 
 void TForm1::ChooseLogFileName() {
     if (const auto name = dialogs_.SaveFileName(SaveDialogInitialDir, SaveDialogFilter))
         terminalPage_->Term().SetLogFileName(*name);
 }
 
-void TForm1::iSwitchLed2Change() { terminalPage_->Term().SetShowData(iSwitchLed2->active()); }
+void TForm1::iSwitchLed2Change() {
+    terminalPage_->Term().SetShowData(iSwitchLed2->active());
+}
 
 void TForm1::iSwitchLed1Change() {
-    const LogSwitchOutcome out = terminalPage_->Term().LogSwitchChange(iSwitchLed1->active(), iSwitchLed3->active());
+    const LogSwitchOutcome out =
+        terminalPage_->Term().LogSwitchChange(iSwitchLed1->active(), iSwitchLed3->active());
     if (out.SwitchesOff) {
         iSwitchLed1->setActive(false);
         iSwitchLed3->setActive(false);

@@ -8,9 +8,9 @@
 //   bench_gui_terminal [lines, default 100000] [lines per batch, default 100]
 #include <QApplication>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -25,7 +25,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 // Resident memory of this process, in kilobytes.
 long RssKb() {
@@ -54,7 +56,8 @@ std::string Line(unsigned n) {
 int main(int argc, char** argv) {
     const long lines = argc > 1 ? std::atol(argv[1]) : 100000;
     const long perBatch = argc > 2 ? std::atol(argv[2]) : 100;
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     lum::TApplication app(argc, argv);
     lum::ScriptedDialogs dialogs;
     lum::TForm1 form(dialogs);
@@ -105,16 +108,18 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const double clear = Ms(Clock::now() - c0);
 
-    std::printf("terminal: %ld received lines of 30 characters, %zu batches of %ld lines, display on\n", lines,
-                batches.size(), perBatch);
+    std::printf("terminal: %ld received lines of 30 characters, %zu batches of %ld lines, display on\n",
+                lines, batches.size(), perBatch);
     std::printf("  lines in Memo1      : %d (LineCount %u)\n", shown, form.TerminalState().LineCount());
-    std::printf("  time                : %.0f ms (%.2f us per line; slowest batch %.1f ms)   target < 2000 ms\n", total,
-                1000.0 * total / static_cast<double>(lines), slowest);
+    std::printf(
+        "  time                : %.0f ms (%.2f us per line; slowest batch %.1f ms)   target < 2000 ms\n",
+        total, 1000.0 * total / static_cast<double>(lines), slowest);
     std::printf("  CPU time            : %.0f ms (the machine's other load left out)\n", cpu);
-    std::printf("  of which            : receive path and entries %.0f ms, Memo1 appends %.0f ms, repaints %.0f ms\n",
-                receive, append, total - receive - append);
-    std::printf("  resident memory     : +%.1f MB (%ld -> %ld kB)   target < 64 MB\n", (rssAfter - rssBefore) / 1024.0,
-                rssBefore, rssAfter);
+    std::printf(
+        "  of which            : receive path and entries %.0f ms, Memo1 appends %.0f ms, repaints %.0f ms\n",
+        receive, append, total - receive - append);
+    std::printf("  resident memory     : +%.1f MB (%ld -> %ld kB)   target < 64 MB\n",
+                (rssAfter - rssBefore) / 1024.0, rssBefore, rssAfter);
     std::printf("  one Button5 (clear) : %.1f ms\n", clear);
     return 0;
 }

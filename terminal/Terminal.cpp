@@ -71,7 +71,9 @@ void Terminal::Entry(std::string_view text, bool cut) {
     ++lineCount_;
 }
 
-void Terminal::SentFrame(std::string_view line) { Show(line); }
+void Terminal::SentFrame(std::string_view line) {
+    Show(line);
+}
 
 void Terminal::Show(std::string_view raw) {
     const bool wasEmpty = pending_.empty() && pendingLines_ == 0;

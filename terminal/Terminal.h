@@ -42,9 +42,9 @@ inline constexpr const char* kNoLogFileNameText = "Задайте имя LOG-ф�
 
 // What the window must do after a log switch changed.
 struct LogSwitchOutcome {
-    bool Warn = false;          // show the warning kNoLogFileNameText (caption "Warning")
-    bool SwitchesOff = false;   // turn both log switches off
-    bool DisplayOff = false;    // turn the display switch off (ShowData is already off)
+    bool Warn = false;         // show the warning kNoLogFileNameText (caption "Warning")
+    bool SwitchesOff = false;  // turn both log switches off
+    bool DisplayOff = false;   // turn the display switch off (ShowData is already off)
 };
 
 class Terminal {

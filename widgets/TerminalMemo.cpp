@@ -16,8 +16,12 @@ namespace {
 constexpr int kMargin = 3;
 
 // A control picture (U+2400..U+2421) is drawn as its code in a box two cells wide.
-bool IsControlPicture(char16_t c) { return c >= 0x2400 && c <= 0x2421; }
-int ControlCode(char16_t c) { return c == 0x2421 ? 0x7F : c - 0x2400; }
+bool IsControlPicture(char16_t c) {
+    return c >= 0x2400 && c <= 0x2421;
+}
+int ControlCode(char16_t c) {
+    return c == 0x2421 ? 0x7F : c - 0x2400;
+}
 
 // Cells a UTF-8 line takes: one per character, two per control picture.
 int CellCount(std::string_view utf8) {
@@ -79,8 +83,9 @@ void TerminalMemo::clear() {
 
 std::string_view TerminalMemo::lineView(int index) const {
     const std::size_t begin = starts_[static_cast<std::size_t>(index)];
-    const std::size_t next =
-        static_cast<std::size_t>(index) + 1 < starts_.size() ? starts_[static_cast<std::size_t>(index) + 1] : text_.size();
+    const std::size_t next = static_cast<std::size_t>(index) + 1 < starts_.size()
+                                 ? starts_[static_cast<std::size_t>(index) + 1]
+                                 : text_.size();
     return std::string_view(text_).substr(begin, next - 1 - begin);
 }
 
@@ -95,11 +100,17 @@ QString TerminalMemo::toPlainText() const {
     return QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size() - 1));
 }
 
-bool TerminalMemo::atBottom() const { return verticalScrollBar()->value() >= verticalScrollBar()->maximum(); }
+bool TerminalMemo::atBottom() const {
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
 
-int TerminalMemo::rowHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+int TerminalMemo::rowHeight() const {
+    return std::max(1, fontMetrics().lineSpacing());
+}
 
-int TerminalMemo::rowsInView() const { return std::max(1, viewport()->height() / rowHeight()); }
+int TerminalMemo::rowsInView() const {
+    return std::max(1, viewport()->height() / rowHeight());
+}
 
 int TerminalMemo::rowAt(int y) const {
     const int row = verticalScrollBar()->value() + std::max(0, y) / rowHeight();
@@ -211,7 +222,9 @@ void TerminalMemo::selectLines(int from, int to) {
     viewport()->update();
 }
 
-void TerminalMemo::selectAll() { selectLines(0, lineCount() - 1); }
+void TerminalMemo::selectAll() {
+    selectLines(0, lineCount() - 1);
+}
 
 QString TerminalMemo::selectedText() const {
     if (selFrom_ < 0) return {};
@@ -230,8 +243,10 @@ void TerminalMemo::copy() {
 void TerminalMemo::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && lineCount() > 0) {
         const int row = rowAt(e->position().toPoint().y());
-        if (e->modifiers() & Qt::ShiftModifier && selFrom_ >= 0) selectLines(selFrom_, row);
-        else selectLines(row, row);
+        if (e->modifiers() & Qt::ShiftModifier && selFrom_ >= 0)
+            selectLines(selFrom_, row);
+        else
+            selectLines(row, row);
         e->accept();
         return;
     }
@@ -258,11 +273,20 @@ void TerminalMemo::keyPressEvent(QKeyEvent* e) {
     }
     QScrollBar* bar = verticalScrollBar();
     switch (e->key()) {
-        case Qt::Key_Home: bar->setValue(0); return;
-        case Qt::Key_End: bar->setValue(bar->maximum()); return;
-        case Qt::Key_PageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); return;
-        case Qt::Key_PageDown: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); return;
-        default: QAbstractScrollArea::keyPressEvent(e);
+        case Qt::Key_Home:
+            bar->setValue(0);
+            return;
+        case Qt::Key_End:
+            bar->setValue(bar->maximum());
+            return;
+        case Qt::Key_PageUp:
+            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+            return;
+        case Qt::Key_PageDown:
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            return;
+        default:
+            QAbstractScrollArea::keyPressEvent(e);
     }
 }
 

@@ -6,8 +6,8 @@
 // text itself. Appending a batch repaints once; the view follows the newest line only
 // while it shows the last line, so the user can read back undisturbed.
 // Control pictures (U+2400..U+2421, as the terminal shows control characters) are drawn
-// as their code in a small box, whatever the font holds. Whole lines can be selected with the mouse (or Ctrl+A) and copied (Ctrl+C, context menu).
-// Main (GUI) thread only.
+// as their code in a small box, whatever the font holds. Whole lines can be selected with the mouse (or
+// Ctrl+A) and copied (Ctrl+C, context menu). Main (GUI) thread only.
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPixmap>
@@ -23,7 +23,7 @@ namespace lum {
 
 class TerminalMemo : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit TerminalMemo(QWidget* parent = nullptr);
 
     // Appends the lines of `utf8` (separated by '\n'; an empty text is one empty line).
@@ -45,7 +45,7 @@ public:
     // Puts the selected lines on the clipboard.
     void copy();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -54,7 +54,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
     void changeEvent(QEvent* e) override;
 
-private:
+  private:
     std::string_view lineView(int index) const;
     int rowHeight() const;
     int rowsInView() const;
@@ -64,13 +64,13 @@ private:
     // The box of a control character's code, drawn once per font and colour.
     const QPixmap& ControlBox(int code, bool selected) const;
 
-    std::string text_;                // every line followed by '\n'
+    std::string text_;                 // every line followed by '\n'
     std::vector<std::size_t> starts_;  // where each line begins in text_
     int widestChars_ = 0;              // the longest line, in characters
     int selFrom_ = -1;
     int selTo_ = -1;
-    QFont smallFont_;  // the codes of control characters
-    mutable std::array<QPixmap, 33> boxes_;          // codes 0x00..0x1F and 0x7F
+    QFont smallFont_;                        // the codes of control characters
+    mutable std::array<QPixmap, 33> boxes_;  // codes 0x00..0x1F and 0x7F
     mutable std::array<QPixmap, 33> selectedBoxes_;
 };
 

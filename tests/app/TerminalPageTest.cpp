@@ -61,9 +61,15 @@ class TerminalPageTest : public ::testing::Test {
 TEST_F(TerminalPageTest, ReceivedAndSentLinesInterleaveAndClearKeepsTheNumbering) {
     form->iSwitchLed2->click();  // "Отображать данные" on
     ASSERT_TRUE(form->TerminalState().ShowData());
-    Receive("\x10" "01");
-    form->AddTerminalLine("<< \x10" "002200000022\r");
-    Receive("02\r\x10" "03\r");
+    Receive(
+        "\x10"
+        "01");
+    form->AddTerminalLine(
+        "<< \x10"
+        "002200000022\r");
+    Receive(
+        "02\r\x10"
+        "03\r");
     ASSERT_TRUE(Until([&] { return MemoLines().size() == 3; })) << form->Memo1->toPlainText().toStdString();
     const QStringList lines = MemoLines();
     EXPECT_EQ(lines[0], QStringLiteral("<< ␐002200000022␍"));
@@ -83,7 +89,10 @@ TEST_F(TerminalPageTest, ReceivedAndSentLinesInterleaveAndClearKeepsTheNumbering
 TEST_F(TerminalPageTest, DisplayOffShowsOnlySentFrames) {
     EXPECT_FALSE(form->iSwitchLed2->active());
     Receive(StatusFrame());
-    form->AddTerminalLine("<<\x10" "0005000040" "41\r");
+    form->AddTerminalLine(
+        "<<\x10"
+        "0005000040"
+        "41\r");
     Receive(StatusFrame());
     ASSERT_TRUE(Until([&] { return !MemoLines().isEmpty(); }));
     QTest::qWait(2 * TerminalPage::kFlushMs);
@@ -107,9 +116,7 @@ TEST_F(TerminalPageTest, LogSwitchWithoutANameWarnsAndTurnsTheSwitchesOff) {
 
 TEST_F(TerminalPageTest, NameFromEitherButtonServesBothSwitchesAndTheLogIsAppended) {
     const fs::path log = dir / "traffic.txt";
-    {
-        std::ofstream(log) << "earlier\n";
-    }
+    { std::ofstream(log) << "earlier\n"; }
     dialogs.fileAnswers.push_back(log.string());
     QTest::mouseClick(form->Button15, Qt::LeftButton);  // on "Дополнительно"
     dialogs.fileAnswers.push_back(std::nullopt);        // cancelled: the name stays
@@ -134,9 +141,7 @@ TEST_F(TerminalPageTest, NameFromEitherButtonServesBothSwitchesAndTheLogIsAppend
 }
 
 TEST_F(TerminalPageTest, UnwritableLogShowsOneErrorSwitchesOffAndEveryFrameIsCounted) {
-    {
-        std::ofstream(dir / "plain");
-    }
+    { std::ofstream(dir / "plain"); }
     dialogs.fileAnswers.push_back((dir / "plain" / "log.txt").string());
     form->Button6->click();
     form->iSwitchLed1->click();
@@ -174,7 +179,10 @@ TEST_F(TerminalPageTest, ViewFollowsTheNewestLineOnlyFromTheBottom) {
     QScrollBar* bar = form->Memo1->verticalScrollBar();
     auto feed = [&](int n) {
         std::string chunk;
-        for (int i = 0; i < n; ++i) chunk += "\x10" "0115000024000000000000000000000000000000000000\r";
+        for (int i = 0; i < n; ++i)
+            chunk +=
+                "\x10"
+                "0115000024000000000000000000000000000000000000\r";
         Receive(chunk);
         form->TerminalView().Flush();
     };
@@ -195,7 +203,9 @@ TEST_F(TerminalPageTest, HealthLineCountsFramesAndTurnsRedOnASilentLine) {
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->objectName(), QStringLiteral("LinkHealthPanel"));
     EXPECT_TRUE(panel->toolTip().contains(QStringLiteral("контрольным байтом")));
-    Receive(StatusFrame() + StatusFrame() + "\x10" "0115\x10");
+    Receive(StatusFrame() + StatusFrame() +
+            "\x10"
+            "0115\x10");
     ASSERT_TRUE(Until([&] { return panel->text().startsWith(QStringLiteral("Кадры 2  КС 0  Иск 1")); }, 2500))
         << panel->text().toStdString();
     EXPECT_NE(panel->palette().color(QPalette::WindowText), QColor(Qt::red));

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "link/FakeLine.h"
 #include "common/Cp1251.h"
+#include "link/FakeLine.h"
 #include "terminal/LogFile.h"
 #include "terminal/Terminal.h"
 #include "tests/terminal/TerminalFixture.h"
@@ -53,20 +53,23 @@ class TerminalLogFile : public ::testing::Test {
 
 TEST_F(TerminalLogFile, ExistingLogIsAppendedToAndMissingOneCreated) {
     const fs::path log = dir / "журнал.txt";
-    {
-        std::ofstream(log, std::ios::binary) << "earlier line\n";
-    }
+    { std::ofstream(log, std::ios::binary) << "earlier line\n"; }
     Rig r;
     r.term.SetLogFileName(log.string());
     r.term.LogSwitchChange(true, false);
-    r.rx.Chunk("\x10" "0102\r\x10");
+    r.rx.Chunk(
+        "\x10"
+        "0102\r\x10");
     r.term.LogSwitchChange(false, false);
     r.term.LogSwitchChange(false, true);  // again, through the other switch
     r.rx.Chunk("03\r");
     r.term.LogSwitchChange(false, false);
-    EXPECT_EQ(ReadFile(log), "earlier line\n"
-                             "0 08/12 22:15:30:000 \x10" "0102\r\n"
-                             "1 08/12 22:15:30:001 \x10" "03\r\n");
+    EXPECT_EQ(ReadFile(log),
+              "earlier line\n"
+              "0 08/12 22:15:30:000 \x10"
+              "0102\r\n"
+              "1 08/12 22:15:30:001 \x10"
+              "03\r\n");
 
     const fs::path fresh = dir / "new.txt";
     r.term.SetLogFileName(fresh.string());
@@ -89,9 +92,7 @@ TEST_F(TerminalLogFile, CutEntryIsLoggedWithItsMark) {
 
 TEST_F(TerminalLogFile, LogInAFolderThatCannotHoldItFailsOnceAndFramesAreStillCounted) {
     // A folder path that runs through a plain file: no user, root included, can create it.
-    {
-        std::ofstream(dir / "plain");
-    }
+    { std::ofstream(dir / "plain"); }
     Rig r;
     r.term.SetShowData(true);
     r.term.SetLogFileName((dir / "plain" / "log.txt").string());

@@ -16,15 +16,21 @@ using test::TerminalRig;
 TEST(Terminal, EachLineIsOneEntryWithItsOwnStampAcrossChunks) {
     TerminalRig r;
     r.term.SetShowData(true);
-    r.rx.Chunk("\x10" "01");
+    r.rx.Chunk(
+        "\x10"
+        "01");
     EXPECT_FALSE(r.term.HasPending());  // nothing until the carriage return
-    r.rx.Chunk("02\r\x10" "0");         // the end of one line and the start of the next
+    r.rx.Chunk(
+        "02\r\x10"
+        "0");  // the end of one line and the start of the next
     r.rx.Chunk("3");
-    r.rx.Chunk("\r" "A\r" "B\r" "tail");
-    EXPECT_EQ(r.Shown(), (std::vector<std::string>{"0 08/12 22:15:30:000 ␐0102␍",
-                                                   "1 08/12 22:15:30:001 ␐03␍",
-                                                   "2 08/12 22:15:30:002 A␍",
-                                                   "3 08/12 22:15:30:003 B␍"}));
+    r.rx.Chunk(
+        "\r"
+        "A\r"
+        "B\r"
+        "tail");
+    EXPECT_EQ(r.Shown(), (std::vector<std::string>{"0 08/12 22:15:30:000 ␐0102␍", "1 08/12 22:15:30:001 ␐03␍",
+                                                   "2 08/12 22:15:30:002 A␍", "3 08/12 22:15:30:003 B␍"}));
     EXPECT_EQ(r.rx.LineBuffer(), "tail");
     EXPECT_EQ(r.term.LineCount(), 4u);
     // One signal per batch, not per line.
@@ -55,9 +61,14 @@ TEST(Terminal, DisplayOffStillShowsSentFramesInOrder) {
     TerminalRig r;
     EXPECT_FALSE(r.term.ShowData());  // off at start
     r.rx.Chunk(StatusFrame());
-    r.term.SentFrame("<< \x10" "002200000022\r");
+    r.term.SentFrame(
+        "<< \x10"
+        "002200000022\r");
     r.rx.Chunk(StatusFrame());
-    r.term.SentFrame("<<\x10" "0005000040" "41\r");
+    r.term.SentFrame(
+        "<<\x10"
+        "0005000040"
+        "41\r");
     EXPECT_EQ(r.Shown(), (std::vector<std::string>{"<< ␐002200000022␍", "<<␐000500004041␍"}));
     r.term.SetShowData(true);
     r.rx.Chunk("x\r");
@@ -130,7 +141,7 @@ TEST(Terminal, LogSwitchesShareOneLogThatClosesWhenBothAreOff) {
     EXPECT_FALSE(r.term.LogSwitchChange(false, true).SwitchesOff);  // iSwitchLed3 on
     EXPECT_TRUE(r.term.LogActive());
     EXPECT_TRUE(r.log.open);
-    r.term.LogSwitchChange(true, true);  // iSwitchLed1 on too: the open log stays open
+    r.term.LogSwitchChange(true, true);   // iSwitchLed1 on too: the open log stays open
     r.term.LogSwitchChange(false, true);  // iSwitchLed1 off again
     EXPECT_TRUE(r.term.LogActive());
     EXPECT_TRUE(r.log.open);
@@ -149,9 +160,12 @@ TEST(Terminal, DisplayAndLogEachReadTheClock) {
     r.term.SetShowData(true);
     r.term.SetLogFileName("log.txt");
     r.term.LogSwitchChange(true, false);
-    r.rx.Chunk("\x10" "1\r");
+    r.rx.Chunk(
+        "\x10"
+        "1\r");
     EXPECT_EQ(r.Shown(), (std::vector<std::string>{"0 08/12 22:15:30:000 ␐1␍"}));
-    EXPECT_EQ(r.log.lines, (std::vector<std::string>{"0 08/12 22:15:30:001 \x10" "1\r"}));
+    EXPECT_EQ(r.log.lines, (std::vector<std::string>{"0 08/12 22:15:30:001 \x10"
+                                                     "1\r"}));
 }
 
 TEST(Terminal, LogSwitchWithoutAFileNameWarnsAndLogsNothing) {
