@@ -1,5 +1,6 @@
 // The "Измерения" page: gauges, displays, text fields, text panels and lamps.
 #include "app/DesignFont.h"
+#include "app/FlagLamps.h"
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
 #include "telemetry/StatusRecord.h"
@@ -144,25 +145,13 @@ void TForm1::BuildMeasurementsPage() {
 
     // Thirteen lamps in the order of their flag bits, in the free column between the phase
     // dials and the generator dial, below both.
-    // Names and captions come from the flag table the status record is decoded with.
-    Lamp* TForm1::*const flagLamps[kFlagLampCount] = {&TForm1::iLed_THREE_LINE_FLAG,
-                                                      &TForm1::iLed_DIRECT_START_FLAG,
-                                                      &TForm1::iLed_SMART_START_FLAG,
-                                                      &TForm1::iLed_GU_FREQ_FLAG,
-                                                      &TForm1::iLed_TO_FLAG,
-                                                      &TForm1::iLed_ACC_VOLTAGE_CONTROL_FLAG,
-                                                      &TForm1::iLed_UPS_VOLTAGE_CONTROL_FLAG,
-                                                      &TForm1::iLed_WORK_SLEEP_FLAG,
-                                                      &TForm1::iLed_TEST_START_FLAG,
-                                                      &TForm1::iLed_SHORT_FLAG,
-                                                      &TForm1::iLed_GSM_ACTIVITY_FLAG,
-                                                      &TForm1::iLed_THERMO_FLAG,
-                                                      &TForm1::iLed_GPRS_FLAG};
+    // Members and names from the window's lamp table, captions from the flag table the
+    // status record is decoded with.
     for (int i = 0; i < kFlagLampCount; ++i) {
-        Lamp* l = MakeLamp(p, kFlagLamps[i].objectName, QString::fromUtf8(kFlagLamps[i].caption), 390,
+        Lamp* l = MakeLamp(p, kFlagLampControls[i].objectName, QString::fromUtf8(kFlagLamps[i].caption), 390,
                            238 + 17 * i);
         l->resize(112, 16);
-        this->*flagLamps[i] = l;
+        this->*kFlagLampControls[i].member = l;
     }
 
     // Operating state and mode lamps.

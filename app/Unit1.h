@@ -86,6 +86,7 @@ public:
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
     // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
+    // Raises std::logic_error naming the controls the rules use that the window lacks.
     void FormConstrainedResize();
     // The outer size the layout rules see: the framed size, or the design frame around
     // the client area when the window system reports no frame.

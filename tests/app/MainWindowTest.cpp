@@ -310,8 +310,8 @@ TEST_F(MainWindow, BlinkTickAlternatesYellowAndRedWhileTheFlagIsSet) {
 TEST_F(MainWindow, BlinkRunsFromTimer2) {
     form->GuPointerBlink = true;
     form->Timer2->setInterval(5);
-    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerYellow, 2000);
-    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerRed, 2000);
+    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerYellow; }, 2000));
+    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerRed; }, 2000));
 }
 
 // ---- errors escaping handlers -------------------------------------------------------------

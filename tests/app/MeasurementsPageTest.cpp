@@ -7,8 +7,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <stdexcept>
 
 #include "app/DesignFont.h"
+#include "app/FlagLamps.h"
 #include "app/LayoutRules.h"
 #include "app/TelemetryView.h"
 #include "app/Unit1.h"
@@ -121,10 +123,12 @@ TEST_F(MeasurementsPage, FirstRecordLiftsTheErrorStateAndShowsEveryValue) {
     EXPECT_FALSE(form->iLed_TO_FLAG->active());
 }
 
-TEST_F(MeasurementsPage, EveryFlagLampIsFoundByName) {
+TEST_F(MeasurementsPage, EveryFlagLampIsTheNamedControlWithItsCaption) {
     MeasurementsView view(*form);
     for (int i = 0; i < kFlagLampCount; ++i) {
-        ASSERT_NE(view.FlagLamps()[i], nullptr) << kFlagLamps[i].objectName;
+        const char* name = kFlagLampControls[i].objectName;
+        ASSERT_NE(view.FlagLamps()[i], nullptr) << name;
+        EXPECT_EQ(view.FlagLamps()[i], form->findChild<Lamp*>(QString::fromLatin1(name))) << name;
         EXPECT_EQ(view.FlagLamps()[i]->caption(), QString::fromUtf8(kFlagLamps[i].caption));
     }
 }
@@ -222,6 +226,26 @@ TEST_F(MeasurementsPage, DiagramToolbarAsksThroughTheProgramsDialogs) {
     EXPECT_TRUE(csv.contains(",Phase A,220\n"));
     form->iPlot1->saveButton()->click();  // no answer queued: cancelled, nothing said
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(MeasurementsPage, EveryControlTheLayoutPlacesIsOneControlOfTheWindow) {
+    for (const std::string& name : layout::LayoutControlNames()) {
+        if (name == "PageControl1") continue;  // the layout takes the member itself
+        const QString n = QString::fromStdString(name);
+        EXPECT_EQ(form->findChildren<QWidget*>(n).size(), 1) << name;
+    }
+    // Placed from the window's own controls, no rule is skipped.
+    EXPECT_NO_THROW(form->FormConstrainedResize());
+}
+
+TEST_F(MeasurementsPage, LayoutRefusesAWindowThatLacksAControl) {
+    form->iAnalog_B->setObjectName(QStringLiteral("renamed"));
+    try {
+        form->FormConstrainedResize();
+        ADD_FAILURE() << "a missing control was skipped";
+    } catch (const std::logic_error& e) {
+        EXPECT_NE(std::string(e.what()).find("iAnalog_B"), std::string::npos) << e.what();
+    }
 }
 
 TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
