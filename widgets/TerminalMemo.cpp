@@ -4,11 +4,13 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 namespace lum {
 namespace {
@@ -41,10 +43,15 @@ int CellCount(std::string_view utf8) {
 
 TerminalMemo::TerminalMemo(QWidget* parent) : QAbstractScrollArea(parent) {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setFamilies({QStringLiteral("Consolas"), QStringLiteral("DejaVu Sans Mono"),
+                      QStringLiteral("Liberation Mono"), QStringLiteral("Courier New"), mono.family()});
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFixedPitch(true);
     mono.setPixelSize(11);
     setFont(mono);
     smallFont_ = mono;
     smallFont_.setPixelSize(8);
+    fixedPitch_ = QFontInfo(font()).fixedPitch();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -122,7 +129,9 @@ void TerminalMemo::updateScrollBars() {
     verticalScrollBar()->setPageStep(rows);
     verticalScrollBar()->setSingleStep(1);
     verticalScrollBar()->setRange(0, std::max(0, lineCount() - rows));
-    const int width = 2 * kMargin + widestChars_ * fontMetrics().averageCharWidth();
+    const int width =
+        2 * kMargin +
+        static_cast<int>(std::ceil(widestChars_ * QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0'))));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth() * 4);
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
@@ -156,19 +165,21 @@ void TerminalMemo::paintEvent(QPaintEvent*) {
     }
 }
 
-void TerminalMemo::drawLine(QPainter& p, int x, int y, const QString& text, bool selected) const {
+void TerminalMemo::drawLine(QPainter& p, int left, int y, const QString& text, bool selected) const {
     // Control pictures are missing from most fixed-pitch fonts: each is drawn as its
     // code ("10" for the start byte, "0D" for the carriage return) in a small box.
-    const QFontMetrics fm = fontMetrics();
-    const int ascent = fm.ascent();
-    const int cell = fm.averageCharWidth();
+    const QFontMetricsF fm(font());
+    const qreal baseline = y + fm.ascent();
+    const qreal cell = fm.horizontalAdvance(QLatin1Char('0'));
+    const qreal box = 2 * fontMetrics().averageCharWidth();
+    qreal x = left;
     qsizetype runStart = 0;
     bool runAscii = true;
     auto drawRun = [&](qsizetype end) {
         if (end <= runStart) return;
         const QString run = text.mid(runStart, end - runStart);
-        p.drawText(QPoint(x, y + ascent), run);
-        x += runAscii ? cell * static_cast<int>(run.size()) : fm.horizontalAdvance(run);
+        p.drawText(QPointF(x, baseline), run);
+        x += runAscii && fixedPitch_ ? cell * static_cast<qreal>(run.size()) : fm.horizontalAdvance(run);
     };
     for (qsizetype k = 0; k < text.size(); ++k) {
         const char16_t c = text[k].unicode();
@@ -177,8 +188,8 @@ void TerminalMemo::drawLine(QPainter& p, int x, int y, const QString& text, bool
             continue;
         }
         drawRun(k);
-        p.drawPixmap(x, y, ControlBox(ControlCode(c), selected));
-        x += 2 * cell;
+        p.drawPixmap(QPointF(x, y), ControlBox(ControlCode(c), selected));
+        x += box;
         runStart = k + 1;
         runAscii = true;
     }
@@ -205,6 +216,7 @@ const QPixmap& TerminalMemo::ControlBox(int code, bool selected) const {
 
 void TerminalMemo::changeEvent(QEvent* e) {
     if (e->type() == QEvent::FontChange || e->type() == QEvent::PaletteChange) {
+        fixedPitch_ = QFontInfo(font()).fixedPitch();
         boxes_ = {};
         selectedBoxes_ = {};
         updateScrollBars();

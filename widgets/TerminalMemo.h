@@ -70,6 +70,7 @@ class TerminalMemo : public QAbstractScrollArea {
     int selFrom_ = -1;
     int selTo_ = -1;
     QFont smallFont_;                        // the codes of control characters
+    bool fixedPitch_ = false;                // every ASCII character one cell wide
     mutable std::array<QPixmap, 33> boxes_;  // codes 0x00..0x1F and 0x7F
     mutable std::array<QPixmap, 33> selectedBoxes_;
 };
