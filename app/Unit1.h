@@ -213,7 +213,7 @@ public:
     void iSwitchLed4Click();
     void iSwitchLed5Click();
     // The PC's local time, read once per clock synchronisation (tests put their own clock here).
-    std::function<LocalTime()> LocalTimeSource;
+    std::function<LocalDateTime()> LocalTimeSource;
 
     // "Терминал+лог"
     TerminalMemo* Memo1;
