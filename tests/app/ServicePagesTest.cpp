@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
-#include <QElapsedTimer>
 #include <QTime>
 #include <fstream>
 #include <sstream>
@@ -53,13 +52,7 @@ class ServicePages : public ::testing::Test {
         o.alarmRecords = alarms;
         return o;
     }
-    // Runs the event loop until pred holds (generous bound for a loaded machine).
-    static bool Until(const std::function<bool()>& pred, int ms = 10000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return pred();
-    }
+    static bool Until(const std::function<bool()>& pred, int ms = 10000) { return test::WaitUntil(pred, ms); }
     sim::Memory Memory() {
         sim::Memory m{};
         sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { m = core.GetMemory(); });

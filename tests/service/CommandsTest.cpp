@@ -34,6 +34,11 @@ struct Line {
     }
 };
 
+// A frame's wire text from its hex digits: start byte, digits, carriage return.
+std::string Framed(const std::string& hex) {
+    return "\x10" + hex + "\r";
+}
+
 std::string Wire(std::uint8_t code, std::uint16_t address, const Bytes& data) {
     return BuildFrame(code, address, static_cast<std::uint8_t>(data.size()), data);
 }
@@ -45,21 +50,11 @@ TEST(ServiceCommands, EveryCommandGoesOutWithItsExactFrame) {
     };
     const LocalDateTime newYearsEve{2026, 12, 31, 23, 59, 58};
     const Case cases[] = {
-        {CommandRequest(ServiceCommand::SmsTest),
-         "\x10"
-         "002000000020\r"},
-        {CommandRequest(ServiceCommand::GprsTest),
-         "\x10"
-         "002100000021\r"},
-        {CommandRequest(ServiceCommand::ModemRestart),
-         "\x10"
-         "002200000022\r"},
-        {CommandRequest(ServiceCommand::AutoMode),
-         "\x10"
-         "003000000030\r"},
-        {CommandRequest(ServiceCommand::SemiAutoMode),
-         "\x10"
-         "003100000031\r"},
+        {CommandRequest(ServiceCommand::SmsTest), Framed("002000000020")},
+        {CommandRequest(ServiceCommand::GprsTest), Framed("002100000021")},
+        {CommandRequest(ServiceCommand::ModemRestart), Framed("002200000022")},
+        {CommandRequest(ServiceCommand::AutoMode), Framed("003000000030")},
+        {CommandRequest(ServiceCommand::SemiAutoMode), Framed("003100000031")},
         {ClockSyncRequest(newYearsEve), Wire(38, 0, {0x23, 0x59, 0x58, 0x31, 0x12, 0x26})},
         {StartRequest("1", "30"), Wire(50, 0, {0x15, 0x18})},
         {StopRequest("0", "0"), Wire(51, 0, {0x00, 0x00})},
@@ -77,10 +72,7 @@ TEST(ServiceCommands, EveryCommandGoesOutWithItsExactFrame) {
     }
     // The write at 184 spelled out: Kind 0, code 4, address 00 B8, count 8, data, check.
     EXPECT_EQ(Wire(4, 184, {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48}),
-              "\x10"
-              "000400B808"
-              "4142434445464748"
-              "BC\r");
+              Framed("000400B808" + std::string("4142434445464748") + "BC"));
     EXPECT_THROW(CommandRequest(ServiceCommand::Start), std::invalid_argument);
 }
 
