@@ -1,0 +1,346 @@
+// Serial devices on Win32: the communications functions on a handle opened for overlapped I/O.
+//
+// Each operation of the layer is one call of the system here. Reads take exactly the bytes that
+// ClearCommError reports waiting, so a read never depends on the time-outs to return at once. Waits
+// that end early (a stop or purge request while a write is pending, a port closed while the line-event
+// wait is pending) cancel their request and collect it before its OVERLAPPED goes away.
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "serial/win32/Win32Common.h"
+
+namespace lum::serial_os {
+
+namespace {
+
+static_assert(sizeof(DCB) == 28, "the settings record is the system's DCB");
+
+// The DCB's flag word (the bit fields after BaudRate) holds the kDcb* bits in the same places.
+std::uint32_t FlagWord(const DCB& dcb) {
+    std::uint32_t flags = 0;
+    std::memcpy(&flags, reinterpret_cast<const char*>(&dcb) + offsetof(DCB, BaudRate) + sizeof(DWORD),
+                sizeof flags);
+    return flags;
+}
+
+void SetFlagWord(DCB& dcb, std::uint32_t flags) {
+    std::memcpy(reinterpret_cast<char*>(&dcb) + offsetof(DCB, BaudRate) + sizeof(DWORD), &flags, sizeof flags);
+}
+
+// Errors that only mean "this device has no modem lines" (some virtual ports).
+bool NotOffered(DWORD err) {
+    return err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_FUNCTION;
+}
+
+HANDLE NewManualEvent() {
+    return ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+}  // namespace
+
+struct SerialDevice::Impl {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::string path;
+
+    // The line-event wait: event thread only.
+    HANDLE waitEvent = nullptr;
+    OVERLAPPED waitOverlapped{};
+    DWORD waitEvents = 0;
+    bool waitActive = false;
+    bool waitFailed = false;
+    OsError waitError;
+
+    HANDLE readEvent = nullptr;   // reads: one thread at a time
+    HANDLE writeEvent = nullptr;  // writes: the write thread
+
+    ~Impl() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            if (waitActive) {
+                // The wait's OVERLAPPED lives here: collect the cancelled request before it goes.
+                ::CancelIoEx(handle, &waitOverlapped);
+                DWORD ignored = 0;
+                ::GetOverlappedResult(handle, &waitOverlapped, &ignored, TRUE);
+            }
+            ::CloseHandle(handle);
+        }
+        for (HANDLE h : {waitEvent, readEvent, writeEvent}) {
+            if (h != nullptr) ::CloseHandle(h);
+        }
+    }
+
+    // Starts an overlapped request (`started` is its call's result) and waits for it to end.
+    bool Finish(BOOL started, OVERLAPPED& ov, DWORD& transferred, OsError& error) {
+        if (!started && ::GetLastError() != ERROR_IO_PENDING) {
+            error = LastWinError();
+            return false;
+        }
+        if (!::GetOverlappedResult(handle, &ov, &transferred, TRUE)) {
+            error = LastWinError();
+            return false;
+        }
+        return true;
+    }
+};
+
+SerialDevice::SerialDevice(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SerialDevice::~SerialDevice() = default;
+
+const std::string& SerialDevice::Path() const {
+    return impl_->path;
+}
+
+std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, OpenFailure& failure,
+                                                 OsError& error) {
+    failure = OpenFailure::None;
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED, nullptr);
+    if (impl->handle == INVALID_HANDLE_VALUE) {
+        const DWORD err = ::GetLastError();
+        error = WinError(err);
+        failure = (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? OpenFailure::NotFound
+                                                                                : OpenFailure::Other;
+        return nullptr;
+    }
+    impl->waitEvent = NewManualEvent();
+    impl->readEvent = NewManualEvent();
+    impl->writeEvent = NewManualEvent();
+    if (!impl->waitEvent || !impl->readEvent || !impl->writeEvent) {
+        error = LastWinError();
+        failure = OpenFailure::Other;
+        return nullptr;
+    }
+    return std::unique_ptr<SerialDevice>(new SerialDevice(std::move(impl)));
+}
+
+bool SerialDevice::SetTimeouts(OsError& error) {
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;  // with the rest 0: a read returns what is queued
+    if (!::SetCommTimeouts(impl_->handle, &t)) {
+        error = LastWinError();
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue, OsError& error) {
+    if (!::SetupComm(impl_->handle, inQueue, outQueue)) {
+        error = LastWinError();
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::SetEventMask(std::uint32_t mask, OsError& error) {
+    if (!::SetCommMask(impl_->handle, mask)) {
+        error = LastWinError();
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::SetState(const TDcb& dcb, OsError& error) {
+    DCB d{};
+    d.DCBlength = sizeof d;
+    if (!::GetCommState(impl_->handle, &d)) {
+        error = LastWinError();
+        return false;
+    }
+    d.BaudRate = dcb.BaudRate;
+    SetFlagWord(d, dcb.Flags);
+    d.XonLim = dcb.XonLim;
+    d.XoffLim = dcb.XoffLim;
+    d.ByteSize = dcb.ByteSize;
+    d.Parity = dcb.Parity;
+    d.StopBits = dcb.StopBits;
+    d.XonChar = dcb.XonChar;
+    d.XoffChar = dcb.XoffChar;
+    d.ErrorChar = dcb.ErrorChar;
+    d.EofChar = dcb.EofChar;
+    d.EvtChar = dcb.EvtChar;
+    if (!::SetCommState(impl_->handle, &d)) {
+        error = LastWinError();
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::GetState(TDcb& dcb, OsError& error) {
+    DCB d{};
+    d.DCBlength = sizeof d;
+    if (!::GetCommState(impl_->handle, &d)) {
+        error = LastWinError();
+        return false;
+    }
+    dcb.BaudRate = d.BaudRate;
+    dcb.Flags = FlagWord(d);
+    dcb.XonLim = d.XonLim;
+    dcb.XoffLim = d.XoffLim;
+    dcb.ByteSize = d.ByteSize;
+    dcb.Parity = d.Parity;
+    dcb.StopBits = d.StopBits;
+    dcb.XonChar = d.XonChar;
+    dcb.XoffChar = d.XoffChar;
+    dcb.ErrorChar = d.ErrorChar;
+    dcb.EofChar = d.EofChar;
+    dcb.EvtChar = d.EvtChar;
+    return true;
+}
+
+SerialDevice::WaitStatus SerialDevice::StartEventWait(std::uint32_t& events, OsError& error) {
+    Impl& d = *impl_;
+    ::ResetEvent(d.waitEvent);
+    d.waitOverlapped = OVERLAPPED{};
+    d.waitOverlapped.hEvent = d.waitEvent;
+    d.waitEvents = 0;
+    d.waitFailed = false;
+    if (::WaitCommEvent(d.handle, &d.waitEvents, &d.waitOverlapped)) {
+        events = d.waitEvents;
+        return WaitStatus::Completed;
+    }
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_IO_PENDING) {
+        d.waitActive = true;
+        return WaitStatus::Pending;
+    }
+    error = WinError(err);
+    return WaitStatus::Failed;
+}
+
+int SerialDevice::WaitEventOrSignals(std::span<Signal* const> signals, std::chrono::milliseconds timeout) {
+    Impl& d = *impl_;
+    std::vector<HANDLE> handles;
+    for (Signal* s : signals) handles.push_back(s->impl().event);
+    const int eventIndex = static_cast<int>(signals.size());
+    if (d.waitActive) handles.push_back(d.waitEvent);
+    const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                             static_cast<DWORD>(timeout.count()));
+    if (r == WAIT_TIMEOUT) return kWaitTimeout;
+    if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) return static_cast<int>(r - WAIT_OBJECT_0);
+    d.waitFailed = true;  // reported by CollectEvent
+    d.waitError = LastWinError();
+    return eventIndex;
+}
+
+SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsError& error) {
+    Impl& d = *impl_;
+    if (d.waitFailed) {
+        d.waitFailed = false;
+        error = d.waitError;
+        return WaitStatus::Failed;
+    }
+    if (!d.waitActive) return WaitStatus::Pending;
+    DWORD ignored = 0;
+    if (::GetOverlappedResult(d.handle, &d.waitOverlapped, &ignored, FALSE)) {
+        d.waitActive = false;
+        events = d.waitEvents;  // 0 when a new mask released the wait
+        return WaitStatus::Completed;
+    }
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_IO_INCOMPLETE) return WaitStatus::Pending;
+    d.waitActive = false;
+    error = WinError(err);
+    return WaitStatus::Failed;
+}
+
+bool SerialDevice::ClearError(std::uint32_t& errors, std::uint32_t& inQueue, OsError& error) {
+    DWORD flags = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(impl_->handle, &flags, &stat)) {
+        error = LastWinError();
+        return false;
+    }
+    errors = flags;  // CE_RXOVER ... CE_BREAK are the kCe* bits
+    inQueue = stat.cbInQue;
+    return true;
+}
+
+bool SerialDevice::Read(void* buffer, std::size_t count, std::size_t& got, OsError& error) {
+    Impl& d = *impl_;
+    got = 0;
+    // Exactly what the driver reports waiting: such a read ends at once whatever the time-outs.
+    DWORD flags = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(d.handle, &flags, &stat)) {
+        error = LastWinError();
+        return false;
+    }
+    const DWORD want = static_cast<DWORD>(count < stat.cbInQue ? count : stat.cbInQue);
+    if (want == 0) return true;
+    OVERLAPPED ov{};
+    ov.hEvent = d.readEvent;
+    ::ResetEvent(d.readEvent);
+    DWORD n = 0;
+    const bool ok = d.Finish(::ReadFile(d.handle, buffer, want, nullptr, &ov), ov, n, error);
+    got = n;
+    return ok;
+}
+
+SerialDevice::WriteResult SerialDevice::Write(const void* data, std::size_t count,
+                                              std::span<Signal* const> interrupt) {
+    Impl& d = *impl_;
+    WriteResult result;
+    const char* bytes = static_cast<const char*>(data);
+    std::vector<HANDLE> handles;
+    for (Signal* s : interrupt) handles.push_back(s->impl().event);
+    handles.push_back(d.writeEvent);
+    while (result.written < count) {
+        OVERLAPPED ov{};
+        ov.hEvent = d.writeEvent;
+        ::ResetEvent(d.writeEvent);
+        const DWORD want = static_cast<DWORD>(count - result.written);
+        DWORD n = 0;
+        if (!::WriteFile(d.handle, bytes + result.written, want, nullptr, &ov)) {
+            if (::GetLastError() != ERROR_IO_PENDING) {
+                result.ok = false;
+                result.error = LastWinError();
+                return result;
+            }
+            const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                                     INFINITE);
+            if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + interrupt.size()) {
+                // Stop or purge: the request ends here; count what went out before it did.
+                ::CancelIoEx(d.handle, &ov);
+                ::GetOverlappedResult(d.handle, &ov, &n, TRUE);
+                result.written += n;
+                result.signal = static_cast<int>(r - WAIT_OBJECT_0);
+                return result;
+            }
+        }
+        if (!::GetOverlappedResult(d.handle, &ov, &n, TRUE)) {
+            result.ok = false;
+            result.error = LastWinError();
+            result.written += n;
+            return result;
+        }
+        result.written += n;
+        if (n == 0) {  // a driver that takes nothing and reports success would loop here for ever
+            result.ok = false;
+            result.error = WinError(ERROR_WRITE_FAULT);
+            return result;
+        }
+    }
+    return result;
+}
+
+bool SerialDevice::Purge(std::uint32_t flags, OsError& error) {
+    if (!::PurgeComm(impl_->handle, flags)) {
+        error = LastWinError();
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::Escape(std::uint32_t function, OsError& error) {
+    if (!::EscapeCommFunction(impl_->handle, function)) {
+        const DWORD err = ::GetLastError();
+        if (NotOffered(err)) return true;
+        error = WinError(err);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lum::serial_os
