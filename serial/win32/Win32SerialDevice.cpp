@@ -4,8 +4,17 @@
 // ClearCommError reports waiting, so a read never depends on the time-outs to return at once. Waits
 // that end early (a stop or purge request while a write is pending, a port closed while the line-event
 // wait is pending) cancel their request and collect it before its OVERLAPPED goes away.
+//
+// Received characters are reported once, when they arrive. Some drivers (wine's among them) end a
+// line-event wait with EV_RXCHAR again and again while bytes stay queued unread; the device therefore
+// counts the bytes taken by Read (and dropped by Purge), so that "bytes ever received" = taken +
+// queued, and keeps EV_RXCHAR only when that sum has grown. A wait that ends with nothing new is
+// started again after a pause (kRearmPause), never at once, so that unread bytes cannot make the
+// event thread spin.
 #include <cstddef>
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "serial/win32/Win32Common.h"
@@ -37,6 +46,9 @@ HANDLE NewManualEvent() {
     return ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
+// How long a line-event wait that ended with nothing new rests before it starts again.
+constexpr DWORD kRearmPause = 20;
+
 }  // namespace
 
 struct SerialDevice::Impl {
@@ -50,6 +62,15 @@ struct SerialDevice::Impl {
     bool waitActive = false;
     bool waitFailed = false;
     OsError waitError;
+    bool rearm = false;            // the wait ended with nothing new: start it again after a pause
+    bool ready = false;            // a restarted wait ended with events for CollectEvent
+    std::uint32_t readyEvents = 0;
+
+    // Received-character accounting and line errors taken by the device itself; guarded by rxMutex.
+    std::mutex rxMutex;
+    std::uint64_t taken = 0;      // bytes read or purged
+    std::uint64_t seenTotal = 0;  // taken + queued when last reported
+    std::uint32_t heldErrors = 0;  // error bits of the device's own ClearCommError, for ClearError
 
     HANDLE readEvent = nullptr;   // reads: one thread at a time
     HANDLE writeEvent = nullptr;  // writes: the write thread
@@ -67,6 +88,63 @@ struct SerialDevice::Impl {
         for (HANDLE h : {waitEvent, readEvent, writeEvent}) {
             if (h != nullptr) ::CloseHandle(h);
         }
+    }
+
+    // ClearCommError under rxMutex; the error bits it clears are kept for ClearError.
+    bool QueuedLocked(DWORD& queued, OsError& error) {
+        DWORD flags = 0;
+        COMSTAT stat{};
+        if (!::ClearCommError(handle, &flags, &stat)) {
+            error = LastWinError();
+            return false;
+        }
+        heldErrors |= flags;
+        queued = stat.cbInQue;
+        return true;
+    }
+
+    // The events of a finished wait with EV_RXCHAR kept only when bytes arrived since the last report.
+    bool KeepNew(std::uint32_t& events, OsError& error) {
+        if (!(events & EV_RXCHAR)) return true;
+        std::lock_guard lock(rxMutex);
+        DWORD queued = 0;
+        if (!QueuedLocked(queued, error)) return false;
+        const std::uint64_t total = taken + queued;
+        if (total > seenTotal) {
+            seenTotal = total;
+        } else {
+            events &= ~static_cast<std::uint32_t>(EV_RXCHAR);
+        }
+        return true;
+    }
+
+    // Starts the line-event wait; Completed only with events to report (or none at all: a new mask
+    // released it), Pending when the system waits or the wait is to be started again later.
+    WaitStatus Start(std::uint32_t& events, OsError& error) {
+        ::ResetEvent(waitEvent);
+        waitOverlapped = OVERLAPPED{};
+        waitOverlapped.hEvent = waitEvent;
+        waitEvents = 0;
+        rearm = false;
+        if (!::WaitCommEvent(handle, &waitEvents, &waitOverlapped)) {
+            const DWORD err = ::GetLastError();
+            if (err != ERROR_IO_PENDING) {
+                error = WinError(err);
+                return WaitStatus::Failed;
+            }
+            waitActive = true;
+            return WaitStatus::Pending;
+        }
+        return Finished(events, error);
+    }
+
+    WaitStatus Finished(std::uint32_t& events, OsError& error) {
+        events = waitEvents;
+        if (events == 0) return WaitStatus::Completed;
+        if (!KeepNew(events, error)) return WaitStatus::Failed;
+        if (events != 0) return WaitStatus::Completed;
+        rearm = true;
+        return WaitStatus::Pending;
     }
 
     // Starts an overlapped request (`started` is its call's result) and waits for it to end.
@@ -191,52 +269,64 @@ bool SerialDevice::GetState(TDcb& dcb, OsError& error) {
 
 SerialDevice::WaitStatus SerialDevice::StartEventWait(std::uint32_t& events, OsError& error) {
     Impl& d = *impl_;
-    ::ResetEvent(d.waitEvent);
-    d.waitOverlapped = OVERLAPPED{};
-    d.waitOverlapped.hEvent = d.waitEvent;
-    d.waitEvents = 0;
     d.waitFailed = false;
-    if (::WaitCommEvent(d.handle, &d.waitEvents, &d.waitOverlapped)) {
-        events = d.waitEvents;
-        return WaitStatus::Completed;
-    }
-    const DWORD err = ::GetLastError();
-    if (err == ERROR_IO_PENDING) {
-        d.waitActive = true;
-        return WaitStatus::Pending;
-    }
-    error = WinError(err);
-    return WaitStatus::Failed;
+    d.ready = false;
+    return d.Start(events, error);
 }
 
 int SerialDevice::WaitEventOrSignals(std::span<Signal* const> signals, std::chrono::milliseconds timeout) {
     Impl& d = *impl_;
+    const int eventIndex = static_cast<int>(signals.size());
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
     std::vector<HANDLE> handles;
     for (Signal* s : signals) handles.push_back(s->impl().event);
-    const int eventIndex = static_cast<int>(signals.size());
-    if (d.waitActive) handles.push_back(d.waitEvent);
-    const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
-                                             static_cast<DWORD>(timeout.count()));
-    if (r == WAIT_TIMEOUT) return kWaitTimeout;
-    if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) return static_cast<int>(r - WAIT_OBJECT_0);
-    d.waitFailed = true;  // reported by CollectEvent
-    d.waitError = LastWinError();
-    return eventIndex;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        handles.resize(signals.size());
+        if (d.waitActive) handles.push_back(d.waitEvent);
+        const DWORD limit = d.rearm ? std::min(left, kRearmPause) : left;
+        const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, limit);
+        if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) return static_cast<int>(r - WAIT_OBJECT_0);
+        if (r != WAIT_TIMEOUT) {
+            d.waitFailed = true;  // reported by CollectEvent
+            d.waitError = LastWinError();
+            return eventIndex;
+        }
+        if (!d.rearm || left <= kRearmPause) return kWaitTimeout;
+        std::uint32_t events = 0;
+        switch (d.Start(events, d.waitError)) {
+            case WaitStatus::Completed:
+                d.ready = true;
+                d.readyEvents = events;
+                return eventIndex;
+            case WaitStatus::Failed:
+                d.waitFailed = true;
+                return eventIndex;
+            case WaitStatus::Pending:
+                break;  // waiting in the system, or resting again
+        }
+    }
 }
 
 SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsError& error) {
     Impl& d = *impl_;
     if (d.waitFailed) {
         d.waitFailed = false;
+        d.waitActive = false;
         error = d.waitError;
         return WaitStatus::Failed;
+    }
+    if (d.ready) {
+        d.ready = false;
+        events = d.readyEvents;
+        return WaitStatus::Completed;
     }
     if (!d.waitActive) return WaitStatus::Pending;
     DWORD ignored = 0;
     if (::GetOverlappedResult(d.handle, &d.waitOverlapped, &ignored, FALSE)) {
         d.waitActive = false;
-        events = d.waitEvents;  // 0 when a new mask released the wait
-        return WaitStatus::Completed;
+        return d.Finished(events, error);  // 0 when a new mask released the wait
     }
     const DWORD err = ::GetLastError();
     if (err == ERROR_IO_INCOMPLETE) return WaitStatus::Pending;
@@ -246,28 +336,24 @@ SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsErr
 }
 
 bool SerialDevice::ClearError(std::uint32_t& errors, std::uint32_t& inQueue, OsError& error) {
-    DWORD flags = 0;
-    COMSTAT stat{};
-    if (!::ClearCommError(impl_->handle, &flags, &stat)) {
-        error = LastWinError();
-        return false;
-    }
-    errors = flags;  // CE_RXOVER ... CE_BREAK are the kCe* bits
-    inQueue = stat.cbInQue;
+    Impl& d = *impl_;
+    std::lock_guard lock(d.rxMutex);
+    DWORD queued = 0;
+    if (!d.QueuedLocked(queued, error)) return false;
+    errors = d.heldErrors;  // CE_RXOVER ... CE_BREAK are the kCe* bits
+    d.heldErrors = 0;
+    inQueue = queued;
     return true;
 }
 
 bool SerialDevice::Read(void* buffer, std::size_t count, std::size_t& got, OsError& error) {
     Impl& d = *impl_;
     got = 0;
+    std::lock_guard lock(d.rxMutex);
     // Exactly what the driver reports waiting: such a read ends at once whatever the time-outs.
-    DWORD flags = 0;
-    COMSTAT stat{};
-    if (!::ClearCommError(d.handle, &flags, &stat)) {
-        error = LastWinError();
-        return false;
-    }
-    const DWORD want = static_cast<DWORD>(count < stat.cbInQue ? count : stat.cbInQue);
+    DWORD queued = 0;
+    if (!d.QueuedLocked(queued, error)) return false;
+    const DWORD want = static_cast<DWORD>(count < queued ? count : queued);
     if (want == 0) return true;
     OVERLAPPED ov{};
     ov.hEvent = d.readEvent;
@@ -275,6 +361,7 @@ bool SerialDevice::Read(void* buffer, std::size_t count, std::size_t& got, OsErr
     DWORD n = 0;
     const bool ok = d.Finish(::ReadFile(d.handle, buffer, want, nullptr, &ov), ov, n, error);
     got = n;
+    d.taken += n;
     return ok;
 }
 
@@ -326,9 +413,16 @@ SerialDevice::WriteResult SerialDevice::Write(const void* data, std::size_t coun
 }
 
 bool SerialDevice::Purge(std::uint32_t flags, OsError& error) {
-    if (!::PurgeComm(impl_->handle, flags)) {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.rxMutex);
+    if (!::PurgeComm(d.handle, flags)) {
         error = LastWinError();
         return false;
+    }
+    if (flags & PURGE_RXCLEAR) {
+        // What was dropped does not count as received later.
+        DWORD queued = 0;
+        if (d.QueuedLocked(queued, error)) d.seenTotal = d.taken + queued;
     }
     return true;
 }

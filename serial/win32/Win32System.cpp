@@ -102,7 +102,43 @@ int ComNumberOfDevicePath(const std::string& path) {
 }
 
 std::uint32_t QueryDeviceNames(char* buffer, std::uint32_t size) {
-    return ::QueryDosDeviceA(nullptr, buffer, size);
+    // The serial ports present, as the system registers them: one value per port, its data "COMn".
+    // (A query of all MS-DOS device names also names ports that are gone, and wine lists none.)
+    std::string list;
+    HKEY key = nullptr;
+    const LONG opened = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+    if (opened == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            char name[256];
+            char data[256];
+            DWORD nameLength = sizeof name;
+            DWORD dataLength = sizeof data - 1;
+            DWORD type = 0;
+            const LONG r = ::RegEnumValueA(key, i, name, &nameLength, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(data), &dataLength);
+            if (r == ERROR_NO_MORE_ITEMS) break;
+            if (r == ERROR_MORE_DATA) continue;  // not a port name
+            if (r != ERROR_SUCCESS) {
+                ::RegCloseKey(key);
+                ::SetLastError(static_cast<DWORD>(r));
+                return 0;
+            }
+            if (type != REG_SZ) continue;
+            data[dataLength] = '\0';
+            if (data[0] != '\0') list += std::string(data) + '\0';
+        }
+        ::RegCloseKey(key);
+    } else if (opened != ERROR_FILE_NOT_FOUND) {  // no key: no serial port
+        ::SetLastError(static_cast<DWORD>(opened));
+        return 0;
+    }
+    list += '\0';
+    if (list.size() > size) {
+        ::SetLastError(kErrorInsufficientBuffer);
+        return 0;
+    }
+    std::memcpy(buffer, list.data(), list.size());
+    return static_cast<std::uint32_t>(list.size());
 }
 
 }  // namespace lum::serial_os

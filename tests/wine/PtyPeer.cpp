@@ -1,8 +1,9 @@
 // wine-pty-peer: the far end of serial lines for programs under wine (a program of the build machine,
 // used by the tests only).
 //
-//   wine-pty-peer [--preload LIB] --link PATH [--link PATH ...] -- PROGRAM [ARGS...]
+//   wine-pty-peer [--preload LIB] [--unopenable PATH] --link PATH [--link PATH ...] -- PROGRAM [ARGS...]
 //
+// --unopenable makes PATH a link to a directory: a port that exists but cannot be opened.
 // For each --link it makes a pseudo-terminal, sets its line to 4800 baud, two stop bits (so that a
 // port that applies 9600 8N1 visibly changes it) and makes PATH a symbolic link to it (a wine
 // prefix's dosdevices/comN makes it port COMn). Then it starts PROGRAM, with LIB in LD_PRELOAD, and
@@ -124,6 +125,7 @@ bool Serve(Line& line) {
 int main(int argc, char** argv) {
     std::string preload;
     std::vector<Line> lines;
+    std::vector<std::string> unopenable;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string a = argv[i];
@@ -133,11 +135,16 @@ int main(int argc, char** argv) {
         }
         if (a == "--preload" && i + 1 < argc) {
             preload = argv[++i];
+        } else if (a == "--unopenable" && i + 1 < argc) {
+            unopenable.push_back(argv[++i]);
+            ::unlink(unopenable.back().c_str());
+            if (::symlink("/", unopenable.back().c_str()) != 0) Die("symlink " + unopenable.back());
         } else if (a == "--link" && i + 1 < argc) {
             lines.emplace_back();
             lines.back().link = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--preload LIB] --link PATH... -- PROGRAM [ARGS...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--preload LIB] [--unopenable PATH] --link PATH... -- PROGRAM...\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -173,6 +180,7 @@ int main(int argc, char** argv) {
             if (fds[k].revents & POLLIN) Serve(*owners[k]);
         }
     }
+    for (const auto& path : unopenable) ::unlink(path.c_str());
     for (Line& line : lines) {
         ::unlink(line.link.c_str());
         if (line.master >= 0) ::close(line.master);

@@ -1,6 +1,7 @@
 // The serial layer on Windows COM ports. Run by wine-pty-peer, which links pseudo-terminals as the
-// ports named in LUM_TEST_COMS ("12,4": the first for data, the second for a peer that goes away) and
-// answers on them: an echo of every byte, the line's `stty -a` for ENQ, and a vanishing peer for EOT.
+// ports named in LUM_TEST_COMS ("12,4,13": the first for data, the second for a peer that goes away,
+// the third a port that cannot be opened) and answers on them: an echo of every byte, the line's
+// `stty -a` for ENQ, and a vanishing peer for EOT.
 // The COM name tests need no port.
 #include <gtest/gtest.h>
 
@@ -100,9 +101,10 @@ class Win32Port : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto ports = TestPorts();
-        if (ports.size() < 2) GTEST_SKIP() << "LUM_TEST_COMS names no ports (run through wine-pty-peer)";
+        if (ports.size() < 3) GTEST_SKIP() << "LUM_TEST_COMS names no ports (run through wine-pty-peer)";
         dataPort = ports[0];
         vanishingPort = ports[1];
+        unopenablePort = ports[2];
         UseMainLoopForSafeSync(loop);
         SafeSync::SetErrorHandler([this](std::exception_ptr e) { errors.push_back(Text(e)); });
     }
@@ -143,6 +145,7 @@ class Win32Port : public ::testing::Test {
     MainLoop loop;
     int dataPort = 0;
     int vanishingPort = 0;
+    int unopenablePort = 0;
     std::vector<std::string> errors;
     std::string received;
     std::thread::id mainThread = std::this_thread::get_id();
@@ -208,9 +211,30 @@ TEST_F(Win32Port, UnreadBytesAreAnnouncedAgainWithoutSpinning) {
     EXPECT_EQ(port.ReadString(), "unread");
 }
 
-TEST_F(Win32Port, PortListNamesTheLinkedPorts) {
+// The system lists its serial ports under HARDWARE\DEVICEMAP\SERIALCOMM; wine registers only the ports
+// it found at start, so the test registers its own there first, as a port driver would.
+TEST_F(Win32Port, PortListNamesTheRegisteredPorts) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    std::vector<std::string> added;
+    for (int n : {dataPort, vanishingPort}) {
+        const std::string value = "\\Device\\LumTest" + std::to_string(n);
+        const std::string data = "COM" + std::to_string(n);
+        ::RegSetValueExA(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>(data.size() + 1));
+        added.push_back(value);
+    }
     std::vector<std::string> ports;
     ListComPorts(ports, "COM");
+    std::vector<char> small(4);
+    serial_os::SetLastError(0);
+    const std::uint32_t shortQuery = serial_os::QueryDeviceNames(small.data(), 4);
+    const std::uint32_t shortError = serial_os::GetLastError();
+    for (const auto& value : added) ::RegDeleteValueA(key, value.c_str());
+    ::RegCloseKey(key);
+
     const auto has = [&](int n) {
         return std::find(ports.begin(), ports.end(), "COM" + std::to_string(n)) != ports.end();
     };
@@ -218,25 +242,29 @@ TEST_F(Win32Port, PortListNamesTheLinkedPorts) {
     EXPECT_TRUE(has(vanishingPort));
     EXPECT_FALSE(has(199));
     for (const auto& p : ports) EXPECT_EQ(p.rfind("COM", 0), 0u) << p;
+    EXPECT_EQ(shortQuery, 0u);
+    EXPECT_EQ(shortError, serial_os::kErrorInsufficientBuffer);
 }
 
 TEST_F(Win32Port, OpenFailuresWithTheirTexts) {
     TComPort port;
+    int opens = 0;
+    port.OnPortOpen = [&](TCustomSerialPort*) { ++opens; };
     port.SetComNumber(199);
     EXPECT_EQ(ErrorOf<EComPortCoreError>([&] { port.Open(); }), "Invalid port number (COM199)");
     EXPECT_FALSE(port.Connected());
     port.SetComNumber(0);
     EXPECT_EQ(ErrorOf<EComPortCoreError>([&] { port.Open(); }), "Invalid port number (COM0)");
-
-    TComPort first;
-    OpenCollecting(first, dataPort);
-    port.SetComNumber(dataPort);
-    EXPECT_EQ(ErrorOf<EComPortCoreError>([&] { port.Open(); }), "Can't open device COM" + std::to_string(dataPort));
+    port.SetComNumber(unopenablePort);
+    EXPECT_EQ(ErrorOf<EComPortCoreError>([&] { port.Open(); }),
+              "Can't open device COM" + std::to_string(unopenablePort));
     EXPECT_FALSE(port.Connected());
-    EXPECT_TRUE(first.Connected());
-    first.Close();
-    port.Open();  // free again
+    EXPECT_EQ(opens, 0);
+
+    port.SetComNumber(dataPort);  // a failed open leaves the port ready for the next choice
+    port.Open();
     EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(opens, 1);
 }
 
 TEST_F(Win32Port, VanishedPeerGivesOneErrorAndNoSpin) {
