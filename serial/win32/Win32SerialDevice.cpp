@@ -8,9 +8,9 @@
 // Received characters are reported once, when they arrive. Some drivers (wine's among them) end a
 // line-event wait with EV_RXCHAR again and again while bytes stay queued unread; the device therefore
 // counts the bytes taken by Read (and dropped by Purge), so that "bytes ever received" = taken +
-// queued, and keeps EV_RXCHAR only when that sum has grown. A wait that ends with nothing new is
-// started again after a pause (kRearmPause), never at once, so that unread bytes cannot make the
-// event thread spin.
+// queued, and keeps EV_RXCHAR only when that sum has grown. A wait that ends with nothing new while
+// bytes stay queued is started again after a pause (kRearmPause), never at once, so that unread bytes
+// cannot make the event thread spin.
 #include <cstddef>
 #include <algorithm>
 #include <cstring>
@@ -64,6 +64,7 @@ struct SerialDevice::Impl {
     OsError waitError;
     bool rearm = false;            // the wait ended with nothing new: start it again after a pause
     bool ready = false;            // a restarted wait ended with events for CollectEvent
+    DWORD lastQueued = 0;          // the input count seen when a wait last ended
     std::uint32_t readyEvents = 0;
 
     // Received-character accounting and line errors taken by the device itself; guarded by rxMutex.
@@ -105,10 +106,12 @@ struct SerialDevice::Impl {
 
     // The events of a finished wait with EV_RXCHAR kept only when bytes arrived since the last report.
     bool KeepNew(std::uint32_t& events, OsError& error) {
+        lastQueued = 0;
         if (!(events & EV_RXCHAR)) return true;
         std::lock_guard lock(rxMutex);
         DWORD queued = 0;
         if (!QueuedLocked(queued, error)) return false;
+        lastQueued = queued;
         const std::uint64_t total = taken + queued;
         if (total > seenTotal) {
             seenTotal = total;
@@ -119,25 +122,32 @@ struct SerialDevice::Impl {
     }
 
     // Starts the line-event wait; Completed only with events to report (or none at all: a new mask
-    // released it), Pending when the system waits or the wait is to be started again later.
+    // released it), Pending when the system waits or the wait is to be started again later. A wait
+    // that ends at once with nothing new while nothing is queued is started again at once (a few times):
+    // the system then waits for the next byte.
     WaitStatus Start(std::uint32_t& events, OsError& error) {
-        ::ResetEvent(waitEvent);
-        waitOverlapped = OVERLAPPED{};
-        waitOverlapped.hEvent = waitEvent;
-        waitEvents = 0;
-        rearm = false;
-        if (!::WaitCommEvent(handle, &waitEvents, &waitOverlapped)) {
-            const DWORD err = ::GetLastError();
-            if (err != ERROR_IO_PENDING) {
-                error = WinError(err);
-                return WaitStatus::Failed;
+        for (int attempt = 0;; ++attempt) {
+            ::ResetEvent(waitEvent);
+            waitOverlapped = OVERLAPPED{};
+            waitOverlapped.hEvent = waitEvent;
+            waitEvents = 0;
+            rearm = false;
+            if (!::WaitCommEvent(handle, &waitEvents, &waitOverlapped)) {
+                const DWORD err = ::GetLastError();
+                if (err != ERROR_IO_PENDING) {
+                    error = WinError(err);
+                    return WaitStatus::Failed;
+                }
+                waitActive = true;
+                return WaitStatus::Pending;
             }
-            waitActive = true;
-            return WaitStatus::Pending;
+            const WaitStatus status = Finished(events, error);
+            if (status != WaitStatus::Pending || lastQueued != 0 || attempt >= 2) return status;
         }
-        return Finished(events, error);
     }
 
+    // A finished wait: its events with EV_RXCHAR only for new bytes. Nothing new: Pending, to be
+    // started again after a pause.
     WaitStatus Finished(std::uint32_t& events, OsError& error) {
         events = waitEvents;
         if (events == 0) return WaitStatus::Completed;
@@ -326,7 +336,10 @@ SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsErr
     DWORD ignored = 0;
     if (::GetOverlappedResult(d.handle, &d.waitOverlapped, &ignored, FALSE)) {
         d.waitActive = false;
-        return d.Finished(events, error);  // 0 when a new mask released the wait
+        const WaitStatus status = d.Finished(events, error);  // events 0: a new mask released the wait
+        // Nothing new and nothing queued: the system can wait for the next byte now.
+        if (status == WaitStatus::Pending && d.lastQueued == 0) return d.Start(events, error);
+        return status;
     }
     const DWORD err = ::GetLastError();
     if (err == ERROR_IO_INCOMPLETE) return WaitStatus::Pending;
