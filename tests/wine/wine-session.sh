@@ -9,12 +9,18 @@ server=$(command -v wineserver || true)
 [ -n "$server" ] || server="$dir/wineserver"
 case "${1:-}" in
   start)
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    # The server first, so that everything after it (also the prefix's set-up) runs on it. A server
+    # left from an earlier run is waited for; it would not stay.
+    if ! "$server" -p </dev/null >/dev/null 2>&1; then
+      "$server" -w
+      "$server" -p </dev/null >/dev/null 2>&1
+    fi
+    if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
       "$LUM_WINE" wineboot -i </dev/null >/dev/null 2>&1
     fi
-    # The server and the session's own processes (services, devices) outlive this script: they must
-    # not hold the test runner's output pipes.
-    "$server" -p </dev/null >/dev/null 2>&1
+    # The session's own processes (services, devices) outlive this script: they must not hold the
+    # test runner's output pipes.
     "$LUM_WINE" wineboot </dev/null >/dev/null 2>&1
     ;;
   stop)
