@@ -74,9 +74,10 @@ int main(int argc, char** argv) {
     bool all = true;
     const auto start = Clock::now();
     for (int i = 0; i < frames && all; ++i) {
-        loop.RunUntil([] { return false; }, std::max(std::chrono::milliseconds(0),
-                                                     std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                         start + std::chrono::milliseconds(paceMs) * i - Clock::now())));
+        loop.RunUntil([] { return false; },
+                      std::max(std::chrono::milliseconds(0),
+                               std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   start + std::chrono::milliseconds(paceMs) * i - Clock::now())));
         sentAt = Clock::now();
         port.WriteString(frame);
         all = loop.RunUntil([&] { return got == i + 1; }, std::chrono::seconds(5));

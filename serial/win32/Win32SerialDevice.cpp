@@ -11,9 +11,11 @@
 // queued, and keeps EV_RXCHAR only when that sum has grown. A wait that ends with nothing new while
 // bytes stay queued is started again after a pause (kRearmPause), never at once, so that unread bytes
 // cannot make the event thread spin.
-#include <cstddef>
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -34,7 +36,8 @@ std::uint32_t FlagWord(const DCB& dcb) {
 }
 
 void SetFlagWord(DCB& dcb, std::uint32_t flags) {
-    std::memcpy(reinterpret_cast<char*>(&dcb) + offsetof(DCB, BaudRate) + sizeof(DWORD), &flags, sizeof flags);
+    std::memcpy(reinterpret_cast<char*>(&dcb) + offsetof(DCB, BaudRate) + sizeof(DWORD), &flags,
+                sizeof flags);
 }
 
 // Errors that only mean "this device has no modem lines" (some virtual ports).
@@ -48,6 +51,8 @@ HANDLE NewManualEvent() {
 
 // How long a line-event wait that ended with nothing new rests before it starts again.
 constexpr DWORD kRearmPause = 20;
+// How long closing waits for a pending line-event wait to end at each step.
+constexpr DWORD kReleaseBound = 500;
 
 }  // namespace
 
@@ -57,20 +62,21 @@ struct SerialDevice::Impl {
 
     // The line-event wait: event thread only.
     HANDLE waitEvent = nullptr;
-    OVERLAPPED waitOverlapped{};
+    std::unique_ptr<OVERLAPPED> waitOverlapped = std::make_unique<OVERLAPPED>();
+    std::atomic<std::uint32_t> mask{0};  // the event mask last set
     DWORD waitEvents = 0;
     bool waitActive = false;
     bool waitFailed = false;
     OsError waitError;
-    bool rearm = false;            // the wait ended with nothing new: start it again after a pause
-    bool ready = false;            // a restarted wait ended with events for CollectEvent
-    DWORD lastQueued = 0;          // the input count seen when a wait last ended
+    bool rearm = false;    // the wait ended with nothing new: start it again after a pause
+    bool ready = false;    // a restarted wait ended with events for CollectEvent
+    DWORD lastQueued = 0;  // the input count seen when a wait last ended
     std::uint32_t readyEvents = 0;
 
     // Received-character accounting and line errors taken by the device itself; guarded by rxMutex.
     std::mutex rxMutex;
-    std::uint64_t taken = 0;      // bytes read or purged
-    std::uint64_t seenTotal = 0;  // taken + queued when last reported
+    std::uint64_t taken = 0;       // bytes read or purged
+    std::uint64_t seenTotal = 0;   // taken + queued when last reported
     std::uint32_t heldErrors = 0;  // error bits of the device's own ClearCommError, for ClearError
 
     HANDLE readEvent = nullptr;   // reads: one thread at a time
@@ -79,12 +85,20 @@ struct SerialDevice::Impl {
     ~Impl() {
         if (handle != INVALID_HANDLE_VALUE) {
             if (waitActive) {
-                // The wait's OVERLAPPED lives here: collect the cancelled request before it goes.
-                ::CancelIoEx(handle, &waitOverlapped);
-                DWORD ignored = 0;
-                ::GetOverlappedResult(handle, &waitOverlapped, &ignored, TRUE);
+                // Release the wait (a new mask ends it; failing that, cancel it) and see it end before
+                // its OVERLAPPED goes. Some systems (wine) neither cancel a wait started after the close
+                // sequence's mask 0 nor end it: closing the handle does.
+                ::SetCommMask(handle, 0);
+                if (::WaitForSingleObject(waitEvent, kReleaseBound) != WAIT_OBJECT_0)
+                    ::CancelIoEx(handle, waitOverlapped.get());
+                if (::WaitForSingleObject(waitEvent, kReleaseBound) == WAIT_OBJECT_0) waitActive = false;
             }
             ::CloseHandle(handle);
+            if (waitActive && ::WaitForSingleObject(waitEvent, kReleaseBound) != WAIT_OBJECT_0) {
+                // Never ended: leave the request its OVERLAPPED and event rather than free them under it.
+                (void)waitOverlapped.release();
+                waitEvent = nullptr;
+            }
         }
         for (HANDLE h : {waitEvent, readEvent, writeEvent}) {
             if (h != nullptr) ::CloseHandle(h);
@@ -128,11 +142,16 @@ struct SerialDevice::Impl {
     WaitStatus Start(std::uint32_t& events, OsError& error) {
         for (int attempt = 0;; ++attempt) {
             ::ResetEvent(waitEvent);
-            waitOverlapped = OVERLAPPED{};
-            waitOverlapped.hEvent = waitEvent;
+            *waitOverlapped = OVERLAPPED{};
+            waitOverlapped->hEvent = waitEvent;
             waitEvents = 0;
             rearm = false;
-            if (!::WaitCommEvent(handle, &waitEvents, &waitOverlapped)) {
+            // No mask: the close sequence; a wait now would never end (and fails on some systems).
+            if (mask.load() == 0) {
+                events = 0;
+                return WaitStatus::Completed;
+            }
+            if (!::WaitCommEvent(handle, &waitEvents, waitOverlapped.get())) {
                 const DWORD err = ::GetLastError();
                 if (err != ERROR_IO_PENDING) {
                     error = WinError(err);
@@ -189,7 +208,7 @@ std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, OpenFa
         const DWORD err = ::GetLastError();
         error = WinError(err);
         failure = (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) ? OpenFailure::NotFound
-                                                                                : OpenFailure::Other;
+                                                                               : OpenFailure::Other;
         return nullptr;
     }
     impl->waitEvent = NewManualEvent();
@@ -222,6 +241,7 @@ bool SerialDevice::SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue, Os
 }
 
 bool SerialDevice::SetEventMask(std::uint32_t mask, OsError& error) {
+    impl_->mask.store(mask);
     if (!::SetCommMask(impl_->handle, mask)) {
         error = LastWinError();
         return false;
@@ -296,8 +316,10 @@ int SerialDevice::WaitEventOrSignals(std::span<Signal* const> signals, std::chro
         handles.resize(signals.size());
         if (d.waitActive) handles.push_back(d.waitEvent);
         const DWORD limit = d.rearm ? std::min(left, kRearmPause) : left;
-        const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, limit);
-        if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) return static_cast<int>(r - WAIT_OBJECT_0);
+        const DWORD r =
+            ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, limit);
+        if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size())
+            return static_cast<int>(r - WAIT_OBJECT_0);
         if (r != WAIT_TIMEOUT) {
             d.waitFailed = true;  // reported by CollectEvent
             d.waitError = LastWinError();
@@ -334,7 +356,7 @@ SerialDevice::WaitStatus SerialDevice::CollectEvent(std::uint32_t& events, OsErr
     }
     if (!d.waitActive) return WaitStatus::Pending;
     DWORD ignored = 0;
-    if (::GetOverlappedResult(d.handle, &d.waitOverlapped, &ignored, FALSE)) {
+    if (::GetOverlappedResult(d.handle, d.waitOverlapped.get(), &ignored, FALSE)) {
         d.waitActive = false;
         const WaitStatus status = d.Finished(events, error);  // events 0: a new mask released the wait
         // Nothing new and nothing queued: the system can wait for the next byte now.
@@ -398,8 +420,8 @@ SerialDevice::WriteResult SerialDevice::Write(const void* data, std::size_t coun
                 result.error = LastWinError();
                 return result;
             }
-            const DWORD r = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
-                                                     INFINITE);
+            const DWORD r =
+                ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
             if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + interrupt.size()) {
                 // Stop or purge: the request ends here; count what went out before it did.
                 ::CancelIoEx(d.handle, &ov);

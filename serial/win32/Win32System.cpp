@@ -28,8 +28,8 @@ void SetLastError(std::uint32_t code) {
 std::string ErrorText(std::uint32_t code) {
     char* text = nullptr;
     const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<char*>(&text), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result;
     if (length != 0 && text != nullptr) result.assign(text, length);
     if (text != nullptr) ::LocalFree(text);
@@ -67,7 +67,8 @@ int WaitForSignals(std::span<Signal* const> signals, std::optional<std::chrono::
     const DWORD r = ::WaitForMultipleObjects(count, handles, FALSE, limit);
     if (r == WAIT_TIMEOUT) return kWaitTimeout;
     if (r >= WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) return static_cast<int>(r - WAIT_OBJECT_0);
-    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "WaitForMultipleObjects");
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                            "WaitForMultipleObjects");
 }
 
 // ---- thread priority -------------------------------------------------------------
@@ -106,7 +107,8 @@ std::uint32_t QueryDeviceNames(char* buffer, std::uint32_t size) {
     // (A query of all MS-DOS device names also names ports that are gone, and wine lists none.)
     std::string list;
     HKEY key = nullptr;
-    const LONG opened = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
+    const LONG opened =
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key);
     if (opened == ERROR_SUCCESS) {
         for (DWORD i = 0;; ++i) {
             char name[256];

@@ -31,6 +31,14 @@
 
 namespace {
 
+pid_t g_child = -1;
+
+// A test runner that gives up on the run ends the program under test too.
+void EndChild(int sig) {
+    if (g_child > 0) ::kill(g_child, SIGKILL);
+    ::_exit(128 + sig);
+}
+
 struct Line {
     std::string link;
     std::string slave;
@@ -143,7 +151,8 @@ int main(int argc, char** argv) {
             lines.emplace_back();
             lines.back().link = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--preload LIB] [--unopenable PATH] --link PATH... -- PROGRAM...\n",
+            std::fprintf(stderr,
+                         "usage: %s [--preload LIB] [--unopenable PATH] --link PATH... -- PROGRAM...\n",
                          argv[0]);
             return 2;
         }
@@ -156,6 +165,11 @@ int main(int argc, char** argv) {
 
     const pid_t child = ::fork();
     if (child < 0) Die("fork");
+    if (child > 0) {
+        g_child = child;
+        ::signal(SIGTERM, EndChild);
+        ::signal(SIGINT, EndChild);
+    }
     if (child == 0) {
         if (!preload.empty()) ::setenv("LD_PRELOAD", preload.c_str(), 1);
         ::execvp(argv[i], argv + i);
