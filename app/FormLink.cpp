@@ -6,10 +6,13 @@
 
 #include "app/QtEventPump.h"
 #include "app/Unit1.h"
-#include "serial/ComPortWriter.h"
 #include "serial/PortList.h"
 
 namespace lum {
+namespace {
+// The box of a command that found no controller frame to answer.
+constexpr const char* kNoLinkText = "глююююк";
+}  // namespace
 
 void TForm1::SetUpLink() {
     ComPort1 = std::make_unique<TComPort>();
@@ -23,7 +26,10 @@ void TForm1::SetUpLink() {
         else QGuiApplication::restoreOverrideCursor();
     };
 
-    Rx = std::make_unique<ReceivePath>(Link);
+    pump_ = std::make_unique<QtEventPump>();
+    Device = std::make_unique<DeviceLink>(*ComPort1, *pump_,
+                                          [this](const std::string& line) { AddTerminalLine(line); });
+    ReceivePath* Rx = &Device->Rx;
     Rx->FrameCounted = [this](std::uint32_t count) {
         SetStatusPanelText(0, QString::fromStdString(FramesReceivedText(count)));
     };
@@ -35,11 +41,10 @@ void TForm1::SetUpLink() {
         Timer1->start();
     };
 
-    pump_ = std::make_unique<QtEventPump>();
-    portWriter_ = std::make_unique<ComPortWriter>(*ComPort1);
-    Tx = std::make_unique<Transactions>(Link, *portWriter_, *pump_, dialogs_,
-                                        [this](const std::string& line) { AddTerminalLine(line); });
-    Tx->BusyChanged = [this](bool busy) { SetTransactionControlsEnabled(!busy); };
+    Transactions& Tx = Device->Tx;
+    Tx.BusyChanged = [this](bool busy) { SetTransactionControlsEnabled(!busy); };
+    // A command that finds no controller frame to answer.
+    Tx.NoController = [this] { dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok); };
 }
 
 void TForm1::ConnectPortSelector() {
@@ -58,7 +63,7 @@ void TForm1::ConnectPortSelector() {
 }
 
 void TForm1::ComPort1DataRecived(TCustomSerialPort*, std::uint32_t Count) {
-    Rx->DataReceived(static_cast<int>(Count), [this] { return ComPort1->ReadString(); });
+    Device->DataReceived(Count);
 }
 
 void TForm1::ComboBox1Change() {
@@ -79,16 +84,6 @@ void TForm1::ShowPortText(const QString& text, const QString& device) {
     const QSignalBlocker block(ComboBox1);
     ComboBox1->setEditText(text);
     ComboBox1->setToolTip(device);
-}
-
-void TForm1::AddTerminalLine(const std::string& line) {
-    QString shown;
-    shown.reserve(static_cast<qsizetype>(line.size()));
-    for (unsigned char c : line) {
-        if (c < 0x20) shown += QChar(0x2400 + c);  // control pictures: ␐ start, ␍ end of a frame
-        else shown += QChar(c < 0x80 ? c : 0xFFFD);
-    }
-    Memo1->appendPlainText(shown);
 }
 
 void TForm1::SetTransactionControlsEnabled(bool enabled) {

@@ -19,9 +19,7 @@
 #include <string>
 
 #include "common/Dialogs.h"
-#include "link/LinkState.h"
-#include "link/ReceivePath.h"
-#include "link/Transactions.h"
+#include "device/DeviceLink.h"
 #include "serial/ComPort.h"
 #include "widgets/BarGauge.h"
 #include "widgets/ColumnTree.h"
@@ -29,12 +27,15 @@
 #include "widgets/Lamp.h"
 #include "widgets/NumericDisplay.h"
 #include "widgets/StripChart.h"
+#include "widgets/TerminalMemo.h"
 #include "widgets/TextField.h"
 
 namespace lum {
 
 class TForm2;
 class TelemetryBinding;
+class Terminal;
+class TerminalPage;
 
 // Colours the program sets on the generator dial's pointer.
 inline const QColor kPointerBlue(0, 0, 255);
@@ -78,11 +79,14 @@ public:
     // The measurements page's error state (every display "---", texts empty, gauges at 0).
     void SetIndicatorsError();
     void ClearIndicatorsError();
+    // The eleven gauges of the measurements page.
+    std::array<GaugeBase*, 11> MeasurementGauges() const;
 
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
     // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
+    // Raises std::logic_error naming the controls the rules use that the window lacks.
     void FormConstrainedResize();
     // The outer size the layout rules see: the framed size, or the design frame around
     // the client area when the window system reports no frame.
@@ -91,10 +95,9 @@ public:
     // ---- device link (app/FormLink.cpp) ---------------------------------------------------
     // The serial port: 9600 baud; the number comes from the selector.
     std::unique_ptr<TComPort> ComPort1;
-    // The last decoded frame, the reply slot and the protocol counters.
-    LinkState Link;
-    std::unique_ptr<ReceivePath> Rx;
-    std::unique_ptr<Transactions> Tx;
+    // The port wired to the receive path and the transactions: the last decoded frame
+    // (Device->State), the reply slot and the protocol counters.
+    std::unique_ptr<DeviceLink> Device;
     // OnDataRecived of ComPort1.
     void ComPort1DataRecived(TCustomSerialPort* Sender, std::uint32_t Count);
     // The port selector's change: close, take the digits of the text, open that COM number.
@@ -103,8 +106,18 @@ public:
     void OpenDevicePath(const std::string& path);
     // Shows `text` in the port selector without running its change handler (tooltip: device).
     void ShowPortText(const QString& text, const QString& device);
-    // Adds one line to the terminal Memo1 (control characters shown as symbols).
+    // Adds one sent-frame line to the terminal Memo1 (control characters shown as symbols).
     void AddTerminalLine(const std::string& line);
+
+    // ---- terminal and traffic log (app/PageTerminal.cpp) -----------------------------------
+    void Button5Click();       // "Очистить ": clears Memo1, nothing else
+    void Button6Click();       // "Имя файла": the log file name through the save dialog
+    void Button15Click();      // "Имя LOG-файла": the same name
+    void iSwitchLed1Change();  // either log switch (iSwitchLed1, iSwitchLed3)
+    void iSwitchLed2Change();  // "Отображать данные"
+    // LineCount, ShowData, LogActive, LogFileName and the log file.
+    Terminal& TerminalState();
+    TerminalPage& TerminalView();
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -146,10 +159,23 @@ public:
     QLabel *Label11, *Label17, *Label18;
     QPlainTextEdit* Memo2;  // hidden scratch list
 
-    // "Параметры"
+    // "Параметры" (app/PageParameters.cpp)
     ColumnTree* TreeList1;
     QPushButton *Button1, *Button2, *Button3, *Button4;
     QProgressBar* ProgressBar1;
+    void Button1Click();  // "Сохранить": SaveConfigurationFile
+    void Button2Click();  // "Открыть": OpenConfigurationFile
+    void Button3Click();  // "Записать": WriteConfiguration, with the read-back check
+    void Button4Click();  // "Прочитать": ReadConfiguration
+    void TreeList1DblClick();  // EditParameter: the selected row in the edit dialog
+    void ComboBox_DeviceVersionsChange();
+    // A status record's model code: rebuilds the tree when a known code differs from
+    // CurrentModelCode.
+    void SelectCatalogForModel(std::uint8_t modelCode);
+    // The measurement gauges' limit marks from ConfigImage.
+    void ApplyGaugeThresholds();
+    // The system's decimal separator, as the edit dialog's number check uses it.
+    static char DecimalSeparator();
 
     // "Журнал событий"
     QLabel *Label19, *Label20;
@@ -166,9 +192,10 @@ public:
     SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
 
     // "Терминал+лог"
-    QPlainTextEdit* Memo1;
+    TerminalMemo* Memo1;
     SwitchLamp *iSwitchLed1, *iSwitchLed2;
     QPushButton *Button5, *Button6;
+    QLabel* LinkHealthPanel = nullptr;  // the link's counters, refreshed every second
 
     // ---- status bar and timers -----------------------------------------------------------
     QWidget* StatusBar1;
@@ -181,16 +208,20 @@ protected:
 
 private:
     std::unique_ptr<TelemetryBinding> telemetry_;
+    TerminalPage* terminalPage_ = nullptr;  // a child of the window
     void BuildTopStrip();
     void BuildStatusBar();
     void BuildMeasurementsPage();  // app/PageMeasurements.cpp
     void BuildParametersPage();
+    void SetUpParametersPage();  // app/PageParameters.cpp
     void BuildJournalPage();
     void BuildDiagramsPage();      // app/PageDiagrams.cpp
     void BuildServicePage();
     void BuildTerminalPage();
     void ListPortsIntoSelector();
     void SetUpLink();
+    void SetUpTerminal();
+    void ChooseLogFileName();
     void ConnectPortSelector();
     void SetTransactionControlsEnabled(bool enabled);
 
@@ -198,7 +229,6 @@ private:
     PortLister portLister_;
     std::array<QLabel*, 2> statusPanels_{};
     std::unique_ptr<IEventPump> pump_;
-    std::unique_ptr<IPortWriter> portWriter_;
     // Enabled state of the transaction controls before a transaction disabled them.
     std::vector<std::pair<QWidget*, bool>> savedEnabled_;
     bool destroyed_ = false;

@@ -41,14 +41,14 @@ void Transactions::Operation::Release() {
     if (owner_ != nullptr) std::exchange(owner_, nullptr)->Release();
 }
 
-void Transactions::Operation::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+bool Transactions::Operation::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                           std::span<const std::uint8_t> data) {
-    if (owner_ == nullptr) return;
+    if (owner_ == nullptr) return false;
     if (owner_->inTransaction_ || owner_->state_.Dispatching) {
         owner_->Refuse();
-        return;
+        return false;
     }
-    owner_->DoSendCommand(code, address, count, data);
+    return owner_->DoSendCommand(code, address, count, data);
 }
 
 bool Transactions::Operation::SendWriteBlock(std::uint16_t address, std::uint8_t count,
@@ -66,24 +66,23 @@ bool Transactions::Operation::ReadBlock(std::uint16_t address, std::uint8_t coun
     return owner_->DoRead(BuildReadFrame(address, count), kReadCode, count, destination);
 }
 
-bool Transactions::Operation::ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+bool Transactions::Operation::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                                 std::span<std::uint8_t> destination) {
     if (owner_ == nullptr) return false;
     if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
     RequireRoom(destination.size(), kJournalRecordSize, "ReadJournalRecord");
-    const std::uint8_t data[] = {selector, index};
+    const std::uint8_t data[] = {static_cast<std::uint8_t>(selector), index};
     return owner_->DoRead(BuildFrame(kJournalCode, 0, 2, data), kJournalCode, kJournalRecordSize,
                           destination);
 }
 
 // ---- Transactions ------------------------------------------------------------
 
-Transactions::Transactions(LinkState& state, IPortWriter& port, IEventPump& pump, IDialogs& dialogs,
-                           EchoHook echo, Clock clock)
+Transactions::Transactions(LinkState& state, IPortWriter& port, IEventPump& pump, EchoHook echo,
+                           Clock clock)
     : state_(state),
       port_(port),
       pump_(pump),
-      dialogs_(dialogs),
       echo_(std::move(echo)),
       clock_(std::move(clock)) {}
 
@@ -108,10 +107,10 @@ bool Transactions::Refuse() {
     return false;
 }
 
-void Transactions::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+bool Transactions::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                std::span<const std::uint8_t> data) {
     Operation op = Begin();
-    op.SendCommand(code, address, count, data);
+    return op.SendCommand(code, address, count, data);
 }
 
 bool Transactions::SendWriteBlock(std::uint16_t address, std::uint8_t count,
@@ -125,7 +124,7 @@ bool Transactions::ReadBlock(std::uint16_t address, std::uint8_t count, std::spa
     return op.ReadBlock(address, count, destination);
 }
 
-bool Transactions::ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+bool Transactions::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                      std::span<std::uint8_t> destination) {
     Operation op = Begin();
     return op.ReadJournalRecord(index, selector, destination);
@@ -170,7 +169,7 @@ bool Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::
     const std::string frame = BuildFrame(code, address, count, data);
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
-        dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok);
+        if (NoController) NoController();
         return false;
     }
     Send("<< ", frame);

@@ -16,6 +16,9 @@
 // without sending: TransferOk false, Counters.Refused counted, no message box. A request
 // made from inside the receive path's dispatch is refused the same way.
 //
+// A command that finds no controller frame to answer runs the NoController hook: the
+// caller decides what the user sees (the window shows a box).
+//
 // Sent frames are echoed through the echo hook: "<< " + frame text for commands and
 // writes, "<<" + frame text for read and journal requests (start byte and terminator
 // included). If the port writer raises, the slot is released and the error propagates.
@@ -28,7 +31,6 @@
 #include <span>
 #include <string>
 
-#include "common/Dialogs.h"
 #include "common/EventPump.h"
 #include "link/LinkState.h"
 
@@ -51,8 +53,8 @@ inline constexpr std::uint8_t kReadCode = 5;
 inline constexpr std::uint8_t kJournalCode = 40;
 inline constexpr std::uint8_t kJournalRecordSize = 5;
 
-// The message box of a command that found no controller frame.
-inline constexpr const char* kNoLinkText = "глююююк";
+// Which journal a journal request asks for; the frame carries it as its first data byte.
+enum class JournalSelector : std::uint8_t { Events = 0, Alarms = 1 };
 
 class Transactions {
   public:
@@ -60,7 +62,7 @@ class Transactions {
     using EchoHook = std::function<void(const std::string& line)>;
 
     Transactions(
-        LinkState& state, IPortWriter& port, IEventPump& pump, IDialogs& dialogs, EchoHook echo,
+        LinkState& state, IPortWriter& port, IEventPump& pump, EchoHook echo,
         Clock clock = [] { return std::chrono::steady_clock::now(); });
     Transactions(const Transactions&) = delete;
     Transactions& operator=(const Transactions&) = delete;
@@ -77,11 +79,11 @@ class Transactions {
         explicit operator bool() const { return owner_ != nullptr; }
         void Release();
 
-        void SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+        bool SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                          std::span<const std::uint8_t> data = {});
         bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
         bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
-        bool ReadJournalRecord(std::uint8_t index, std::uint8_t selector,
+        bool ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                std::span<std::uint8_t> destination);
 
       private:
@@ -96,18 +98,21 @@ class Transactions {
     // Runs when the slot is taken (true) and given back (false): the window disables and
     // enables the controls that start transactions.
     std::function<void(bool busy)> BusyChanged;
+    // Runs when a command found no controller frame within its wait and sent nothing.
+    std::function<void()> NoController;
 
     // Single transactions, each taking the slot for itself. Results also in TransferOk.
-    // Waits for a controller frame (5 ticks) and sends; with none, the box "глююююк" / "Error".
-    void SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+    // Waits for a controller frame (5 ticks) and sends; true once sent. With no frame, runs
+    // NoController. A refused command returns false without running it.
+    bool SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                      std::span<const std::uint8_t> data = {});
     // Waits (10 ticks) and sends a code-4 write; true once sent.
     bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
     // Reads `count` bytes from `address` into destination (at least count bytes); on any
     // failure the destination is untouched.
     bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
-    // Reads journal record `index` of journal `selector` (0 events, 1 alarms): 5 bytes.
-    bool ReadJournalRecord(std::uint8_t index, std::uint8_t selector, std::span<std::uint8_t> destination);
+    // Reads journal record `index` of journal `selector`: 5 bytes.
+    bool ReadJournalRecord(std::uint8_t index, JournalSelector selector, std::span<std::uint8_t> destination);
 
   private:
     void Release();
@@ -127,7 +132,6 @@ class Transactions {
     LinkState& state_;
     IPortWriter& port_;
     IEventPump& pump_;
-    IDialogs& dialogs_;
     EchoHook echo_;
     Clock clock_;
     bool held_ = false;

@@ -8,7 +8,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "params/ParamTree.h"
 
@@ -26,9 +28,10 @@ ConfigImage ErasedImage();
 // The blocks a configuration transfer moves, in order. Reading covers all 256 bytes;
 // writing leaves out the motor-hours counter (0..3) and the GPRS counters and serial
 // number (180..191), which have writes of their own.
+// The types are those of a read or write request: a 16-bit address and an 8-bit count.
 struct ImageBlock {
-    std::size_t Address;
-    std::size_t Count;
+    std::uint16_t Address;
+    std::uint8_t Count;
 };
 inline constexpr std::array<ImageBlock, 4> ReadBlocks = {{{0, 64}, {64, 64}, {128, 64}, {192, 64}}};
 inline constexpr std::array<ImageBlock, 4> WriteBlocks = {{{4, 60}, {64, 64}, {128, 52}, {192, 64}}};
@@ -59,6 +62,19 @@ void PackTreeToImage(const IParamTree& tree, ConfigImage& image);
 // Sets the value field of every node that has an encoding from the bytes at its address;
 // other nodes keep their value. On UnpackError the tree is left exactly as it was.
 void UnpackImageToTree(IParamTree& tree, const ConfigImage& image);
+
+// The value text node `index` shows for the image (what unpacking would set), or nothing
+// for a node without an encoding (group headings, kinds or sizes without one).
+// UnpackError for a node that lies outside the image; std::out_of_range for a bad index.
+std::optional<std::string> UnpackedValue(const IParamTree& tree, std::size_t index, const ConfigImage& image);
+
+// The bytes of the image that node `index` takes its value from; nothing for a node
+// without an encoding or whose address and size do not lie inside the image.
+struct ImageRange {
+    std::size_t Address;
+    std::size_t Size;
+};
+std::optional<ImageRange> NodeImageRange(const IParamTree& tree, std::size_t index);
 
 // The configuration memory of a controller holding the defaults of its model: erased
 // memory with the model's catalogue packed into it. std::invalid_argument for a model

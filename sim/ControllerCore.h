@@ -62,6 +62,9 @@ struct SimOptions {
     double drop = 0.0;                            // probability per request
     bool chunked = false;
     bool silent = false;
+    // A write request whose block starts at this address is taken in and ignored: the
+    // memory keeps its bytes (a controller that loses a block).
+    std::optional<std::uint16_t> ignoreWritesAt;
     std::uint64_t seed = 1;
     int eventRecords = 40;  // built-in event journal (at most 105)
     int alarmRecords = 8;   // built-in alarm journal (at most 50)
@@ -81,11 +84,6 @@ struct JournalRecord {
 // The five bytes a journal reply carries for a record (time stamp in BCD).
 std::array<std::uint8_t, 5> JournalBytes(const JournalRecord& record);
 
-// Wire text of a frame: start byte, hex pairs of Kind, Code, Address, countField, data
-// and the check byte, carriage return.
-std::string EncodeFrame(std::uint8_t kind, std::uint8_t code, std::uint16_t address, std::uint8_t countField,
-                        const std::vector<std::uint8_t>& data);
-
 // What happened, for tests and the log.
 struct SimStats {
     int statusFrames = 0;
@@ -94,6 +92,7 @@ struct SimStats {
     int late = 0;         // ignored: outside the listening window, or while sending
     int dropped = 0;      // ignored: --drop
     int badRequests = 0;  // bad check, malformed or not understood
+    int ignoredWrites = 0;  // --ignore-writes
     int corruptedChars = 0;
     int multiFrameWrites = 0;
 };
@@ -180,7 +179,6 @@ class ControllerCore {
     int attempt_ = 0;
     bool attemptFails_ = false;
     std::uint16_t runSeconds_ = 0;  // 0: until stopped
-    std::chrono::steady_clock::duration runAccumulated_{};
     std::chrono::steady_clock::duration motorRemainder_{};
     TimePoint runMeasuredTo_;
     int minutesToService_ = 6000;

@@ -18,15 +18,16 @@ struct Link {
     LinkState state;
     ReceivePath rx{state};
     test::RecordingPort port{pump};
-    ScriptedDialogs dialogs;
+    int noController = 0;  // commands that found no controller frame
     std::vector<std::string> echo;
     std::vector<bool> busy;
     Transactions tx{
-        state, port, pump, dialogs, [this](const std::string& line) { echo.push_back(line); }, pump.Clock()};
+        state, port, pump, [this](const std::string& line) { echo.push_back(line); }, pump.Clock()};
     const test::TimePoint start = pump.now;
 
     Link() {
         tx.BusyChanged = [this](bool b) { busy.push_back(b); };
+        tx.NoController = [this] { ++noController; };
     }
     void FrameAt(std::chrono::milliseconds offset, std::string text) {
         pump.At(offset, [this, text] { rx.Chunk(text); });
@@ -38,14 +39,11 @@ struct Link {
     std::chrono::milliseconds SinceStart() const { return pump.Elapsed(start); }
 };
 
-TEST(Transactions, CommandOnASilentLineShowsTheBoxAfterFiveTicksAndSendsNothing) {
+TEST(Transactions, CommandOnASilentLineReportsNoControllerAfterFiveTicksAndSendsNothing) {
     Link link;
     link.state.TransferOk = true;
-    link.tx.SendCommand(34, 0, 0);
-    ASSERT_EQ(link.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(link.dialogs.boxes[0].text, "глююююк");
-    EXPECT_EQ(link.dialogs.boxes[0].caption, "Error");
-    EXPECT_EQ(link.dialogs.boxes[0].buttons, MsgButtons::Ok);
+    EXPECT_FALSE(link.tx.SendCommand(34, 0, 0));
+    EXPECT_EQ(link.noController, 1);
     EXPECT_TRUE(link.port.writes.empty());
     EXPECT_TRUE(link.echo.empty());
     EXPECT_EQ(link.state.WaitTicks, 5);
@@ -61,13 +59,13 @@ TEST(Transactions, FramesOfAnotherKindDoNotReleaseAWaitButCorruptedOnesDo) {
     Link link;
     link.FrameAt(100ms, WireFrame(0, 21, std::vector<std::uint8_t>(36, 0)));
     link.tx.SendCommand(32, 0, 0);
-    EXPECT_EQ(link.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(link.noController, 1);
     EXPECT_TRUE(link.port.writes.empty());
 
     Link corrupted;
     corrupted.FrameAt(400ms, WireFrame(1, 21, std::vector<std::uint8_t>(36, 0), 0x99));
     corrupted.tx.SendCommand(32, 0, 0);
-    EXPECT_TRUE(corrupted.dialogs.boxes.empty());
+    EXPECT_TRUE(corrupted.noController == 0);
     ASSERT_EQ(corrupted.port.writes.size(), 1u);
     EXPECT_EQ(corrupted.port.writes[0].at - corrupted.start, 400ms);
 }
@@ -76,12 +74,12 @@ TEST(Transactions, CommandIsSentRightAfterTheNextFrameAndEchoed) {
     Link link;
     link.FrameAt(700ms, StatusFrame());
     const std::uint8_t seconds[] = {0x15, 0x18};
-    link.tx.SendCommand(50, 0, 2, seconds);
+    EXPECT_TRUE(link.tx.SendCommand(50, 0, 2, seconds));
     ASSERT_EQ(link.port.writes.size(), 1u);
     EXPECT_EQ(link.port.writes[0].at - link.start, 700ms);
     EXPECT_EQ(link.port.writes[0].text, BuildFrame(50, 0, 2, seconds));
     EXPECT_EQ(link.echo, (std::vector<std::string>{"<< " + BuildFrame(50, 0, 2, seconds)}));
-    EXPECT_TRUE(link.dialogs.boxes.empty());
+    EXPECT_TRUE(link.noController == 0);
     EXPECT_EQ(link.state.WaitTicks, 2);  // 700 ms: two whole ticks had passed
 }
 
@@ -93,7 +91,7 @@ TEST(Transactions, WriteBlockWaitsTenTicksThenGivesUpWithoutABox) {
     EXPECT_FALSE(link.state.TransferOk);
     EXPECT_EQ(link.SinceStart(), 3000ms);
     EXPECT_TRUE(link.port.writes.empty());
-    EXPECT_TRUE(link.dialogs.boxes.empty());
+    EXPECT_TRUE(link.noController == 0);
 
     link.FrameAt(2900ms, StatusFrame());
     EXPECT_TRUE(link.tx.SendWriteBlock(4, 60, data));
@@ -186,7 +184,7 @@ TEST(Transactions, JournalRecordRequestAndReply) {
     link.FrameAt(100ms, StatusFrame());
     link.AnswerWith(WireFrame(1, 40, {0x07, 0x05, 0x31, 0x12, 0x03}));
     std::uint8_t record[5] = {};
-    EXPECT_TRUE(link.tx.ReadJournalRecord(3, 0, record));
+    EXPECT_TRUE(link.tx.ReadJournalRecord(3, JournalSelector::Events, record));
     EXPECT_EQ(std::vector<std::uint8_t>(record, record + 5),
               (std::vector<std::uint8_t>{7, 5, 0x31, 0x12, 3}));
     ASSERT_EQ(link.port.writes.size(), 1u);
@@ -199,7 +197,7 @@ TEST(Transactions, JournalRecordRequestAndReply) {
     link.FrameAt(100ms, StatusFrame());
     link.AnswerWith(WireFrame(1, 5, {1, 2, 3, 4, 5}));
     std::uint8_t other[5] = {9, 9, 9, 9, 9};
-    EXPECT_FALSE(link.tx.ReadJournalRecord(4, 1, other));
+    EXPECT_FALSE(link.tx.ReadJournalRecord(4, JournalSelector::Alarms, other));
     EXPECT_EQ(std::vector<std::uint8_t>(other, other + 5), std::vector<std::uint8_t>(5, 9));
 }
 
@@ -220,7 +218,7 @@ TEST(Transactions, ASecondRequestIsRefusedWhileOneWaits) {
     EXPECT_FALSE(secondResult);
     EXPECT_FALSE(link.state.TransferOk);
     EXPECT_EQ(link.state.Counters.Refused, 3u);
-    EXPECT_TRUE(link.dialogs.boxes.empty());  // no box for a refused command
+    EXPECT_TRUE(link.noController == 0);  // no box for a refused command
     ASSERT_EQ(link.port.writes.size(), 1u);
     EXPECT_EQ(link.port.writes[0].text, BuildFrame(32, 0, 0));
     EXPECT_EQ(link.port.writes[0].at - link.start, 500ms);  // the refused ones did not disturb the wait
@@ -290,7 +288,7 @@ TEST(Transactions, RequestsFromInsideTheReceivePathAreRefused) {
     link.rx.Chunk(StatusFrame());
     EXPECT_EQ(refusedInside, 1);
     EXPECT_TRUE(link.port.writes.empty());
-    EXPECT_TRUE(link.dialogs.boxes.empty());
+    EXPECT_TRUE(link.noController == 0);
     EXPECT_TRUE(link.busy.empty());
 }
 

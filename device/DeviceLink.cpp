@@ -1,0 +1,23 @@
+#include "device/DeviceLink.h"
+
+#include <utility>
+
+namespace lum {
+
+DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo)
+    : Writer(port), Tx(State, Writer, pump, std::move(echo)), port_(port) {}
+
+DeviceLink::~DeviceLink() {
+    if (attached_) port_.OnDataRecived = nullptr;
+}
+
+void DeviceLink::DataReceived(std::uint32_t count) {
+    Rx.DataReceived(static_cast<int>(count), [this] { return port_.ReadString(); });
+}
+
+void DeviceLink::Attach() {
+    port_.OnDataRecived = [this](TCustomSerialPort*, std::uint32_t count) { DataReceived(count); };
+    attached_ = true;
+}
+
+}  // namespace lum

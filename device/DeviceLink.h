@@ -1,0 +1,66 @@
+#pragma once
+// The tool's side of the serial line, wired once: the receive path reads every pending
+// character of the port in its data-received handler, and the transactions write their
+// frames to the same port. The window, the command-line tool, the tests and the
+// benchmarks all use this one wiring, so each sees the line exactly as the others do.
+//
+//   TComPort port;  port.SetBaudRate(br9600);  port.SetDevicePath(path);
+//   DeviceLink link(port, pump, echo);
+//   link.Attach();            // or call link.DataReceived(count) from your own handler
+//   port.Open();
+//   link.Tx.ReadBlock(0, 64, bytes);
+//
+// Threads: main thread only, the thread whose pump delivers the port's events. The port
+// and the pump must outlive the link.
+#include <cstdint>
+#include <string>
+
+#include "common/EventPump.h"
+#include "link/LinkState.h"
+#include "link/ReceivePath.h"
+#include "link/Transactions.h"
+#include "serial/ComPort.h"
+
+namespace lum {
+
+// The serial port as the transactions' port writer: WriteString queues the whole frame
+// text for the port's write thread. Counts the frames written.
+class ComPortWriter : public IPortWriter {
+  public:
+    explicit ComPortWriter(TCustomSerialPort& port) : port_(port) {}
+    void WriteString(const std::string& text) override {
+        port_.WriteString(text);
+        ++Writes;
+    }
+    long long Writes = 0;
+
+  private:
+    TCustomSerialPort& port_;
+};
+
+class DeviceLink {
+  public:
+    DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo = {});
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+    // Unhooks the port's data-received handler when Attach() set it.
+    ~DeviceLink();
+
+    // The port's data-received handler: hands every pending character to the receive path.
+    void DataReceived(std::uint32_t count);
+    // Makes DataReceived the port's OnDataRecived (for owners without a handler of their own).
+    void Attach();
+
+    TCustomSerialPort& Port() { return port_; }
+
+    LinkState State;
+    ReceivePath Rx{State};
+    ComPortWriter Writer;
+    Transactions Tx;
+
+  private:
+    TCustomSerialPort& port_;
+    bool attached_ = false;
+};
+
+}  // namespace lum
