@@ -7,6 +7,7 @@ LUM_PACKAGES=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
+  libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core
   xvfb xauth socat
 )

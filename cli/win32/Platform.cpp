@@ -1,0 +1,51 @@
+// lumctl on Windows: SetConsoleCtrlHandler for Ctrl-C, _isatty, the COM port's friendly
+// name is not looked up (the description stays empty).
+#include "cli/Platform.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace lum::cli {
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+BOOL WINAPI OnConsoleCtrl(DWORD type) {
+    if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT || type == CTRL_CLOSE_EVENT) {
+        gInterrupted = true;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+    SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
+    SetConsoleOutputCP(CP_UTF8);
+}
+
+bool Interrupted() {
+    return gInterrupted;
+}
+
+void RequestInterrupt() {
+    gInterrupted = true;
+}
+
+bool StdoutIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
+bool StderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+std::string PortDescription(const std::string&) {
+    return {};
+}
+
+}  // namespace lum::cli
