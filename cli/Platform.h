@@ -5,6 +5,7 @@
 //
 // Threads: InstallInterruptHandler once, at start, on the main thread; Interrupted and
 // RequestInterrupt on any thread (the handler itself only sets a flag); the rest any thread.
+#include <ctime>
 #include <string>
 
 namespace lum::cli {
@@ -14,6 +15,9 @@ namespace lum::cli {
 void InstallInterruptHandler();
 bool Interrupted();
 void RequestInterrupt();
+
+// The local date and time of a moment (localtime_r / localtime_s).
+std::tm LocalTime(std::time_t t);
 
 bool StdoutIsTerminal();
 bool StderrIsTerminal();

@@ -47,7 +47,7 @@ class Session::TextView : public IMeasurementsView {
     void SetMotorHoursText(const std::string& text) override { t_.MotorHours = text; }
     void SetServiceText(const std::string& text) override { t_.ToService = text; }
     void SetSignal(double) override {}
-    void SetCarrierText(const std::string& text) override { t_.Carrier = text; }
+    void SetCarrierText(const std::string& text) override { t_.Carrier = OneLine(text); }
     void SetTemperature(int, double) override {}
     void SetFlagLamp(FlagLamp, bool) override {}
 

@@ -43,6 +43,12 @@ void RequestInterrupt() {
     gInterrupted = true;
 }
 
+std::tm LocalTime(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm;
+}
+
 bool StdoutIsTerminal() {
     return isatty(STDOUT_FILENO) == 1;
 }

@@ -36,6 +36,12 @@ void RequestInterrupt() {
     gInterrupted = true;
 }
 
+std::tm LocalTime(std::time_t t) {
+    std::tm tm{};
+    localtime_s(&tm, &t);
+    return tm;
+}
+
 bool StdoutIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
 }
