@@ -16,6 +16,9 @@ namespace lum::cli {
 
 namespace {
 
+// Records in a row that every try failed for, after which the controller counts as gone.
+constexpr int kSilentRecordsGiveUp = 3;
+
 std::string TwoDigits(std::uint8_t bcd) {
     return IntToZeroPadded(BcdToBin(bcd), 2);
 }
@@ -91,15 +94,23 @@ int CmdJournal(Context& ctx, OutputFormat format) {
     auto op = s.Link().Tx.Begin();
     TransactionsJournalReader reader(op);
     JournalCallbacks callbacks;
-    callbacks.progress = [&](int listed, int) { ctx.Progress(JournalProgressText(listed), listed * 100 / 155); };
-    callbacks.stop = [] { return Interrupted(); };
+    // A controller that answers none of three records in a row has gone: stop asking.
+    int lastUnread = 0, silentRecords = 0;
+    callbacks.progress = [&](int listed, int unread) {
+        silentRecords = unread > lastUnread ? silentRecords + 1 : 0;
+        lastUnread = unread;
+        ctx.Progress(JournalProgressText(listed), listed * 100 / (kEventJournalRecords + kAlarmJournalRecords));
+    };
+    callbacks.stop = [&] { return Interrupted() || silentRecords >= kSilentRecordsGiveUp; };
     const JournalReading reading = ReadJournals(reader, callbacks);
     ctx.EndProgress();
     op.Release();
     s.Check();
-    if (reading.stopped) throw CliError(ExitInterrupted, "прервано: журналы прочитаны не полностью");
-    if (reading.events.empty() && reading.alarms.empty() && reading.unread > 0)
-        throw CliError(ExitNoController, kNoLinkText);
+    if (reading.stopped && Interrupted()) throw CliError(ExitInterrupted, "прервано: журналы прочитаны не полностью");
+    if (reading.stopped) {
+        throw CliError(ExitNoController, std::string(kNoLinkText) + " (прочитано записей: " +
+                                             std::to_string(reading.events.size() + reading.alarms.size()) + ")");
+    }
 
     if (format.csv) {
         ctx.Out() << JournalCsv(reading.events, reading.alarms);
