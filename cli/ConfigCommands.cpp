@@ -117,7 +117,7 @@ int CmdRead(Context& ctx, const std::string& outFile, bool json) {
         } catch (const ConfigFileError& e) {
             throw CliError(ExitBadArguments, e.what());
         }
-        ctx.Err() << "Параметры прочитаны из устройства (" << ModelName(model) << ") и сохранены в " << outFile
+        ctx.Out() << "Параметры прочитаны из устройства (" << ModelName(model) << ") и сохранены в " << outFile
                   << "\n";
         return ExitDone;
     }

@@ -79,6 +79,7 @@ TEST(LumctlConfiguration, ReadToFileThenWriteOfThatFileRoundTrips) {
     const std::string file = TempPath("roundtrip.txt");
     const ProgramRun read = c.Run({"read", "-o", file});
     ASSERT_EQ(read.code, 0) << read.err;
+    EXPECT_EQ(read.err, "");  // no progress when stderr is not a terminal
     const Memory original = c.GetMemory();
 
     // The file is the window's: the memory packed back, 255 for the read-only rows.
