@@ -1,6 +1,5 @@
 #include "cli/StatusOutput.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "cli/Table.h"
@@ -20,10 +19,6 @@ std::string Volts(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", v);
     return text;
-}
-
-double Tenths(std::uint16_t tenths) {
-    return std::round(tenths) / 10.0;
 }
 
 std::string LampsLit(const StatusRecord& r) {
@@ -73,8 +68,8 @@ nlohmann::json StatusJson(const StatusRecord& r, const StatusTexts& texts) {
           {"phase_a", r.VoltageA},
           {"phase_b", r.VoltageB},
           {"phase_c", r.VoltageC},
-          {"battery", Tenths(r.VoltageACC)},
-          {"ups", Tenths(r.VoltageUPS)}}},
+          {"battery", r.AccVolts()},
+          {"ups", r.UpsVolts()}}},
         {"temperature_c", {r.Temperature1, r.Temperature2, r.Temperature3, r.Temperature4}},
         {"motor_minutes", r.MotorMinutes},
         {"minutes_to_service", r.MinutesToService},
