@@ -4,16 +4,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <fstream>
 
 namespace lum::cli {
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-
 void OnSignal(int) {
-    gInterrupted = true;
+    RequestInterrupt();
 }
 
 std::string FirstLine(const std::string& path) {
@@ -33,14 +30,6 @@ void InstallInterruptHandler() {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
-}
-
-bool Interrupted() {
-    return gInterrupted;
-}
-
-void RequestInterrupt() {
-    gInterrupted = true;
 }
 
 std::tm LocalTime(std::time_t t) {

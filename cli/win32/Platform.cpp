@@ -5,17 +5,14 @@
 #include <io.h>
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 
 namespace lum::cli {
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-
 BOOL WINAPI OnConsoleCtrl(DWORD type) {
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT || type == CTRL_CLOSE_EVENT) {
-        gInterrupted = true;
+        RequestInterrupt();
         return TRUE;
     }
     return FALSE;
@@ -26,14 +23,6 @@ BOOL WINAPI OnConsoleCtrl(DWORD type) {
 void InstallInterruptHandler() {
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     SetConsoleOutputCP(CP_UTF8);
-}
-
-bool Interrupted() {
-    return gInterrupted;
-}
-
-void RequestInterrupt() {
-    gInterrupted = true;
 }
 
 std::tm LocalTime(std::time_t t) {
