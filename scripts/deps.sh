@@ -5,10 +5,15 @@ set -euo pipefail
 
 LUM_PACKAGES=(
   g++ cmake make pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
+<<<<<<< HEAD
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core
+=======
+  fonts-dejavu-core fonts-wine
+>>>>>>> main
   xvfb xauth socat
 )
 
