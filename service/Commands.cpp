@@ -39,7 +39,9 @@ ServiceRequest TimedCommand(ServiceCommand command, std::string_view hours, std:
 }  // namespace
 
 std::int32_t ParseInteger(std::string_view text) {
-    const auto fail = [text] { return ConversionError("'" + std::string(text) + "' is not a valid integer value"); };
+    const auto fail = [text] {
+        return ConversionError("'" + std::string(text) + "' is not a valid integer value");
+    };
     std::size_t pos = 0;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
@@ -61,6 +63,10 @@ HoursMinutesText SplitHoursMinutes(std::string_view text) {
     if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos)
         throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
     return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+}
+
+LocalTime LocalTimeFromTm(const std::tm& tm) {
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 std::array<std::uint8_t, 6> ClockBytes(const LocalTime& t) {
@@ -114,8 +120,8 @@ std::int32_t MotorMinutes(std::string_view hours, std::string_view minutes) {
 
 std::array<std::uint8_t, 4> MotorMinutesBytes(std::int32_t minutes) {
     const auto v = static_cast<std::uint32_t>(minutes);
-    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v)};
+    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+            static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
 }
 
 ServiceRequest MotorHoursRequest(std::string_view hours, std::string_view minutes) {

@@ -18,6 +18,7 @@
 // thread of the transactions (the main thread).
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,13 +52,14 @@ inline constexpr long long kMaxGuSeconds = 65535;
 inline constexpr const char* kServicePassword = "40617283";
 
 // Messages of the service page.
-inline constexpr const char* kNoLinkRetryText = "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
+inline constexpr const char* kNoLinkRetryText =
+    "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
 inline constexpr const char* kGuTimeRangeText =
     "Время должно быть от 0 ч 0 мин до 18 ч 12 мин: большее время контроллер принять не может.";
 inline constexpr const char* kNegativeMotorHoursText = "Счетчик моточасов не может быть отрицательным.";
-inline constexpr const char* kMotorHoursTooLargeText = "Счетчик моточасов слишком велик: не более 35791394 ч 7 мин.";
-inline constexpr const char* kSerialLengthText =
-    "Серийный номер должен содержать ровно 8 символов.";
+inline constexpr const char* kMotorHoursTooLargeText =
+    "Счетчик моточасов слишком велик: не более 35791394 ч 7 мин.";
+inline constexpr const char* kSerialLengthText = "Серийный номер должен содержать ровно 8 символов.";
 
 // A text that is not a decimal integer: "'%s' is not a valid integer value".
 class ConversionError : public std::invalid_argument {
@@ -80,6 +82,9 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
 };
+
+// A broken-down time of the C library (as localtime_r fills it) as a LocalTime.
+LocalTime LocalTimeFromTm(const std::tm& tm);
 
 // One frame to send: a command (SendCommand) or a configuration write (SendWriteBlock).
 struct ServiceRequest {

@@ -45,6 +45,10 @@ std::optional<std::string_view> EventText(JournalSelector journal, std::uint8_t 
 // True when the record's code marks the end of the journal.
 bool IsJournalEnd(const JournalRecordBytes& record);
 
+// The record's time "07:05" and date "31/12" (BCD, two digits each, as in its line).
+std::string JournalTimeText(const JournalRecordBytes& record);
+std::string JournalDateText(const JournalRecordBytes& record);
+
 // The line of a record (UTF-8). BCD nibbles are not checked: 0xFF shows as "65".
 std::string JournalLine(JournalSelector journal, const JournalRecordBytes& record);
 
@@ -61,10 +65,11 @@ struct JournalEntry {
 struct JournalReading {
     std::vector<JournalEntry> events;
     std::vector<JournalEntry> alarms;
-    int unread = 0;          // records skipped after every try failed
-    int requests = 0;        // requests made, tries included
-    bool stopped = false;    // the stop callback ended the reading early
-    bool alarmsRead = false; // the alarm journal was reached (the event journal ended first)
+    int unread = 0;           // records skipped after every try failed
+    int requests = 0;         // requests made, tries included
+    bool stopped = false;     // the stop callback ended the reading early
+    bool alarmsRead = false;  // the alarm journal was reached (the event journal ended first)
+    bool lineSilent = false;  // ended because every try of a record found no controller frame
 };
 
 // Where records come from: one request for record `index` of `journal`; true and the five
@@ -73,17 +78,26 @@ class IJournalRecordReader {
   public:
     virtual ~IJournalRecordReader() = default;
     virtual bool ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) = 0;
+    // True when the last failed request found no controller frame to answer at all (a dead
+    // or unplugged line), as opposed to a reply that was lost or wrong.
+    virtual bool LineSilent() const { return false; }
 };
 
 // The reader over the transactions, through an Operation that holds the link for the
-// whole reading (an invalid token refuses every request).
+// whole reading (an invalid token refuses every request). Given the link's state, it tells
+// a silent line (no frame before the request could go out) from a lost reply.
 class TransactionsJournalReader : public IJournalRecordReader {
   public:
     explicit TransactionsJournalReader(Transactions::Operation& operation) : operation_(operation) {}
+    TransactionsJournalReader(Transactions::Operation& operation, const LinkState& state)
+        : operation_(operation), state_(&state) {}
     bool ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) override;
+    bool LineSilent() const override { return silent_; }
 
   private:
     Transactions::Operation& operation_;
+    const LinkState* state_ = nullptr;
+    bool silent_ = false;
 };
 
 struct JournalCallbacks {
@@ -99,7 +113,9 @@ struct JournalCallbacks {
 };
 
 // Reads both journals; the alarm journal only once the event journal has been read to its
-// end marker or its last index.
+// end marker or its last index. A record whose every try found a silent line ends the
+// whole reading (counted as unread, lineSilent set): on a dead line the reading would
+// otherwise wait out 465 requests.
 JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks = {});
 
 // The status-bar texts of a reading: records listed so far while reading, and at the end
@@ -109,7 +125,11 @@ std::string JournalUnreadText(int unread);
 
 // Both journals as CSV: a header line, then one line per listed record with the columns
 // journal, index, time, date, code, text; UTF-8 with a byte-order mark, lines ended by
-// CR LF, fields with a comma, quote or line break quoted.
+// CR LF. No field holds a comma or a quote, so none is quoted.
 std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms);
+// Writes JournalCsv to a file (created or replaced); std::runtime_error naming the file
+// when it cannot be written.
+void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
+                    const std::vector<JournalEntry>& alarms);
 
 }  // namespace lum

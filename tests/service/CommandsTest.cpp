@@ -45,11 +45,21 @@ TEST(ServiceCommands, EveryCommandGoesOutWithItsExactFrame) {
     };
     const LocalTime newYearsEve{2026, 12, 31, 23, 59, 58};
     const Case cases[] = {
-        {CommandRequest(ServiceCommand::SmsTest), "\x10" "002000000020\r"},
-        {CommandRequest(ServiceCommand::GprsTest), "\x10" "002100000021\r"},
-        {CommandRequest(ServiceCommand::ModemRestart), "\x10" "002200000022\r"},
-        {CommandRequest(ServiceCommand::AutoMode), "\x10" "003000000030\r"},
-        {CommandRequest(ServiceCommand::SemiAutoMode), "\x10" "003100000031\r"},
+        {CommandRequest(ServiceCommand::SmsTest),
+         "\x10"
+         "002000000020\r"},
+        {CommandRequest(ServiceCommand::GprsTest),
+         "\x10"
+         "002100000021\r"},
+        {CommandRequest(ServiceCommand::ModemRestart),
+         "\x10"
+         "002200000022\r"},
+        {CommandRequest(ServiceCommand::AutoMode),
+         "\x10"
+         "003000000030\r"},
+        {CommandRequest(ServiceCommand::SemiAutoMode),
+         "\x10"
+         "003100000031\r"},
         {ClockSyncRequest(newYearsEve), Wire(38, 0, {0x23, 0x59, 0x58, 0x31, 0x12, 0x26})},
         {StartRequest("1", "30"), Wire(50, 0, {0x15, 0x18})},
         {StopRequest("0", "0"), Wire(51, 0, {0x00, 0x00})},
@@ -67,14 +77,24 @@ TEST(ServiceCommands, EveryCommandGoesOutWithItsExactFrame) {
     }
     // The write at 184 spelled out: Kind 0, code 4, address 00 B8, count 8, data, check.
     EXPECT_EQ(Wire(4, 184, {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48}),
-              "\x10" "000400B808" "4142434445464748" "BC\r");
+              "\x10"
+              "000400B808"
+              "4142434445464748"
+              "BC\r");
     EXPECT_THROW(CommandRequest(ServiceCommand::Start), std::invalid_argument);
 }
 
 TEST(ServiceCommands, ClockComesFromOneReadingInBcd) {
-    EXPECT_EQ(ClockBytes({2026, 12, 31, 23, 59, 58}), (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
-    EXPECT_EQ(ClockBytes({2000, 1, 1, 0, 0, 0}), (std::array<std::uint8_t, 6>{0x00, 0x00, 0x00, 0x01, 0x01, 0x00}));
-    EXPECT_EQ(ClockBytes({2109, 7, 4, 9, 5, 7}), (std::array<std::uint8_t, 6>{0x09, 0x05, 0x07, 0x04, 0x07, 0x09}));
+    EXPECT_EQ(ClockBytes({2026, 12, 31, 23, 59, 58}),
+              (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
+    EXPECT_EQ(ClockBytes({2000, 1, 1, 0, 0, 0}),
+              (std::array<std::uint8_t, 6>{0x00, 0x00, 0x00, 0x01, 0x01, 0x00}));
+    EXPECT_EQ(ClockBytes({2109, 7, 4, 9, 5, 7}),
+              (std::array<std::uint8_t, 6>{0x09, 0x05, 0x07, 0x04, 0x07, 0x09}));
+    std::tm tm{};
+    tm.tm_year = 126, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
+    EXPECT_EQ(ClockBytes(LocalTimeFromTm(tm)),
+              (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
 }
 
 TEST(ServiceCommands, IntegerConversionFollowsTheStandardRule) {
@@ -84,8 +104,8 @@ TEST(ServiceCommands, IntegerConversionFollowsTheStandardRule) {
     EXPECT_EQ(ParseInteger("007"), 7);
     EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
     EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
-    for (const char* bad : {"", " 1", "1 ", "1.5", "abc", "-", "+", "2147483648", "-2147483649", "99999999999999999999",
-                            "１"}) {
+    for (const char* bad : {"", " 1", "1 ", "1.5", "abc", "-", "+", "2147483648", "-2147483649",
+                            "99999999999999999999", "１"}) {
         try {
             ParseInteger(bad);
             ADD_FAILURE() << "accepted '" << bad << "'";
@@ -116,7 +136,11 @@ TEST(ServiceCommands, RunAndWaitTimesOutsideTwoBytesAreRefusedNotWrapped) {
     EXPECT_EQ(GuSeconds("0", "0"), 0);
     EXPECT_EQ(GuSeconds("1", "-30"), 1800);  // only the sum counts
     // 24 h would have gone out as 0x51 0x80 and run the generator for 5 h 47 min.
-    for (auto [h, m] : {std::pair{"24", "0"}, {"18", "13"}, {"0", "1093"}, {"0", "-1"}, {"-1", "0"},
+    for (auto [h, m] : {std::pair{"24", "0"},
+                        {"18", "13"},
+                        {"0", "1093"},
+                        {"0", "-1"},
+                        {"-1", "0"},
                         {"2147483647", "2147483647"}}) {
         try {
             GuSeconds(h, m);

@@ -26,9 +26,14 @@ struct ScriptedJournals : IJournalRecordReader {
     // How many times the request for (journal, index) fails before it succeeds.
     std::map<std::pair<J, int>, int> failures;
     std::vector<std::pair<J, int>> asked;
+    // From this request on (counted from 0) no controller frame comes at all.
+    int silentFrom = -1;
+    bool silentNow = false;
 
     bool ReadRecord(std::uint8_t index, J journal, JournalRecordBytes& record) override {
         asked.emplace_back(journal, index);
+        silentNow = silentFrom >= 0 && static_cast<int>(asked.size()) > silentFrom;
+        if (silentNow) return false;
         auto it = failures.find({journal, index});
         if (it != failures.end() && it->second > 0) {
             --it->second;
@@ -38,6 +43,7 @@ struct ScriptedJournals : IJournalRecordReader {
         record = index < list.size() ? list[index] : JournalRecordBytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         return true;
     }
+    bool LineSilent() const override { return silentNow; }
     int AskedFor(J journal, int index) const {
         return static_cast<int>(std::count(asked.begin(), asked.end(), std::pair{journal, index}));
     }
@@ -66,6 +72,8 @@ TEST(JournalLine, TimeDateAndTheTextOfTheJournal) {
     }
     // Nibbles above 9 are not refused: 0xFF is 165, of which the last two digits show.
     EXPECT_EQ(JournalLine(J::Events, Rec(1, 0xFF, 0x3A, 0x09, 0x10)), "65:40 09/10 запуск ГУ");
+    EXPECT_EQ(JournalTimeText(Rec(1, 0x23, 0x09)), "23:09");
+    EXPECT_EQ(JournalDateText(Rec(1, 0, 0, 0x01, 0x02)), "01/02");
     EXPECT_FALSE(IsJournalEnd(Rec(19)));
     EXPECT_TRUE(IsJournalEnd(Rec(20)));
     EXPECT_TRUE(IsJournalEnd(Rec(255)));
@@ -75,7 +83,8 @@ TEST(JournalLine, TimeDateAndTheTextOfTheJournal) {
 
 TEST(JournalReading, FullJournalsGiveEveryLineAndNothingPastTheirLastIndex) {
     ScriptedJournals c;
-    for (int i = 0; i < 105; ++i) c.events.push_back(Rec(static_cast<std::uint8_t>(i % 20), 0x10, BinToBcd(i % 60)));
+    for (int i = 0; i < 105; ++i)
+        c.events.push_back(Rec(static_cast<std::uint8_t>(i % 20), 0x10, BinToBcd(i % 60)));
     for (int i = 0; i < 50; ++i) c.alarms.push_back(Rec(static_cast<std::uint8_t>(11 + i % 7)));
     const JournalReading r = ReadJournals(c);
     EXPECT_EQ(r.events.size(), 105u);
@@ -133,9 +142,10 @@ TEST(JournalReading, ALostReplyIsAskedAgainAndAThriceLostRecordIsCounted) {
     EXPECT_EQ(c.AskedFor(J::Alarms, 2), 3);
     EXPECT_EQ(c.AskedFor(J::Alarms, 3), 1);  // the end marker found there ends the journal
     EXPECT_EQ(c.AskedFor(J::Alarms, 4), 0);
-    EXPECT_EQ(Lines(r.events), (std::vector<std::string>{"07:05 31/12 пропадание сети", "07:05 31/12 запуск ГУ",
-                                                         "07:05 31/12 работа ГУ", "07:05 31/12 включение БУЭ",
-                                                         "07:05 31/12 ручной режим"}));
+    EXPECT_EQ(Lines(r.events),
+              (std::vector<std::string>{"07:05 31/12 пропадание сети", "07:05 31/12 запуск ГУ",
+                                        "07:05 31/12 работа ГУ", "07:05 31/12 включение БУЭ",
+                                        "07:05 31/12 ручной режим"}));
     EXPECT_EQ(r.events[3].index, 4);  // no gap marker, but the index tells
     EXPECT_EQ(r.alarms.size(), 2u);
     EXPECT_EQ(r.unread, 2);
@@ -188,6 +198,39 @@ TEST(JournalReading, CallbacksFollowTheReadingAndStopEndsIt) {
     EXPECT_EQ(r.unread, 0);  // a record stopped half-way is not counted as lost
 }
 
+TEST(JournalReading, ASilentLineEndsTheReadingAfterOneRecordsTries) {
+    ScriptedJournals c;
+    for (int i = 0; i < 105; ++i) c.events.push_back(Rec(1));
+    c.failures[{J::Events, 1}] = 1;  // a lost reply is not a silent line
+    c.silentFrom = 4;                // index 0, index 1 twice, index 2; then the line is dead
+    int lastListed = -1, lastUnread = -1;
+    JournalCallbacks cb;
+    cb.progress = [&](int listed, int unread) { lastListed = listed, lastUnread = unread; };
+    const JournalReading r = ReadJournals(c, cb);
+    EXPECT_TRUE(r.lineSilent);
+    EXPECT_FALSE(r.alarmsRead);
+    EXPECT_EQ(r.events.size(), 3u);
+    EXPECT_EQ(c.AskedFor(J::Events, 3), 3);
+    EXPECT_EQ(c.asked.size(), 7u);
+    EXPECT_EQ(r.unread, 1);
+    EXPECT_EQ(lastListed, 3);
+    EXPECT_EQ(lastUnread, 1);
+    // A line that answers again within a record's tries goes on as a lost reply would.
+    ScriptedJournals back;
+    back.events = {Rec(1), Rec(2)};
+    back.silentFrom = 0;
+    int calls = 0;
+    cb = {};
+    cb.stop = [&] {
+        if (++calls == 3) back.silentFrom = -1;
+        return false;
+    };
+    const JournalReading r2 = ReadJournals(back, cb);
+    EXPECT_FALSE(r2.lineSilent);
+    EXPECT_EQ(r2.events.size(), 2u);
+    EXPECT_TRUE(r2.alarmsRead);
+}
+
 // The reader over the real transactions: request frame, reply code and retries on a scripted line.
 TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
     test::ScriptedPump pump;
@@ -210,7 +253,7 @@ TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
         pump.At(30ms, [&rx, data] { rx.Chunk(test::WireFrame(1, 40, data)); });
     };
     auto op = tx.Begin();
-    TransactionsJournalReader reader(op);
+    TransactionsJournalReader reader(op, state);
     const JournalReading r = ReadJournals(reader);
     EXPECT_EQ(Lines(r.events), (std::vector<std::string>{"12:34 15/06 запуск ГУ", "12:34 15/06 работа ГУ",
                                                          "12:34 15/06 появление сети"}));
@@ -222,10 +265,27 @@ TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
     EXPECT_EQ(port.writes[5].text, BuildFrame(40, 0, 2, std::vector<std::uint8_t>{1, 0}));
 }
 
+TEST(JournalReading, OverTheTransactionsASilentLineEndsAfterThreeWaits) {
+    test::ScriptedPump pump;
+    LinkState state;
+    test::RecordingPort port{pump};
+    Transactions tx{state, port, pump, [](const std::string&) {}, pump.Clock()};
+    const auto start = pump.now;
+    auto op = tx.Begin();
+    TransactionsJournalReader reader(op, state);
+    const JournalReading r = ReadJournals(reader);
+    EXPECT_TRUE(r.lineSilent);
+    EXPECT_EQ(r.requests, 3);
+    EXPECT_EQ(r.unread, 1);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(pump.Elapsed(start), 3 * 3000ms);  // three waits of ten ticks
+}
+
 TEST(JournalCsv, BothListsByteForByte) {
     const std::vector<JournalEntry> events = {
         {J::Events, 0, Rec(3), JournalLine(J::Events, Rec(3))},
-        {J::Events, 4, Rec(18, 0x23, 0x59, 0x01, 0x02), JournalLine(J::Events, Rec(18, 0x23, 0x59, 0x01, 0x02))},
+        {J::Events, 4, Rec(18, 0x23, 0x59, 0x01, 0x02),
+         JournalLine(J::Events, Rec(18, 0x23, 0x59, 0x01, 0x02))},
     };
     const std::vector<JournalEntry> alarms = {
         {J::Alarms, 0, Rec(5), JournalLine(J::Alarms, Rec(5))},
@@ -238,7 +298,17 @@ TEST(JournalCsv, BothListsByteForByte) {
               "события,4,23:59,01/02,18,\r\n"
               "аварии,0,07:05,31/12,5,\r\n"
               "аварии,1,07:05,31/12,11,авария: разряд АКБ ГУ\r\n");
-    EXPECT_EQ(JournalCsv({}, {}), "\xEF\xBB\xBF" "журнал,индекс,время,дата,код,текст\r\n");
+    EXPECT_EQ(JournalCsv({}, {}),
+              "\xEF\xBB\xBF"
+              "журнал,индекс,время,дата,код,текст\r\n");
+    // The export quotes nothing: no text may hold what would need it.
+    for (J j : {J::Events, J::Alarms}) {
+        for (int code = 0; code < 256; ++code) {
+            if (const auto text = EventText(j, static_cast<std::uint8_t>(code))) {
+                EXPECT_EQ(text->find_first_of(",\"\\\r\n"), std::string_view::npos) << code;
+            }
+        }
+    }
 }
 
 }  // namespace
