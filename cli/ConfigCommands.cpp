@@ -10,7 +10,6 @@
 #include "cli/StatusOutput.h"
 #include "params/ConfigFile.h"
 #include "params/NodeText.h"
-#include "params/ValueCheck.h"
 
 namespace lum::cli {
 
@@ -85,6 +84,16 @@ int WriteAndVerify(Context& ctx, Session& s, const IParamTree& tree, const Confi
     }
     ctx.Out() << "Параметры успешно записаны в устройство. Проверено чтением.\n";
     return ExitDone;
+}
+
+// The edit dialog's checks and the value into the tree; the refusal, if any. The command
+// line takes numbers with a decimal point.
+std::optional<std::string> SetValue(IParamTree& tree, std::size_t index, const std::string& text) {
+    try {
+        return SetParameterValue(tree, index, text, '.');
+    } catch (const NodeTextError&) {
+        return "значение не может содержать «;»";
+    }
 }
 
 // Prints what a write of `next` over `current` will change; false when nothing will.
@@ -197,8 +206,7 @@ int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
             throw CliError(ExitBadArguments, text);
         }
         const std::size_t i = *found.Index;
-        if (const auto refused = CheckNewValue(GetNodeField(tree, i, FieldKind), a.value, GetNodeField(tree, i, FieldMin),
-                                               GetNodeField(tree, i, FieldMax), '.')) {
+        if (const auto refused = SetValue(tree, i, a.value)) {
             std::string text = ParamPath(tree, i) + " = «" + a.value + "»: " + *refused;
             const std::string min = GetNodeField(tree, i, FieldMin), max = GetNodeField(tree, i, FieldMax);
             if (!min.empty() && !max.empty()) text += " (" + min + " … " + max + ")";
@@ -209,7 +217,7 @@ int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
 
     const ConfigImage current = ReadImage(ctx, s);
     UnpackImageToTree(tree, current);
-    for (std::size_t k = 0; k < list.size(); ++k) SetNodeField(tree, nodes[k], FieldValue, list[k].value);
+    for (std::size_t k = 0; k < list.size(); ++k) SetValue(tree, nodes[k], list[k].value);
     ConfigImage image = ErasedImage();
     try {
         PackTreeToImage(tree, image);

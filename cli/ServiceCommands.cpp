@@ -19,17 +19,13 @@ namespace {
 // Records in a row that every try failed for, after which the controller counts as gone.
 constexpr int kSilentRecordsGiveUp = 3;
 
-std::string TwoDigits(std::uint8_t bcd) {
-    return IntToZeroPadded(BcdToBin(bcd), 2);
-}
-
 nlohmann::json EntriesJson(const std::vector<JournalEntry>& entries) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& e : entries) {
         const auto text = EventText(e.journal, e.record[4]);
         list.push_back({{"index", e.index},
-                        {"time", TwoDigits(e.record[0]) + ":" + TwoDigits(e.record[1])},
-                        {"date", TwoDigits(e.record[2]) + "/" + TwoDigits(e.record[3])},
+                        {"time", JournalTimeText(e.record)},
+                        {"date", JournalDateText(e.record)},
                         {"code", e.record[4]},
                         {"text", text ? std::string(*text) : std::string()}});
     }
