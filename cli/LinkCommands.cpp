@@ -60,9 +60,10 @@ int CmdStatus(Context& ctx, bool follow, bool json) {
     };
     print(first);
     s.OnStatus = print;
-    while (!Interrupted()) s.Pump(timeout);
+    // Until Ctrl-C, or until the reader of stdout has gone (`| head -3`).
+    while (!Interrupted() && ctx.Out()) s.Pump(timeout);
     s.OnStatus = nullptr;
-    return ExitInterrupted;
+    return Interrupted() ? ExitInterrupted : ExitDone;
 }
 
 int CmdMonitor(Context& ctx, bool raw, int frames) {
@@ -88,7 +89,7 @@ int CmdMonitor(Context& ctx, bool raw, int frames) {
             ++seen;
         };
     }
-    while (!Interrupted() && (frames <= 0 || seen < frames)) s.Pump(std::chrono::milliseconds(200));
+    while (!Interrupted() && ctx.Out() && (frames <= 0 || seen < frames)) s.Pump(std::chrono::milliseconds(200));
     s.OnLine = nullptr;
     s.OnFrame = nullptr;
     return Interrupted() ? ExitInterrupted : ExitDone;
