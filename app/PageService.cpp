@@ -8,7 +8,7 @@
 namespace lum {
 namespace {
 
-LocalTime PcLocalTime() {
+PcDateTime PcLocalTime() {
     const QDateTime now = QDateTime::currentDateTime();  // one reading
     const QDate d = now.date();
     const QTime t = now.time();

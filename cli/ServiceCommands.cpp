@@ -144,9 +144,7 @@ int CmdService(Context& ctx, const std::string& name, const std::string& time) {
     ServiceRequest request;
     std::string caption;
     if (name == "clock-sync") {
-        const std::tm tm = LocalTime(std::time(nullptr));
-        const lum::LocalTime now{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-        request = ClockSyncRequest(now);
+        request = ClockSyncRequest(PcDateTimeFromTm(LocalTime(std::time(nullptr))));
         caption = "Синхронизация системного времени";
     } else if (name == "start" || name == "stop") {
         request = Build([&] {

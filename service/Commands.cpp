@@ -65,11 +65,11 @@ HoursMinutesText SplitHoursMinutes(std::string_view text) {
     return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
 }
 
-LocalTime LocalTimeFromTm(const std::tm& tm) {
+PcDateTime PcDateTimeFromTm(const std::tm& tm) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::array<std::uint8_t, 6> ClockBytes(const LocalTime& t) {
+std::array<std::uint8_t, 6> ClockBytes(const PcDateTime& t) {
     return {Bcd(t.hour), Bcd(t.minute), Bcd(t.second), Bcd(t.day), Bcd(t.month), Bcd(t.year % 100)};
 }
 
@@ -87,7 +87,7 @@ ServiceRequest CommandRequest(ServiceCommand command) {
     }
 }
 
-ServiceRequest ClockSyncRequest(const LocalTime& time) {
+ServiceRequest ClockSyncRequest(const PcDateTime& time) {
     const auto bytes = ClockBytes(time);
     return Command(ServiceCommand::ClockSync, {bytes.begin(), bytes.end()});
 }

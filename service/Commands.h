@@ -74,7 +74,7 @@ class InputRefused : public std::runtime_error {
 };
 
 // The local date and time, read once by the caller (the front end reads the PC's clock).
-struct LocalTime {
+struct PcDateTime {
     int year = 2000;  // full year
     int month = 1;    // 1..12
     int day = 1;      // 1..31
@@ -83,8 +83,8 @@ struct LocalTime {
     int second = 0;
 };
 
-// A broken-down time of the C library (as localtime_r fills it) as a LocalTime.
-LocalTime LocalTimeFromTm(const std::tm& tm);
+// A broken-down time of the C library (as localtime_r fills it) as a PcDateTime.
+PcDateTime PcDateTimeFromTm(const std::tm& tm);
 
 // One frame to send: a command (SendCommand) or a configuration write (SendWriteBlock).
 struct ServiceRequest {
@@ -111,12 +111,12 @@ struct HoursMinutesText {
 HoursMinutesText SplitHoursMinutes(std::string_view text);
 
 // hour, minute, second, day, month, year within the century, each packed BCD.
-std::array<std::uint8_t, 6> ClockBytes(const LocalTime& time);
+std::array<std::uint8_t, 6> ClockBytes(const PcDateTime& time);
 
 // A command without data: SmsTest, GprsTest, ModemRestart, AutoMode, SemiAutoMode.
 // Raises std::invalid_argument for a command that carries data.
 ServiceRequest CommandRequest(ServiceCommand command);
-ServiceRequest ClockSyncRequest(const LocalTime& time);
+ServiceRequest ClockSyncRequest(const PcDateTime& time);
 
 // Hours × 3600 + minutes × 60 from the two fields; refused (InputRefused, kGuTimeRangeText)
 // outside 0..65535 s instead of travelling modulo 65536.

@@ -222,7 +222,7 @@ TEST_F(ServicePages, ClockSyncShowsThePcTimeInTheNextStatusFrame) {
     EXPECT_EQ(c.month, today.month());
     EXPECT_EQ(c.year, today.year() % 100);
     // One reading of an injected clock goes out as it is.
-    form->LocalTimeSource = [] { return LocalTime{2026, 12, 31, 21, 59, 58}; };
+    form->LocalTimeSource = [] { return PcDateTime{2026, 12, 31, 21, 59, 58}; };
     form->Button12->click();
     EXPECT_TRUE(Until([&] {
         return form->iEdit_Time->text().startsWith(QStringLiteral("21:59:5")) ||

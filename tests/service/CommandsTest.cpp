@@ -43,7 +43,7 @@ TEST(ServiceCommands, EveryCommandGoesOutWithItsExactFrame) {
         ServiceRequest request;
         std::string wire;
     };
-    const LocalTime newYearsEve{2026, 12, 31, 23, 59, 58};
+    const PcDateTime newYearsEve{2026, 12, 31, 23, 59, 58};
     const Case cases[] = {
         {CommandRequest(ServiceCommand::SmsTest),
          "\x10"
@@ -93,7 +93,7 @@ TEST(ServiceCommands, ClockComesFromOneReadingInBcd) {
               (std::array<std::uint8_t, 6>{0x09, 0x05, 0x07, 0x04, 0x07, 0x09}));
     std::tm tm{};
     tm.tm_year = 126, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
-    EXPECT_EQ(ClockBytes(LocalTimeFromTm(tm)),
+    EXPECT_EQ(ClockBytes(PcDateTimeFromTm(tm)),
               (std::array<std::uint8_t, 6>{0x23, 0x59, 0x58, 0x31, 0x12, 0x26}));
 }
 
