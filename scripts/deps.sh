@@ -8,6 +8,7 @@ LUM_PACKAGES=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
+  libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-wine
   xvfb xauth socat
 )

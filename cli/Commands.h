@@ -1,0 +1,36 @@
+#pragma once
+// lumctl's commands. Each takes the shared context and its own arguments, prints on the
+// context's streams and returns the exit code; failures the user must see raise CliError.
+// Every command is a thin front end over the logic the window uses (link/, telemetry/,
+// params/, service/).
+//
+// Threads: main thread only.
+#include <string>
+#include <vector>
+
+#include "cli/Context.h"
+
+namespace lum::cli {
+
+struct OutputFormat {
+    bool json = false;
+    bool csv = false;
+};
+
+int CmdPorts(Context& ctx, bool json);
+int CmdStatus(Context& ctx, bool follow, bool json);
+// Runs until Ctrl-C, or until `frames` frames (lines with --raw) when it is above 0.
+int CmdMonitor(Context& ctx, bool raw, int frames);
+int CmdRead(Context& ctx, const std::string& outFile, bool json);
+int CmdDiff(Context& ctx, const std::string& file, bool json);
+int CmdWrite(Context& ctx, const std::string& file);
+int CmdSet(Context& ctx, const std::vector<std::string>& assignments);
+int CmdShow(Context& ctx, const std::string& file, bool json);
+int CmdJournal(Context& ctx, OutputFormat format);
+// clock-sync, auto, semi-auto, sms-test, gprs-test, modem-restart: `name` as on the command
+// line; start and stop take the time H:MM.
+int CmdService(Context& ctx, const std::string& name, const std::string& time);
+int CmdMotorHours(Context& ctx, const std::string& time);
+int CmdSerialNumber(Context& ctx, const std::string& number);
+
+}  // namespace lum::cli

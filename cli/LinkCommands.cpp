@@ -1,0 +1,98 @@
+// ports, status, monitor: the serial ports present and what the controller sends.
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Errors.h"
+#include "cli/Json.h"
+#include "cli/Platform.h"
+#include "cli/StatusOutput.h"
+#include "cli/Table.h"
+#include "cli/Traffic.h"
+#include "serial/PortList.h"
+
+namespace lum::cli {
+
+namespace {
+
+}  // namespace
+
+int CmdPorts(Context& ctx, bool json) {
+    std::vector<std::string> names;
+    try {
+        ListComPorts(names, "COM");
+    } catch (const std::exception& e) {
+        throw CliError(ExitNoController, std::string("список портов: ") + e.what());
+    }
+    if (json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& n : names) {
+            const std::string device = ComNameToDevicePath(n);
+            list.push_back({{"name", n}, {"device", device}, {"description", PortDescription(device)}});
+        }
+        ctx.Out() << JsonText(list, 2);
+        return ExitDone;
+    }
+    if (names.empty()) {
+        ctx.Out() << "Последовательных портов нет.\n";
+        return ExitDone;
+    }
+    Table t({"Порт", "Устройство", "Адаптер"});
+    for (const auto& n : names) {
+        const std::string device = ComNameToDevicePath(n);
+        t.Add({n, device, PortDescription(device)});
+    }
+    ctx.Out() << t.Render();
+    return ExitDone;
+}
+
+int CmdStatus(Context& ctx, bool follow, bool json) {
+    Session& s = ctx.Open();
+    const auto timeout = std::chrono::milliseconds(ctx.Options().statusTimeout);
+    const StatusRecord& first = s.WaitForStatus(timeout);
+    if (!follow) {
+        ctx.Out() << (json ? JsonText(StatusJson(first, s.Texts()), 2) : StatusListing(first, s.Texts()));
+        return ExitDone;
+    }
+    // --follow: every record as it comes (JSON: one object per line), until Ctrl-C.
+    if (!json) ctx.Out() << StatusLineHeader();
+    auto print = [&](const StatusRecord& r) {
+        ctx.Out() << (json ? JsonText(StatusJson(r, s.Texts()), -1) : StatusLine(r, s.Texts())) << std::flush;
+    };
+    print(first);
+    s.OnStatus = print;
+    // Until Ctrl-C, or until the reader of stdout has gone (`| head -3`).
+    while (!Interrupted() && ctx.Out()) s.Pump(timeout);
+    s.OnStatus = nullptr;
+    return Interrupted() ? ExitInterrupted : ExitDone;
+}
+
+int CmdMonitor(Context& ctx, bool raw, int frames) {
+    Session& s = ctx.Open();
+    int seen = 0;
+    std::uint32_t malformed = s.Link().State.Counters.Malformed;
+    if (raw) {
+        s.OnLine = [&](const std::string& line) {
+            if (frames > 0 && seen >= frames) return;
+            ctx.Out() << FormatRawLine(line, std::chrono::system_clock::now()) << std::flush;
+            ++seen;
+        };
+    } else {
+        s.OnFrame = [&](const LinkState& state) {
+            if (frames > 0 && seen >= frames) return;
+            const auto now = std::chrono::system_clock::now();
+            if (state.Counters.Malformed != malformed) {
+                ctx.Out() << TimeStamp(now) << "  <-  обрывков кадров отброшено: "
+                          << state.Counters.Malformed - malformed << "\n";
+                malformed = state.Counters.Malformed;
+            }
+            ctx.Out() << FormatReceived(state, now) << std::flush;
+            ++seen;
+        };
+    }
+    while (!Interrupted() && ctx.Out() && (frames <= 0 || seen < frames)) s.Pump(std::chrono::milliseconds(200));
+    s.OnLine = nullptr;
+    s.OnFrame = nullptr;
+    return Interrupted() ? ExitInterrupted : ExitDone;
+}
+
+}  // namespace lum::cli

@@ -1,0 +1,181 @@
+// journal and the one-shot service commands, through service/ (frames, entry checks,
+// password, the journal reading loop, CSV).
+#include <ctime>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Errors.h"
+#include "cli/Json.h"
+#include "cli/Platform.h"
+#include "link/FrameCodec.h"
+#include "params/Transfer.h"
+#include "service/Commands.h"
+#include "service/Journal.h"
+
+namespace lum::cli {
+
+namespace {
+
+// Records in a row that every try failed for, after which the controller counts as gone.
+constexpr int kSilentRecordsGiveUp = 3;
+
+nlohmann::json EntriesJson(const std::vector<JournalEntry>& entries) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& e : entries) {
+        const auto text = EventText(e.journal, e.record[4]);
+        list.push_back({{"index", e.index},
+                        {"time", JournalTimeText(e.record)},
+                        {"date", JournalDateText(e.record)},
+                        {"code", e.record[4]},
+                        {"text", text ? std::string(*text) : std::string()}});
+    }
+    return list;
+}
+
+// A request built from the command line; input the controller must not get is refused
+// before the port is opened.
+ServiceRequest Build(const std::function<ServiceRequest()>& build) {
+    try {
+        return build();
+    } catch (const ConversionError& e) {
+        throw CliError(ExitBadArguments, e.what());
+    } catch (const InputRefused& e) {
+        throw CliError(ExitBadArguments, e.what());
+    }
+}
+
+// Sends the request and waits for the controller's next frame, so that it has left the
+// port before the program ends.
+void Send(Context& ctx, const ServiceRequest& request) {
+    Session& s = ctx.Open();
+    s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
+    const SendResult r = SendServiceRequest(s.Link().Tx, request);
+    s.Check();
+    if (!r.Ok()) throw CliError(ExitNoController, kNoLinkText);
+    s.Settle();
+}
+
+// A configuration write of the service page, read back until two copies agree.
+int SendAndVerify(Context& ctx, const ServiceRequest& request, const std::string& done) {
+    Send(ctx, request);
+    Session& s = ctx.Open();
+    auto op = s.Link().Tx.Begin();
+    OperationBlockLink link(op);
+    std::vector<std::uint8_t> back(request.count);
+    TransferFailure failure = TransferFailure::None;
+    if (!ReadBlockAgreed(link, request.address, request.count, back, failure))
+        throw CliError(ExitNoController, std::string("Записано, но проверка чтением не удалась: ") + kNoLinkText);
+    if (back != request.data) {
+        std::string sent, read;
+        for (auto b : request.data) sent += ByteToHex(b) + " ";
+        for (auto b : back) read += ByteToHex(b) + " ";
+        throw CliError(ExitVerifyFailed, "Проверка чтением: контроллер не принял запись по адресу " +
+                                             std::to_string(request.address) + " (записано " + sent + ", прочитано " +
+                                             read + ")");
+    }
+    ctx.Out() << done << " Проверено чтением.\n";
+    return ExitDone;
+}
+
+void RequirePassword(Context& ctx) {
+    if (!PasswordMatches(ctx.Options().servicePassword))
+        throw CliError(ExitBadArguments, "нужен верный сервисный пароль: --service-password PW");
+}
+
+}  // namespace
+
+int CmdJournal(Context& ctx, OutputFormat format) {
+    Session& s = ctx.Open();
+    s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
+    auto op = s.Link().Tx.Begin();
+    TransactionsJournalReader reader(op);
+    JournalCallbacks callbacks;
+    // A controller that answers none of three records in a row has gone: stop asking.
+    int lastUnread = 0, silentRecords = 0;
+    callbacks.progress = [&](int listed, int unread) {
+        silentRecords = unread > lastUnread ? silentRecords + 1 : 0;
+        lastUnread = unread;
+        ctx.Progress(JournalProgressText(listed), listed * 100 / (kEventJournalRecords + kAlarmJournalRecords));
+    };
+    callbacks.stop = [&] { return Interrupted() || silentRecords >= kSilentRecordsGiveUp; };
+    const JournalReading reading = ReadJournals(reader, callbacks);
+    ctx.EndProgress();
+    op.Release();
+    s.Check();
+    if (reading.stopped && Interrupted()) throw CliError(ExitInterrupted, "прервано: журналы прочитаны не полностью");
+    if (reading.stopped) {
+        throw CliError(ExitNoController, std::string(kNoLinkText) + " (прочитано записей: " +
+                                             std::to_string(reading.events.size() + reading.alarms.size()) + ")");
+    }
+
+    if (format.csv) {
+        ctx.Out() << JournalCsv(reading.events, reading.alarms);
+    } else if (format.json) {
+        ctx.Out() << JsonText({{"events", EntriesJson(reading.events)},
+                                {"alarms", EntriesJson(reading.alarms)},
+                                {"unread", reading.unread},
+                                {"alarms_read", reading.alarmsRead}});
+    } else {
+        auto list = [&](const char* caption, const std::vector<JournalEntry>& entries) {
+            ctx.Out() << caption << "\n";
+            if (entries.empty()) ctx.Out() << "  -пусто-\n";
+            for (const auto& e : entries) ctx.Out() << "  " << e.line << "\n";
+        };
+        list("Журнал событий", reading.events);
+        list("Журнал аварий", reading.alarms);
+    }
+    if (reading.unread > 0) ctx.Err() << JournalUnreadText(reading.unread) << "\n";
+    return ExitDone;
+}
+
+int CmdService(Context& ctx, const std::string& name, const std::string& time) {
+    struct Simple {
+        const char* name;
+        ServiceCommand command;
+        const char* caption;
+    };
+    static const Simple simple[] = {
+        {"auto", ServiceCommand::AutoMode, "Режим Авто"},
+        {"semi-auto", ServiceCommand::SemiAutoMode, "Режим Полу-авто"},
+        {"sms-test", ServiceCommand::SmsTest, "Тест SMS"},
+        {"gprs-test", ServiceCommand::GprsTest, "Тест GPRS"},
+        {"modem-restart", ServiceCommand::ModemRestart, "Перезагрузка модема"},
+    };
+    ServiceRequest request;
+    std::string caption;
+    if (name == "clock-sync") {
+        request = ClockSyncRequest(LocalDateTimeFromTm(LocalTime(std::time(nullptr))));
+        caption = "Синхронизация системного времени";
+    } else if (name == "start" || name == "stop") {
+        request = Build([&] {
+            const HoursMinutesText hm = SplitHoursMinutes(time);
+            return name == "start" ? StartRequest(hm.hours, hm.minutes) : StopRequest(hm.hours, hm.minutes);
+        });
+        caption = name == "start" ? "Старт ГУ на " + time : "Стоп ГУ на " + time;
+    } else {
+        for (const auto& s : simple) {
+            if (name == s.name) request = CommandRequest(s.command), caption = s.caption;
+        }
+        if (caption.empty()) throw CliError(ExitBadArguments, "неизвестная команда " + name);
+    }
+    Send(ctx, request);
+    ctx.Out() << "Команда отправлена: " << caption << ".\n";
+    return ExitDone;
+}
+
+int CmdMotorHours(Context& ctx, const std::string& time) {
+    RequirePassword(ctx);
+    const ServiceRequest request = Build([&] {
+        const HoursMinutesText hm = SplitHoursMinutes(time);
+        return MotorHoursRequest(hm.hours, hm.minutes);
+    });
+    return SendAndVerify(ctx, request, "Счетчик моточасов установлен: " + time + ".");
+}
+
+int CmdSerialNumber(Context& ctx, const std::string& number) {
+    RequirePassword(ctx);
+    const ServiceRequest request = Build([&] { return SerialNumberRequest(number); });
+    return SendAndVerify(ctx, request, "Серийный номер установлен: " + number + ".");
+}
+
+}  // namespace lum::cli

@@ -1,0 +1,110 @@
+#pragma once
+// One controller on one serial line, as lumctl talks to it: the port (a COM name or a
+// device path) wired to the receive path and the transactions through DeviceLink, the
+// plain main loop as the event pump, and the status records decoded as they arrive.
+//
+//   Session s(Session::Options{.port = "COM3"});
+//   const StatusRecord& first = s.WaitForStatus();   // CliError(1) when none comes
+//   auto op = s.Link().Tx.Begin(); ...
+//
+// A port that fails while open (adapter pulled) is reported through SafeSync's error
+// handler; the session keeps the text and Check() turns it into CliError(1).
+//
+// Threads: main thread only (the thread that created the session runs the loop). One
+// session per process at a time (SafeSync's waker is process-wide).
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/MainLoop.h"
+#include "device/DeviceLink.h"
+#include "serial/ComPort.h"
+#include "telemetry/StatusPresenter.h"
+#include "telemetry/StatusRecord.h"
+
+namespace lum::cli {
+
+// What the measurements page would show for the last status record, as texts.
+struct StatusTexts {
+    std::string State;      // the state panel (two-line texts joined with one space)
+    std::string Clock;      // hh:mm:ss
+    std::string MotorHours;  // "205ч 45м"
+    std::string ToService;
+    std::string Carrier;    // network registration
+    bool AutoLamp = false, SemiAutoLamp = false, ManualLamp = false;
+};
+
+class Session {
+  public:
+    struct Options {
+        std::string port;  // "COM3" or a device path
+        // Each frame sent ("<< ..." / "<<...") and each frame or line received, for monitor
+        // and --trace.
+        std::function<void(const std::string& line)> echo;
+    };
+
+    explicit Session(Options options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    DeviceLink& Link() { return *link_; }
+    MainLoop& Loop() { return loop_; }
+
+    // Runs the loop until a status record has arrived (the first one, or the next one with
+    // `fresh`), the time passes or Ctrl-C; CliError(1) with the window's no-link text when
+    // none came, CliError(130) on Ctrl-C.
+    const StatusRecord& WaitForStatus(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000),
+                                      bool fresh = false);
+    // The last record and its texts; nothing before the first.
+    const std::optional<StatusRecord>& LastStatus() const { return last_; }
+    const StatusTexts& Texts() const { return texts_; }
+    std::uint64_t StatusCount() const { return presenter_->RecordsShown(); }
+
+    // Runs the loop for a while in short steps, returning early on Ctrl-C.
+    void Pump(std::chrono::milliseconds duration);
+    // Runs the loop until the controller has sent another frame (so that whatever was queued
+    // for it has left the port) or the time passes.
+    void Settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+
+    // Raises CliError(1) when the port failed while open.
+    void Check() const;
+
+    // Runs for each intact status record, after the texts are updated.
+    std::function<void(const StatusRecord&)> OnStatus;
+    // Runs for each controller frame the receive path counted (RxFrame holds it, check verdict
+    // included), and for each received line.
+    std::function<void(const LinkState&)> OnFrame;
+    std::function<void(const std::string& line)> OnLine;
+
+  private:
+    class TextView;
+    class NoCatalog;
+    class NoChart;
+
+    MainLoop loop_;
+    TComPort port_;
+    std::unique_ptr<DeviceLink> link_;
+    std::unique_ptr<TextView> view_;
+    std::unique_ptr<NoCatalog> catalog_;
+    std::unique_ptr<NoChart> chart_;
+    std::uint8_t currentModel_ = 0;
+    bool blink_ = false;
+    std::unique_ptr<StatusPresenter> presenter_;
+    std::optional<StatusRecord> last_;
+    StatusTexts texts_;
+    std::optional<std::string> portFailure_;
+};
+
+// The device a PORT argument names: a COM name through the fixed mapping, anything else as
+// a path. CliError(2) for a COM name without a number.
+struct PortTarget {
+    int comNumber = -1;      // >= 0 for a COM name
+    std::string devicePath;  // for a path, or the device of the COM number ("" when none)
+};
+PortTarget ResolvePort(const std::string& port);
+
+}  // namespace lum::cli

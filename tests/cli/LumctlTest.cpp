@@ -1,0 +1,424 @@
+// The real lumctl program against the simulated controller on a pseudo-terminal: what it
+// reads, writes, lists and refuses, checked against the controller's own memory and
+// journals, and its exit codes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "params/ConfigFile.h"
+#include "params/Packing.h"
+#include "sim/SimRunner.h"
+#include "tests/cli/LumctlProgram.h"
+
+namespace lum::test {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Memory;
+using sim::SimOptions;
+
+SimOptions Fast(std::uint8_t model = 200) {
+    SimOptions o;
+    o.model = model;
+    o.interval = 50ms;
+    o.seed = 7;
+    return o;
+}
+
+// A simulated controller on its own pseudo-terminal.
+struct Controller {
+    explicit Controller(const SimOptions& options = Fast()) : path(sim.Start(options)) {}
+    Memory GetMemory() {
+        Memory m{};
+        sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { m = core.GetMemory(); });
+        return m;
+    }
+    void SetBytes(std::size_t address, std::initializer_list<std::uint8_t> bytes) {
+        sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) {
+            std::copy(bytes.begin(), bytes.end(), core.MutableMemory().begin() + static_cast<long>(address));
+        });
+    }
+    sim::SimStats Stats() {
+        sim::SimStats s;
+        sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { s = core.Stats(); });
+        return s;
+    }
+    ProgramRun Run(std::vector<std::string> args, const RunOptions& options = {}) {
+        args.insert(args.begin(), {"-p", path});
+        return RunLumctl(args, options);
+    }
+    sim::SimRunner sim;
+    std::string path;
+};
+
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "lumctl-" + std::to_string(getpid()) + "-" + name;
+}
+
+// Addresses whose bytes differ between two memories.
+std::vector<std::size_t> Changed(const Memory& a, const Memory& b) {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) out.push_back(i);
+    return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// ---- configuration ---------------------------------------------------------------------
+
+TEST(LumctlConfiguration, ReadToFileThenWriteOfThatFileRoundTrips) {
+    Controller c;
+    // A controller whose settings are not the defaults: mains lower threshold 170, phone 1.
+    c.SetBytes(36, {0, 170});
+    c.SetBytes(80, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    const std::string file = TempPath("roundtrip.txt");
+    const ProgramRun read = c.Run({"read", "-o", file});
+    ASSERT_EQ(read.code, 0) << read.err;
+    EXPECT_EQ(read.err, "");  // no progress when stderr is not a terminal
+    const Memory original = c.GetMemory();
+
+    // The file is the window's: the memory packed back, 255 for the read-only rows.
+    const ConfigImage saved = LoadConfigFile(file);
+    EXPECT_EQ(saved[36], 0);
+    EXPECT_EQ(saved[37], 170);
+    for (std::size_t a = 180; a < 192; ++a) EXPECT_EQ(saved[a], 255) << a;  // counters, serial number
+    for (std::size_t a = 0; a < 4; ++a) EXPECT_EQ(saved[a], 255) << a;      // motor hours
+
+    // Back to the defaults, then the file written: the memory is as it was read.
+    c.SetBytes(36, {0, 180});
+    c.SetBytes(80, {255, 255, 255, 255, 255, 255, 255, 255, 255, 255});
+    const ProgramRun write = c.Run({"write", file});
+    EXPECT_EQ(write.code, 0) << write.err;
+    EXPECT_TRUE(Contains(write.out, "Параметры сети/Напряжение сети/Нижний порог")) << write.out;
+    EXPECT_TRUE(Contains(write.out, "Проверено чтением")) << write.out;
+    EXPECT_EQ(Changed(original, c.GetMemory()), std::vector<std::size_t>{});
+    std::remove(file.c_str());
+}
+
+TEST(LumctlConfiguration, SetChangesExactlyTheNamedParameter) {
+    Controller c;
+    const Memory before = c.GetMemory();
+    const ProgramRun full = c.Run({"set", "Параметры сети/Напряжение сети/Нижний порог=170"});
+    ASSERT_EQ(full.code, 0) << full.err;
+    Memory after = c.GetMemory();
+    EXPECT_EQ(Changed(before, after), std::vector<std::size_t>{37});
+    EXPECT_EQ(after[36], 0);
+    EXPECT_EQ(after[37], 170);
+    EXPECT_TRUE(Contains(full.out, "180")) << full.out;  // what it was, printed before the write
+
+    // A unique final name is enough; two assignments at once; a list item.
+    const ProgramRun two = c.Run({"set", "Нижний порог напряжения АКБ ГУ=110", "Термодатчик/Активность датчика=вкл."});
+    ASSERT_EQ(two.code, 0) << two.err;
+    const Memory third = c.GetMemory();
+    EXPECT_EQ(Changed(after, third), (std::vector<std::size_t>{14, 41}));
+    EXPECT_EQ(third[41], 110);
+    EXPECT_EQ(third[14], 1);
+}
+
+TEST(LumctlConfiguration, SetRefusesWhatTheEditDialogRefusesAndWritesNothing) {
+    Controller c;
+    const Memory before = c.GetMemory();
+    struct Case {
+        std::string assignment, message;
+    } cases[] = {
+        {"Нижний порог=170", "Параметры электрогенератора/Напряжение электрогенератора/Нижний порог"},  // ambiguous
+        {"Нет такого=1", "нет такого параметра"},
+        {"Параметры сети/Напряжение сети/Нижний порог=159", "Значение вне диапазона"},
+        {"Параметры сети/Напряжение сети/Нижний порог=abc", "Значение должно быть числом"},
+        {"Термодатчик/Активность датчика=да", "вкл."},
+        {"Серийный номер устройства=1", ""},  // a read-only row takes no value
+        {"без знака равенства", "ПУТЬ=ЗНАЧЕНИЕ"},
+    };
+    for (const auto& k : cases) {
+        const ProgramRun r = c.Run({"set", k.assignment});
+        EXPECT_EQ(r.code, 2) << k.assignment << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, k.message)) << k.assignment << "\n" << r.err;
+    }
+    // A value the dialog lets through but packing cannot take (a fraction): nothing written.
+    const ProgramRun fraction = c.Run({"set", "Параметры сети/Напряжение сети/Нижний порог=170.5"});
+    EXPECT_EQ(fraction.code, 2) << fraction.err;
+    EXPECT_EQ(Changed(before, c.GetMemory()), std::vector<std::size_t>{});
+    EXPECT_EQ(c.Stats().ignoredWrites, 0);
+}
+
+TEST(LumctlConfiguration, DiffListsExactlyTheEditedParameters) {
+    Controller c;
+    const std::string file = TempPath("diff.txt");
+    ASSERT_EQ(c.Run({"read", "-o", file}).code, 0);
+    const ProgramRun same = c.Run({"diff", file});
+    EXPECT_EQ(same.code, 0) << same.err;
+    EXPECT_TRUE(Contains(same.out, "Различий нет")) << same.out;
+
+    ConfigImage edited = LoadConfigFile(file);
+    edited[39] = 10;                 // mains upper threshold 260 -> 266
+    edited[72] = 1;                  // engine type бензин -> дизель
+    SaveConfigFile(file, edited);
+    const ProgramRun r = c.Run({"diff", file, "--json"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json.at("differences").size(), 2u) << r.out;
+    EXPECT_EQ(json["differences"][0]["path"], "Тип двигателя электрогенератора");
+    EXPECT_EQ(json["differences"][0]["controller"], "бензин");
+    EXPECT_EQ(json["differences"][0]["file"], "дизель");
+    EXPECT_EQ(json["differences"][1]["path"], "Параметры сети/Напряжение сети/Верхний порог");
+    EXPECT_EQ(json["differences"][1]["file"], "266");
+    const ProgramRun table = c.Run({"diff", file});
+    EXPECT_EQ(table.code, 3);
+    EXPECT_TRUE(Contains(table.out, "Верхний порог  260")) << table.out;
+    std::remove(file.c_str());
+}
+
+TEST(LumctlConfiguration, AFileWithABadTokenIsRefusedAndNothingIsSent) {
+    Controller c;
+    const std::string file = TempPath("bad.txt");
+    ASSERT_EQ(c.Run({"read", "-o", file}).code, 0);
+    std::string text = ReadWholeFile(file);
+    text.replace(text.find("180"), 3, "18O");  // the letter O on line 3
+    SaveFileAtomically(file, text);
+    const int requestsBefore = c.Stats().requests;
+    const Memory before = c.GetMemory();
+    const ProgramRun r = c.Run({"write", file});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "Строка 3")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "18O")) << r.err;
+    EXPECT_EQ(c.Stats().requests, requestsBefore);  // the line was not even opened
+    EXPECT_EQ(before, c.GetMemory());
+    EXPECT_EQ(c.Run({"diff", file}).code, 2);
+    EXPECT_EQ(RunLumctl({"show", file}).code, 2);
+    std::remove(file.c_str());
+}
+
+TEST(LumctlConfiguration, ABlockTheControllerIgnoresFailsVerificationNamingItsParameters) {
+    SimOptions o = Fast();
+    o.ignoreWritesAt = 64;
+    Controller c(o);
+    const ProgramRun r = c.Run({"set", "Параметры GSM модема/Телефонный номер 1/Номер абонента=0123456789",
+                                "Параметры сети/Напряжение сети/Нижний порог=170"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    const std::string differ = r.out.substr(r.out.find("Записано"));
+    EXPECT_TRUE(Contains(differ, "Телефонный номер 1/Номер абонента")) << r.out;
+    EXPECT_FALSE(Contains(differ, "Напряжение сети/Нижний порог")) << r.out;  // its block was taken
+    EXPECT_TRUE(Contains(r.err, "Проверка чтением")) << r.err;
+    EXPECT_EQ(c.GetMemory()[37], 170);
+}
+
+TEST(LumctlConfiguration, AJsonFileOfAnotherModelIsRefusedUnlessTheModelIsForced) {
+    Controller petrol(Fast(200));
+    const std::string file = TempPath("petrol.json");
+    ASSERT_EQ(petrol.Run({"read", "--json", "-o", file}).code, 0);
+    Controller diesel(Fast(201));
+    const Memory before = diesel.GetMemory();
+    const ProgramRun refused = diesel.Run({"write", file});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Contains(refused.err, "--model 201")) << refused.err;
+    EXPECT_EQ(before, diesel.GetMemory());
+    const ProgramRun forced = diesel.Run({"--model", "201", "write", file});
+    EXPECT_EQ(forced.code, 0) << forced.err;
+    std::remove(file.c_str());
+}
+
+TEST(LumctlConfiguration, ShowDecodesAFileOfflineWithTheChosenCatalogue) {
+    const std::string file = TempPath("show.txt");
+    SaveConfigFile(file, DefaultImageForModel(201));
+    const ProgramRun r = RunLumctl({"show", file, "--model", "201", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["model"], 201);
+    bool glow = false;
+    for (const auto& p : json["parameters"]) glow = glow || p["name"] == "Время прогрева свечи";
+    EXPECT_TRUE(glow);  // a diesel-only row
+    EXPECT_EQ(RunLumctl({"show", file, "--model", "7"}).code, 2);
+    std::remove(file.c_str());
+}
+
+// ---- status, journal, service ------------------------------------------------------------
+
+TEST(LumctlStatus, JsonCarriesTheControllersValues) {
+    SimOptions o = Fast(30);
+    Controller c(o);
+    c.SetBytes(0, {0, 0, 0x30, 0x39});  // motor hours: 12345 minutes
+    const ProgramRun r = c.Run({"status", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    std::vector<std::uint8_t> data;
+    c.sim.WithController([&](sim::ControllerCore& core, sim::TimePoint now) { data = core.StatusData(now); });
+    EXPECT_EQ(json["model"], 30);
+    EXPECT_EQ(json["model_name"], "ЛУМ-бензин v3");
+    EXPECT_EQ(json["mode"], "auto");
+    EXPECT_EQ(json["motor_minutes"], 12345);
+    EXPECT_EQ(json["minutes_to_service"], (data[25] << 8) | data[26]);
+    EXPECT_EQ(json["flags"]["three_phase"], (data[2] & 1) != 0);
+    for (const char* phase : {"phase_a", "phase_b", "phase_c"}) {
+        EXPECT_GE(json["voltage"][phase].get<int>(), 100) << phase;
+        EXPECT_LE(json["voltage"][phase].get<int>(), 305) << phase;
+    }
+    EXPECT_EQ(json["temperature_c"].size(), 4u);
+    EXPECT_FALSE(json["state"].get<std::string>().empty());
+}
+
+TEST(LumctlStatus, FollowPrintsOneJsonObjectPerRecordUntilCtrlC) {
+    Controller c;
+    RunOptions o;
+    o.interruptWhen = [](const std::string& out, const std::string&) {
+        return std::count(out.begin(), out.end(), '\n') >= 5;
+    };
+    const ProgramRun r = c.Run({"status", "--follow", "--json"}, o);
+    EXPECT_EQ(r.code, 130);
+    std::size_t lines = 0, start = 0;
+    for (std::size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1, ++lines)
+        EXPECT_EQ(nlohmann::json::parse(r.out.substr(start, end - start))["model"], 200);
+    EXPECT_GE(lines, 5u);
+}
+
+TEST(LumctlJournal, JsonListsWhatTheControllerHolds) {
+    SimOptions o = Fast();
+    o.eventRecords = 12;
+    o.alarmRecords = 3;
+    Controller c(o);
+    const ProgramRun r = c.Run({"journal", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    for (int selector : {0, 1}) {
+        std::vector<sim::JournalRecord> held;
+        c.sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { held = core.Journal(selector); });
+        const auto& listed = json[selector == 0 ? "events" : "alarms"];
+        ASSERT_EQ(listed.size(), held.size()) << selector;
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            EXPECT_EQ(listed[i]["code"], held[i].code);
+            char time[8];
+            std::snprintf(time, sizeof time, "%02d:%02d", held[i].hour, held[i].minute);
+            EXPECT_EQ(listed[i]["time"], time);
+        }
+    }
+    EXPECT_EQ(json["unread"], 0);
+    const ProgramRun csv = c.Run({"journal", "--csv"});
+    EXPECT_EQ(csv.code, 0);
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 12 + 3);
+    EXPECT_EQ(c.Run({"journal", "--csv", "--json"}).code, 2);
+}
+
+TEST(LumctlService, CommandsReachTheControllerAndPasswordedWritesAreCheckedBack) {
+    Controller c;
+    EXPECT_EQ(c.Run({"semi-auto"}).code, 0);
+    bool semi = false;
+    c.sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { semi = core.SemiAutomatic(); });
+    EXPECT_TRUE(semi);
+    EXPECT_EQ(c.Run({"start", "25:00"}).code, 2);  // beyond what two bytes of seconds hold
+    EXPECT_EQ(c.Run({"start", "1:3x"}).code, 2);
+
+    const Memory before = c.GetMemory();
+    const ProgramRun refused = c.Run({"motor-hours", "1000:05"});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(Contains(refused.err, "пароль")) << refused.err;
+    EXPECT_EQ(before, c.GetMemory());
+    const ProgramRun motor = c.Run({"--service-password", "40617283", "motor-hours", "1000:05"});
+    EXPECT_EQ(motor.code, 0) << motor.err;
+    const Memory m = c.GetMemory();
+    EXPECT_EQ(std::vector<int>(m.begin(), m.begin() + 4), (std::vector<int>{0x00, 0x00, 0xEA, 0x65}));
+    EXPECT_EQ(c.Run({"--service-password", "40617283", "serial-number", "1234567"}).code, 2);
+    EXPECT_EQ(c.Run({"--service-password", "40617283", "serial-number", "ABCDEFGH"}).code, 0);
+    const Memory serial = c.GetMemory();
+    EXPECT_EQ(std::string(serial.begin() + 184, serial.begin() + 192), "ABCDEFGH");
+}
+
+// ---- failures, traffic, arguments --------------------------------------------------------
+
+TEST(LumctlFailures, AControllerThatDropsEveryRequestGivesExitOne) {
+    SimOptions o = Fast();
+    o.drop = 1.0;
+    Controller c(o);
+    // (A one-way command counts as done once sent: the controller confirms nothing.)
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"read"},
+             {"journal"},
+             {"set", "Параметры сети/Напряжение сети/Нижний порог=170"},
+             {"--service-password", "40617283", "motor-hours", "1:00"}}) {
+        const ProgramRun r = c.Run(args);
+        EXPECT_EQ(r.code, 1) << args[0] << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, "Нет связи. Устройство занято или не подключено.")) << args[0] << r.err;
+    }
+    SimOptions silent = Fast();
+    silent.silent = true;
+    Controller quiet(silent);
+    const ProgramRun r = quiet.Run({"--timeout", "500", "status"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Contains(r.err, "Нет связи")) << r.err;
+    const ProgramRun missing = RunLumctl({"-p", "/dev/lum-no-such-port", "status"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(Contains(missing.err, "/dev/lum-no-such-port")) << missing.err;
+}
+
+TEST(LumctlFailures, CtrlCDuringAWriteFinishesTheBlockAndSaysWhichWereWritten) {
+    Controller c;
+    const std::string file = TempPath("ctrlc.txt");
+    ConfigImage image = DefaultImageForModel(200);
+    image[37] = 170;   // block 4..63
+    image[139] = 2;    // block 128..179: not reached
+    image[137] = 9;
+    SaveConfigFile(file, image);
+    const Memory before = c.GetMemory();
+    RunOptions o;
+    // Ctrl-C once the first write frame has gone out.
+    o.interruptWhen = [](const std::string&, const std::string& err) { return Contains(err, "->  00 04 0004"); };
+    const ProgramRun r = c.Run({"--trace", "write", file}, o);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(Contains(r.err, "записаны блоки (адреса) 4–63")) << r.err;
+    const Memory after = c.GetMemory();
+    EXPECT_EQ(after[37], 170);          // the block in flight was finished
+    EXPECT_EQ(after[137], before[137]);  // later blocks were not sent
+    std::remove(file.c_str());
+}
+
+TEST(LumctlMonitor, MarksCorruptedFramesUnderNoise) {
+    SimOptions o = Fast();
+    o.noise = 0.01;
+    Controller c(o);
+    const ProgramRun r = c.Run({"monitor", "--frames", "60"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "ОШИБКА КС")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "КС верна  состояние")) << r.out;
+    std::size_t frames = 0;
+    for (std::size_t at = 0; (at = r.out.find("  КС ", at)) != std::string::npos; ++at) ++frames;
+    for (std::size_t at = 0; (at = r.out.find("  ОШИБКА КС", at)) != std::string::npos; ++at) ++frames;
+    EXPECT_EQ(frames, 60u);
+    const ProgramRun raw = c.Run({"monitor", "--raw", "--frames", "2"});
+    EXPECT_EQ(raw.code, 0);
+    EXPECT_TRUE(Contains(raw.out, "<10>01")) << raw.out;
+    EXPECT_TRUE(Contains(raw.out, "<0D>")) << raw.out;
+}
+
+TEST(LumctlArguments, HelpForTheToolAndEachCommandWithAnExample) {
+    const ProgramRun help = RunLumctl({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* command : {"ports", "status", "read", "diff", "write", "set", "journal", "clock-sync", "auto",
+                                "semi-auto", "start", "stop", "sms-test", "gprs-test", "modem-restart",
+                                "motor-hours", "serial-number", "monitor", "show"}) {
+        EXPECT_TRUE(Contains(help.out, command)) << command;
+        const ProgramRun sub = RunLumctl({command, "--help"});
+        EXPECT_EQ(sub.code, 0) << command;
+        EXPECT_TRUE(Contains(sub.out, std::string("Пример:\n  lumctl ")) && Contains(sub.out, command))
+            << command << "\n" << sub.out;
+    }
+    EXPECT_EQ(RunLumctl({}).code, 2);
+    EXPECT_EQ(RunLumctl({"status", "--no-such-option"}).code, 2);
+    EXPECT_EQ(RunLumctl({"status"}).code, 2);  // neither a port nor --demo
+    EXPECT_EQ(RunLumctl({"-p", "COM", "status"}).code, 1);
+}
+
+TEST(LumctlDemo, StatusJsonComesFromTheBuiltInController) {
+    const ProgramRun r = RunLumctl({"--demo", "--model", "202", "status", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["model"], 202);
+    const ProgramRun ports = RunLumctl({"ports", "--json"});
+    EXPECT_EQ(ports.code, 0);
+    EXPECT_TRUE(nlohmann::json::parse(ports.out).is_array());
+}
+
+}  // namespace
+}  // namespace lum::test
