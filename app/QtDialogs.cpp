@@ -1,5 +1,6 @@
 #include "app/QtDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -51,6 +52,15 @@ std::optional<std::string> QtDialogs::OpenFileName(const std::string& initialDir
 
 std::optional<std::string> QtDialogs::SaveFileName(const std::string& initialDir, const std::string& filter) {
     const QString f = QFileDialog::getSaveFileName(parent_, {}, QString::fromStdString(initialDir), QtFilter(filter));
+    if (f.isEmpty()) return std::nullopt;
+    return f.toStdString();
+}
+
+std::optional<std::string> QtDialogs::SaveFileNameAs(const std::string& initialDir, const std::string& filter,
+                                                     const std::string& initialName) {
+    const QString name = QString::fromStdString(initialName);
+    const QString start = QDir::isAbsolutePath(name) ? name : QDir(QString::fromStdString(initialDir)).filePath(name);
+    const QString f = QFileDialog::getSaveFileName(parent_, {}, start, QtFilter(filter));
     if (f.isEmpty()) return std::nullopt;
     return f.toStdString();
 }

@@ -18,6 +18,8 @@ public:
     void ErrorBox(const std::string& text) override;
     std::optional<std::string> OpenFileName(const std::string& initialDir, const std::string& filter) override;
     std::optional<std::string> SaveFileName(const std::string& initialDir, const std::string& filter) override;
+    std::optional<std::string> SaveFileNameAs(const std::string& initialDir, const std::string& filter,
+                                              const std::string& initialName) override;
 
     // "Text files (*.txt)|*.txt" (description|pattern pairs) to Qt's "Text files (*.txt)".
     static QString QtFilter(const std::string& filter);

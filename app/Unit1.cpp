@@ -137,6 +137,7 @@ void TForm1::BuildParametersPage() {
     ProgressBar1 = Named(new QProgressBar(TabSheet2), "ProgressBar1");
     ProgressBar1->setGeometry(232, 488, 329, 29);
     ProgressBar1->hide();
+    SetUpParametersPage();
 }
 
 void TForm1::BuildJournalPage() {

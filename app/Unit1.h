@@ -143,10 +143,23 @@ public:
     QLabel *Label11, *Label17, *Label18;
     QPlainTextEdit* Memo2;  // hidden scratch list
 
-    // "Параметры"
+    // "Параметры" (app/PageParameters.cpp)
     ColumnTree* TreeList1;
     QPushButton *Button1, *Button2, *Button3, *Button4;
     QProgressBar* ProgressBar1;
+    void Button1Click();  // "Сохранить": SaveConfigurationFile
+    void Button2Click();  // "Открыть": OpenConfigurationFile
+    void Button3Click();  // "Записать": WriteConfiguration, with the read-back check
+    void Button4Click();  // "Прочитать": ReadConfiguration
+    void TreeList1DblClick();  // EditParameter: the selected row in the edit dialog
+    void ComboBox_DeviceVersionsChange();
+    // A status record's model code: rebuilds the tree when a known code differs from
+    // CurrentModelCode.
+    void SelectCatalogForModel(std::uint8_t modelCode);
+    // The measurement gauges' limit marks from ConfigImage.
+    void ApplyGaugeThresholds();
+    // The system's decimal separator, as the edit dialog's number check uses it.
+    static char DecimalSeparator();
 
     // "Журнал событий"
     QLabel *Label19, *Label20;
@@ -182,6 +195,7 @@ private:
     void BuildStatusBar();
     void BuildMeasurementsPage();  // app/PageMeasurements.cpp
     void BuildParametersPage();
+    void SetUpParametersPage();  // app/PageParameters.cpp
     void BuildJournalPage();
     void BuildDiagramsPage();      // app/PageDiagrams.cpp
     void BuildServicePage();

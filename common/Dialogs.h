@@ -28,6 +28,13 @@ public:
     // File choices: the chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> OpenFileName(const std::string& initialDir, const std::string& filter) = 0;
     virtual std::optional<std::string> SaveFileName(const std::string& initialDir, const std::string& filter) = 0;
+    // A save choice that proposes a file name (a bare name goes into initialDir, a path
+    // stands for itself). By default the proposal is not shown.
+    virtual std::optional<std::string> SaveFileNameAs(const std::string& initialDir, const std::string& filter,
+                                                      const std::string& initialName) {
+        (void)initialName;
+        return SaveFileName(initialDir, filter);
+    }
 };
 
 // A dialogs service for tests: records every box and answers from queues
@@ -43,6 +50,7 @@ public:
     std::vector<std::string> errors;        // every ErrorBox, in order
     std::deque<MsgResult> answers;          // answers for the next message boxes
     std::deque<std::optional<std::string>> fileAnswers;  // answers for the next file choices
+    std::vector<std::string> proposedNames;  // the name each SaveFileNameAs proposed, in order
 
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons) override {
         boxes.push_back({text, caption, buttons});
@@ -54,6 +62,11 @@ public:
     void ErrorBox(const std::string& text) override { errors.push_back(text); }
     std::optional<std::string> OpenFileName(const std::string&, const std::string&) override { return nextFile(); }
     std::optional<std::string> SaveFileName(const std::string&, const std::string&) override { return nextFile(); }
+    std::optional<std::string> SaveFileNameAs(const std::string&, const std::string&,
+                                              const std::string& initialName) override {
+        proposedNames.push_back(initialName);
+        return nextFile();
+    }
 
 private:
     std::optional<std::string> nextFile() {

@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,17 +12,18 @@
 
 #include "common/Cp1251.h"
 #include "params/NodeText.h"
+#include "params/ValueCheck.h"
 
 namespace lum {
 namespace {
 
 // The texts of the choice kinds, by byte value.
-constexpr std::array<std::string_view, 2> kOnOff = {"выкл.", "вкл."};
-constexpr std::array<std::string_view, 2> kLanguage = {"англ.", "рус."};
-constexpr std::array<std::string_view, 3> kMessageType = {"только аварии", "основн. события", "все события"};
-constexpr std::array<std::string_view, 3> kEngineType = {"бензин", "дизель", "сухой контакт"};
-constexpr std::array<std::string_view, 3> kAccessLevel = {"выкл.", "информир.", "управление"};
-constexpr std::array<std::string_view, 3> kTestLoad = {"выкл.", "без подключ. нагр.", "с подключ. нагр."};
+const std::span<const std::string_view> kOnOff = ChoiceItems(KindOnOff);
+const std::span<const std::string_view> kLanguage = ChoiceItems(KindLanguage);
+const std::span<const std::string_view> kMessageType = ChoiceItems(KindMessageType);
+const std::span<const std::string_view> kEngineType = ChoiceItems(KindEngineType);
+const std::span<const std::string_view> kAccessLevel = ChoiceItems(KindAccessLevel);
+const std::span<const std::string_view> kTestLoad = ChoiceItems(KindTestLoad);
 
 // Texts and telephone numbers read back stop at (texts) or skip (telephone numbers)
 // bytes from here up; 255 is erased memory.
@@ -76,9 +78,8 @@ std::size_t CheckedAddress(const NodeView& node, std::size_t size) {
     return static_cast<std::size_t>(*a);
 }
 
-template <std::size_t N>
-std::optional<std::uint8_t> IndexOf(const std::array<std::string_view, N>& texts, std::string_view value) {
-    for (std::size_t i = 0; i < N; ++i) {
+std::optional<std::uint8_t> IndexOf(std::span<const std::string_view> texts, std::string_view value) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
         if (texts[i] == value) return static_cast<std::uint8_t>(i);
     }
     return std::nullopt;
@@ -222,9 +223,8 @@ std::string UnpackTelephone(const NodeView& node, const ConfigImage& image) {
     return TextFromBytes(bytes);
 }
 
-template <std::size_t N>
-std::string ItemOrEmpty(const std::array<std::string_view, N>& texts, std::uint8_t byte) {
-    return byte < N ? std::string(texts[byte]) : std::string();
+std::string ItemOrEmpty(std::span<const std::string_view> texts, std::uint8_t byte) {
+    return byte < texts.size() ? std::string(texts[byte]) : std::string();
 }
 
 // The value a node shows for the image, or nothing for a node without an encoding.
@@ -266,6 +266,26 @@ std::optional<std::string> UnpackNode(const NodeView& node, const ConfigImage& i
 }
 
 }  // namespace
+
+std::optional<std::string> UnpackedValue(const IParamTree& tree, std::size_t index, const ConfigImage& image) {
+    return UnpackNode(ReadNode(tree, index), image);
+}
+
+std::optional<ImageRange> NodeImageRange(const IParamTree& tree, std::size_t index) {
+    const NodeView node = ReadNode(tree, index);
+    const std::optional<std::int64_t> size = ParseWholeNumber(node.size);
+    const std::optional<std::int64_t> address = ParseWholeNumber(node.address);
+    if (!size || !address || *size <= 0 || *address < 0 || *address + *size > static_cast<std::int64_t>(ConfigImageSize))
+        return std::nullopt;
+    const std::string& k = node.kind;
+    const std::string& s = node.size;
+    const bool encoded = ((k == "1" || k == "5") && (s == "1" || s == "2" || s == "4" || s == "10" || s == "16" ||
+                                                     s == "32")) ||
+                         k == "255" || (s == "1" && !ChoiceItems(static_cast<std::int32_t>(
+                                                          ParseWholeNumber(k).value_or(0))).empty());
+    if (!encoded) return std::nullopt;
+    return ImageRange{static_cast<std::size_t>(*address), static_cast<std::size_t>(*size)};
+}
 
 ConfigImage ErasedImage() {
     ConfigImage image;

@@ -8,7 +8,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "params/ParamTree.h"
 
@@ -60,6 +62,19 @@ void PackTreeToImage(const IParamTree& tree, ConfigImage& image);
 // Sets the value field of every node that has an encoding from the bytes at its address;
 // other nodes keep their value. On UnpackError the tree is left exactly as it was.
 void UnpackImageToTree(IParamTree& tree, const ConfigImage& image);
+
+// The value text node `index` shows for the image (what unpacking would set), or nothing
+// for a node without an encoding (group headings, kinds or sizes without one).
+// UnpackError for a node that lies outside the image; std::out_of_range for a bad index.
+std::optional<std::string> UnpackedValue(const IParamTree& tree, std::size_t index, const ConfigImage& image);
+
+// The bytes of the image that node `index` takes its value from; nothing for a node
+// without an encoding or whose address and size do not lie inside the image.
+struct ImageRange {
+    std::size_t Address;
+    std::size_t Size;
+};
+std::optional<ImageRange> NodeImageRange(const IParamTree& tree, std::size_t index);
 
 // The configuration memory of a controller holding the defaults of its model: erased
 // memory with the model's catalogue packed into it. std::invalid_argument for a model

@@ -470,6 +470,12 @@ void ControllerCore::HandleWrite(std::uint16_t address, std::uint8_t count,
             " за пределами памяти: отброшена");
         return;
     }
+    if (options_.ignoreWritesAt == address) {
+        ++stats_.ignoredWrites;
+        Log("запись " + std::to_string(count) + " байт по адресу " + std::to_string(address) +
+            " проигнорирована (--ignore-writes)");
+        return;
+    }
     std::copy_n(frame.begin() + 5, count, memory_.begin() + address);
     Log("запись " + std::to_string(count) + " байт по адресу " + std::to_string(address));
 }

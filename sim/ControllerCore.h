@@ -62,6 +62,9 @@ struct SimOptions {
     double drop = 0.0;                            // probability per request
     bool chunked = false;
     bool silent = false;
+    // A write request whose block starts at this address is taken in and ignored: the
+    // memory keeps its bytes (a controller that loses a block).
+    std::optional<std::uint16_t> ignoreWritesAt;
     std::uint64_t seed = 1;
     int eventRecords = 40;  // built-in event journal (at most 105)
     int alarmRecords = 8;   // built-in alarm journal (at most 50)
@@ -94,6 +97,7 @@ struct SimStats {
     int late = 0;         // ignored: outside the listening window, or while sending
     int dropped = 0;      // ignored: --drop
     int badRequests = 0;  // bad check, malformed or not understood
+    int ignoredWrites = 0;  // --ignore-writes
     int corruptedChars = 0;
     int multiFrameWrites = 0;
 };

@@ -58,6 +58,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             line.options.noise = Rate(a, value());
         } else if (a == "--drop") {
             line.options.drop = Rate(a, value());
+        } else if (a == "--ignore-writes") {
+            line.options.ignoreWritesAt = static_cast<std::uint16_t>(Integer(a, value(), 0, 255));
         } else if (a == "--chunked") {
             line.options.chunked = true;
         } else if (a == "--silent") {
@@ -102,6 +104,7 @@ std::string HelpText() {
            "Имитация сбоев:\n"
            "  --noise RATE    вероятность искажения каждого посылаемого символа (0..1)\n"
            "  --drop RATE     вероятность пропустить запрос (0..1)\n"
+           "  --ignore-writes ADDR  не выполнять запись блока, начинающегося с адреса ADDR (0..255)\n"
            "  --chunked       посылать кадры случайными мелкими частями, иногда два кадра за раз\n"
            "  --silent        ничего не посылать\n"
            "  --seed N        зерно случайных чисел: прогон с тем же зерном повторяется\n"

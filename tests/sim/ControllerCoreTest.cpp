@@ -214,6 +214,22 @@ TEST(ControllerCore, WritesChangeMemoryWithinItsBounds) {
     EXPECT_EQ(b.core->Stats().badRequests, 2);
 }
 
+TEST(ControllerCore, IgnoredWriteBlockKeepsItsBytesOthersAreTaken) {
+    SimOptions o;
+    o.ignoreWritesAt = 64;
+    Bench b(o);
+    const Memory before = b.core->GetMemory();
+    b.AskAfterStatus(BuildWriteFrame(64, 64, std::vector<std::uint8_t>(64, 0x11)));
+    EXPECT_EQ(b.core->GetMemory(), before);
+    EXPECT_EQ(b.core->Stats().ignoredWrites, 1);
+    // Another block, and a block that merely covers address 64, are written.
+    b.AskAfterStatus(BuildWriteFrame(128, 52, std::vector<std::uint8_t>(52, 0x22)));
+    EXPECT_EQ(b.core->GetMemory()[128], 0x22);
+    b.AskAfterStatus(BuildWriteFrame(60, 8, std::vector<std::uint8_t>(8, 0x33)));
+    EXPECT_EQ(b.core->GetMemory()[64], 0x33);
+    EXPECT_EQ(b.core->Stats().ignoredWrites, 1);
+}
+
 TEST(ControllerCore, JournalsReadToTheirEndMarker) {
     SimOptions o;
     o.eventRecords = 30;

@@ -25,6 +25,9 @@ TEST(SimOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(all.options.eventRecords, 105);
     EXPECT_EQ(all.options.alarmRecords, 0);
     EXPECT_EQ(all.options.listenWindow.count(), 300);
+    EXPECT_FALSE(plain.options.ignoreWritesAt);
+    EXPECT_EQ(ParseCommandLine({"--ignore-writes", "64"}).options.ignoreWritesAt, 64);
+    EXPECT_NE(HelpText().find("--ignore-writes ADDR"), std::string::npos);
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     EXPECT_NE(HelpText().find("--noise RATE"), std::string::npos);
     EXPECT_NE(HelpText().find("--device PATH"), std::string::npos);
@@ -35,7 +38,7 @@ TEST(SimOptions, BadCommandLinesAreRefusedWithAReason) {
         {"--model", "7"},    {"--model", "200x"}, {"--interval", "5"}, {"--noise", "1.5"},
         {"--drop", "-0.1"},  {"--noise", "abc"},  {"--noise", "nan"},  {"--seed"},
         {"--events", "106"}, {"--alarms", "51"},  {"--frobnicate"},    {"--link", "a", "--device", "b"},
-        {"--interval", ""},
+        {"--interval", ""}, {"--ignore-writes", "256"}, {"--ignore-writes"},
     };
     for (const auto& args : bad) {
         try {

@@ -1,0 +1,368 @@
+// The page "Параметры" without a controller: the tree widget, the model selector, the
+// edit dialog and its checks, configuration files.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "app/TreeListAdapter.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "params/ConfigFile.h"
+#include "params/NodeText.h"
+#include "tests/app/QtTestApp.h"
+
+namespace lum {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ParametersPage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::EnsureApp();
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        form = std::make_unique<TForm1>(dialogs);
+        form2 = std::make_unique<TForm2>(form.get());
+        form->Form2 = form2.get();
+        dir = fs::temp_directory_path() / ("lum-params-page-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        form2.reset();
+        form.reset();
+        fs::remove_all(dir);
+        QLocale::setDefault(QLocale::c());
+    }
+
+    std::string Field(int index, int k) {
+        TreeListAdapter tree(*form->TreeList1);
+        return GetNodeField(tree, static_cast<std::size_t>(index), k);
+    }
+    std::vector<std::string> Texts() {
+        TreeListAdapter tree(*form->TreeList1);
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < tree.NodeCount(); ++i) out.push_back(tree.NodeText(i));
+        return out;
+    }
+    // Selects row `index` and double-clicks; while the dialog is open, `act` runs on it and
+    // then "Установить" is pressed. Returns whether the dialog opened.
+    bool Edit(int index, const std::function<void(TForm2&)>& act) {
+        form->TreeList1->setCurrentItem(form->TreeList1->nodeAt(index));
+        bool opened = false;
+        QTimer::singleShot(0, form2.get(), [&] {
+            if (!form2->isVisible()) return;
+            opened = true;
+            act(*form2);
+            form2->Button1->click();
+        });
+        form->RunHandler([&] { form->TreeList1DblClick(); });
+        QCoreApplication::processEvents();
+        return opened;
+    }
+    bool Type(int index, const QString& text) {
+        return Edit(index, [&](TForm2& d) { d.Edit1->setText(text); });
+    }
+    std::string File(const std::string& name) const { return (dir / name).string(); }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> form2;
+    fs::path dir;
+};
+
+// Rows of the model-200 catalogue used below.
+constexpr int kEngineType = 0, kMainsLow = 3, kGenOn = 10, kChokeTime = 21, kTestStart = 24, kCounter = 35;
+constexpr int kLogin = 49, kGoodSends = 52, kBadSends = 53, kPhone1 = 57, kAccess1 = 58, kSensorLow = 82;
+constexpr int kSerial = 83;
+
+TEST_F(ParametersPage, TreeWidgetLooksAndBehavesAsSet) {
+    ColumnTree& t = *form->TreeList1;
+    EXPECT_EQ(t.headerItem()->text(2), QStringLiteral("Ед. измер."));
+    EXPECT_EQ(t.headerItem()->text(3), QStringLiteral("Мин. знач"));
+    EXPECT_EQ(t.headerItem()->text(4), QStringLiteral("Макс.знач."));
+    for (int c = 2; c < 5; ++c) EXPECT_EQ(t.columnWidth(c), 100);
+    EXPECT_EQ(t.header()->height(), 25);
+    EXPECT_EQ(t.header()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_EQ(t.indentation(), 19);
+    EXPECT_EQ(t.font().pixelSize(), 13);
+    EXPECT_EQ(t.header()->font().pixelSize(), 13);
+    EXPECT_TRUE(t.gridLines());
+    EXPECT_EQ(t.editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(t.selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(t.selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(t.palette().color(QPalette::Inactive, QPalette::Highlight),
+              t.palette().color(QPalette::Active, QPalette::Highlight));
+    form->resize(799, 572);
+    form->show();
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.visualItemRect(t.nodeAt(0)).height(), 14);
+    // All collapsed after a load: only the seven top-level rows show.
+    int shown = 0;
+    for (QTreeWidgetItem* n : t.allNodes()) shown += t.visualItemRect(n).isValid() ? 1 : 0;
+    EXPECT_EQ(shown, 7);
+}
+
+TEST_F(ParametersPage, NodeAccessByFlatIndexAndFields) {
+    TreeListAdapter tree(*form->TreeList1);
+    ASSERT_EQ(tree.NodeCount(), 84u);
+    EXPECT_THROW(tree.NodeText(84), std::out_of_range);
+    EXPECT_EQ(form->TreeList1->nodeAt(84), nullptr);
+    EXPECT_EQ(form->TreeList1->nodeAt(-1), nullptr);
+    EXPECT_EQ(form->TreeList1->indexOf(form->TreeList1->nodeAt(57)), 57);
+    EXPECT_EQ(GetNodeField(tree, 1, FieldKind), "0");
+    SetNodeField(tree, kGenOn, FieldValue, "выкл.");
+    EXPECT_EQ(tree.NodeText(kGenOn), "Активность функции;выкл.;;;;1;10;2");
+    EXPECT_EQ(form->TreeList1->nodeAt(kGenOn)->text(1), QStringLiteral("выкл."));
+    // A short text gets the separators of the five columns first.
+    tree.SetNodeText(0, "abc");
+    SetNodeField(tree, 0, 2, "x");
+    EXPECT_EQ(tree.NodeText(0), "abc;;x;;;");
+    EXPECT_EQ(GetNodeField(tree, 0, 7), "");
+}
+
+TEST_F(ParametersPage, SelectorChoosesTheCatalogue) {
+    form->ComboBox_DeviceVersions->setCurrentIndex(3);
+    EXPECT_EQ(form->CurrentModelCode, 30);
+    ASSERT_EQ(form->TreeList1->allNodes().size(), 84);
+    EXPECT_EQ(Field(23, FieldName), "Темп. закрытия заслонки");
+    EXPECT_EQ(Field(25, FieldName), "Темп. подключения нагрузки");
+    for (const auto& t : Texts()) EXPECT_EQ(t.find("Термодатчик"), std::string::npos);
+    // A status record reporting 30 now rebuilds nothing.
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), 21, FieldValue, "44");
+    form->SelectCatalogForModel(30);
+    EXPECT_EQ(Field(21, FieldValue), "44");
+    form->SelectCatalogForModel(201);
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 83);
+    EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
+    EXPECT_EQ(form->CurrentModelCode, 201);
+    form->SelectCatalogForModel(7);
+    EXPECT_EQ(form->CurrentModelCode, 201);
+    // A typed text that names no model leaves the tree empty and the code as it was.
+    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ"));
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 0);
+    EXPECT_EQ(form->CurrentModelCode, 201);
+    form->ComboBox_DeviceVersions->setCurrentIndex(2);
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 81);
+    EXPECT_EQ(form->CurrentModelCode, 202);
+}
+
+TEST_F(ParametersPage, HeadingsReadOnlyRowsAndNoSelectionOpenNothing) {
+    for (int row : {1, 2, kGoodSends, kSerial}) EXPECT_FALSE(Edit(row, [](TForm2&) {})) << row;
+    form->TreeList1->clearSelection();
+    form->TreeList1->setCurrentItem(nullptr);
+    bool opened = false;
+    QTimer::singleShot(0, form2.get(), [&] {
+        opened = form2->isVisible();
+        if (opened) form2->accept();
+    });
+    form->TreeList1DblClick();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(opened);
+}
+
+TEST_F(ParametersPage, NumberChecksWarnAndKeepTheRow) {
+    EXPECT_TRUE(Type(kMainsLow, "159"));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "Значение вне диапазона");
+    EXPECT_EQ(dialogs.boxes[0].caption, "Warning");
+    EXPECT_TRUE(Type(kMainsLow, "abc"));
+    EXPECT_EQ(dialogs.boxes.back().text, "Значение должно быть числом");
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "180");
+    EXPECT_TRUE(Type(kMainsLow, "221"));
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "180");
+    EXPECT_TRUE(Type(kMainsLow, "160"));
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "160");
+    EXPECT_TRUE(Type(kSensorLow, "-30"));
+    EXPECT_EQ(Field(kSensorLow, FieldValue), "-30");
+    EXPECT_TRUE(Type(kPhone1, "123"));  // numerically inside; packing refuses it later
+    EXPECT_EQ(Field(kPhone1, FieldValue), "123");
+    EXPECT_TRUE(Type(kLogin, ""));
+    EXPECT_EQ(Field(kLogin, FieldValue), "");
+    EXPECT_EQ(dialogs.boxes.size(), 3u);
+}
+
+TEST_F(ParametersPage, DecimalSeparatorFollowsTheLocale) {
+    EXPECT_EQ(TForm1::DecimalSeparator(), ',');
+    EXPECT_TRUE(Type(kChokeTime, "12.5"));
+    EXPECT_EQ(dialogs.boxes.back().text, "Значение должно быть числом");
+    EXPECT_TRUE(Type(kChokeTime, "12,5"));
+    EXPECT_EQ(Field(kChokeTime, FieldValue), "12,5");  // as typed
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(TForm1::DecimalSeparator(), '.');
+    EXPECT_TRUE(Type(kChokeTime, "12,5"));
+    EXPECT_EQ(dialogs.boxes.back().text, "Значение должно быть числом");
+    EXPECT_TRUE(Type(kChokeTime, "12.5"));
+    EXPECT_EQ(Field(kChokeTime, FieldValue), "12.5");
+}
+
+TEST_F(ParametersPage, ListsOpenOnTheRowsValueAndOfferOnlyTheirItems) {
+    // Setting one on/off row to "выкл." does not carry over to another row showing "вкл.".
+    EXPECT_TRUE(Edit(kGenOn, [](TForm2& d) { d.ComboBox1->setCurrentIndex(0); }));
+    EXPECT_EQ(Field(kGenOn, FieldValue), "выкл.");
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), 38, FieldValue, "вкл.");
+    QString shown;
+    EXPECT_TRUE(Edit(38, [&](TForm2& d) {
+        shown = d.ComboBox1->currentText();
+        EXPECT_FALSE(d.ComboBox1->isEditable());
+        EXPECT_TRUE(d.ComboBox1->isVisible());
+        EXPECT_FALSE(d.Edit1->isVisible());
+        EXPECT_EQ(d.ComboBox1->pos(), QPoint(5, 5));
+    }));
+    EXPECT_EQ(shown, QStringLiteral("вкл."));
+    EXPECT_EQ(Field(38, FieldValue), "вкл.");
+    EXPECT_TRUE(Edit(kTestStart, [](TForm2& d) { d.ComboBox6->setCurrentIndex(2); }));
+    EXPECT_EQ(Field(kTestStart, FieldValue), "с подключ. нагр.");
+    EXPECT_TRUE(Edit(kAccess1, [](TForm2& d) { EXPECT_EQ(d.ComboBox5->count(), 3); }));
+    EXPECT_EQ(Field(kAccess1, FieldValue), "выкл.");
+    // A value none of the items (read from a controller) stays as it is.
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), kEngineType, FieldValue, "");
+    EXPECT_TRUE(Edit(kEngineType, [](TForm2& d) { EXPECT_EQ(d.ComboBox4->currentIndex(), -1); }));
+    EXPECT_EQ(Field(kEngineType, FieldValue), "");
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ParametersPage, DialogSitsNextToThePointerAndStaysOnScreen) {
+    const QRect screen(0, 0, 1280, 1024);
+    form2->PlaceAt({500, 400}, screen);
+    EXPECT_EQ(form2->pos(), QPoint(470, 355));
+    form2->PlaceAt({10, 10}, screen);
+    EXPECT_EQ(form2->pos(), QPoint(0, 0));
+    form2->PlaceAt({1279, 1023}, screen);
+    EXPECT_LE(form2->pos().x() + form2->width(), 1280);
+    EXPECT_LE(form2->pos().y() + TForm2::kOuterHeight, 1024);
+}
+
+TEST_F(ParametersPage, SaveRightAfterStartUpByteForByte) {
+    dialogs.fileAnswers.push_back(File("conf"));
+    form->Button1->click();
+    ASSERT_EQ(dialogs.proposedNames.size(), 1u);
+    EXPECT_EQ(dialogs.proposedNames[0], "ПО Конфигуратор v2a");
+    const std::string text = Slurp(File("conf.txt"));
+    ASSERT_EQ(text.size(), 16u * 66u);
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(text.substr(line * 66 + 64, 2), "\r\n");
+    const ConfigImage image = ParseConfigFile(text);
+    for (std::size_t a : {0u, 1u, 2u, 3u}) EXPECT_EQ(image[a], 255);
+    for (std::size_t a = 180; a <= 191; ++a) EXPECT_EQ(image[a], 255);
+    for (std::size_t a = 4; a <= 7; ++a) EXPECT_EQ(image[a], 0);
+    EXPECT_EQ(image[8], 100);
+    EXPECT_EQ(image[36], 0);
+    EXPECT_EQ(image[37], 180);
+    EXPECT_EQ(text.substr(0, 40), "255 255 255 255 0   0   0   0   100 0   ");
+    EXPECT_EQ(form->windowTitle(), QString::fromStdString(File("conf")));
+    // The next save proposes that path; a name ending in ".txt" gets no second one.
+    dialogs.fileAnswers.push_back(File("second.txt"));
+    form->Button1->click();
+    EXPECT_EQ(dialogs.proposedNames[1], File("conf"));
+    EXPECT_TRUE(fs::exists(File("second.txt")));
+    EXPECT_FALSE(fs::exists(File("second.txt.txt")));
+    EXPECT_EQ(form->windowTitle(), QString::fromStdString(File("second.txt")));
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(ParametersPage, OpenAfterSaveGivesBackEveryValueButTheReadOnlyRows) {
+    TreeListAdapter tree(*form->TreeList1);
+    SetNodeField(tree, kMainsLow, FieldValue, "175");
+    SetNodeField(tree, kPhone1, FieldValue, "0123456789");
+    SetNodeField(tree, kGenOn, FieldValue, "выкл.");
+    SetNodeField(tree, kCounter, FieldValue, "5999940");
+    SetNodeField(tree, kLogin, FieldValue, "user_1");
+    dialogs.fileAnswers.push_back(File("edited"));
+    form->Button1->click();
+    const std::vector<std::string> saved = Texts();
+    form->LoadCatalogForModel(200);  // back to the defaults
+    dialogs.fileAnswers.push_back(File("edited.txt"));
+    form->Button2->click();
+    ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors[0];
+    const std::vector<std::string> opened = Texts();
+    ASSERT_EQ(opened.size(), saved.size());
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        if (i == kGoodSends || i == kBadSends || i == kSerial) continue;
+        EXPECT_EQ(opened[i], saved[i]) << i;
+    }
+    EXPECT_EQ(Field(kGoodSends, FieldValue), "65535");
+    EXPECT_EQ(Field(kBadSends, FieldValue), "65535");
+    EXPECT_EQ(Field(kSerial, FieldValue), "");
+    EXPECT_EQ(Field(kLogin, FieldValue), "user_1");
+}
+
+TEST_F(ParametersPage, BadFilesChangeNothing) {
+    const ConfigImage ramp = [] {
+        ConfigImage m;
+        for (std::size_t i = 0; i < m.size(); ++i) m[i] = static_cast<std::uint8_t>(i);
+        return m;
+    }();
+    const std::string good = FormatConfigFile(ramp);
+    struct Case {
+        std::string name, content, mustName;
+    };
+    const std::vector<Case> cases = {
+        {"letter.txt", std::string(good).replace(66 * 2 + 4, 1, "a"), "«a3»"},
+        {"big.txt", std::string(good).replace(66 * 9, 3, "256"), "«256»"},
+        {"short.txt", good.substr(0, 66 * 15 + 60), "255"},
+    };
+    const std::vector<std::string> before = Texts();
+    const auto image = form->ConfigImage;
+    const QString title = form->windowTitle();
+    for (const Case& c : cases) {
+        std::ofstream(File(c.name), std::ios::binary) << c.content;
+        dialogs.fileAnswers.push_back(File(c.name));
+        form->Button2->click();
+        ASSERT_FALSE(dialogs.errors.empty()) << c.name;
+        EXPECT_NE(dialogs.errors.back().find(c.mustName), std::string::npos) << dialogs.errors.back();
+        EXPECT_EQ(Texts(), before) << c.name;
+        EXPECT_EQ(form->ConfigImage, image) << c.name;
+        EXPECT_EQ(form->windowTitle(), title);
+    }
+    EXPECT_NE(dialogs.errors[0].find("Строка 3"), std::string::npos) << dialogs.errors[0];
+    EXPECT_NE(dialogs.errors[1].find("Строка 10"), std::string::npos) << dialogs.errors[1];
+}
+
+TEST_F(ParametersPage, UnpackableValueOrEmptyTreeWritesNoFile) {
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), kChokeTime, FieldValue, "12,5");
+    dialogs.fileAnswers.push_back(File("never"));
+    form->Button1->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("Маx время закрытой заслонки"), std::string::npos) << dialogs.errors[0];
+    EXPECT_NE(dialogs.errors[0].find("12,5"), std::string::npos);
+    EXPECT_FALSE(fs::exists(File("never.txt")));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ПО Конфигуратор v2a"));
+    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("нет такой"));
+    dialogs.fileAnswers.push_back(File("never"));
+    form->Button1->click();
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_FALSE(fs::exists(File("never.txt")));
+    EXPECT_EQ(fs::directory_iterator(dir), fs::directory_iterator());
+}
+
+TEST_F(ParametersPage, GaugeMarksFromTheImage) {
+    form->ConfigImage.fill(255);
+    form->ConfigImage[42] = 0;
+    form->ConfigImage[43] = 125;  // 12.5 V -> 12
+    form->ConfigImage[44] = 0;
+    form->ConfigImage[45] = 135;  // 13.5 V -> 14, scale 8..16
+    form->ConfigImage[15] = 251;  // -5
+    form->ApplyGaugeThresholds();
+    EXPECT_EQ(form->iAnalog_UPS->sectionEnd1(), 12);
+    EXPECT_EQ(form->iAnalog_UPS->sectionEnd2(), 14);
+    EXPECT_EQ(form->iAnalog_UPS->positionMin(), 8);
+    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 16);
+    EXPECT_EQ(form->iAnalog_Temperature->sectionEnd1(), -5);
+    EXPECT_EQ(form->iAnalog_A->sectionEnd1(), 65535);
+    EXPECT_EQ(form->iAnalog_C->sectionEnd2(), 65535);
+}
+
+}  // namespace
+}  // namespace lum

@@ -1,0 +1,234 @@
+// Configuration transfer against a scripted controller memory: block order, the
+// two-agreeing-copies rule, all-or-nothing reads, the read-back after a write, the stop
+// request between blocks.
+#include "params/Transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <numeric>
+#include <vector>
+
+namespace lum {
+namespace {
+
+// A controller memory behind IBlockLink. Faults are scripted per call: `readFault(n)`
+// for the n-th read (0-based) returns: 0 = good, -1 = lost, k > 0 = corrupt byte k-1 of the reply.
+class FakeController : public IBlockLink {
+  public:
+    ConfigImage memory{};
+    std::vector<ImageBlock> reads, writes;
+    std::function<int(int n)> readFault = [](int) { return 0; };
+    std::function<bool(int n)> writeLost = [](int) { return false; };
+    std::optional<std::uint16_t> ignoreWritesAt;
+
+    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
+        const int n = static_cast<int>(reads.size());
+        reads.push_back({address, count});
+        const int fault = readFault(n);
+        if (fault < 0) return false;
+        std::copy_n(memory.begin() + address, count, destination.begin());
+        if (fault > 0) destination[static_cast<std::size_t>(fault - 1)] ^= 0x11;
+        return true;
+    }
+    bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
+        const int n = static_cast<int>(writes.size());
+        writes.push_back({address, count});
+        if (writeLost(n)) return false;
+        EXPECT_EQ(data.size(), count);
+        if (ignoreWritesAt != address) std::copy_n(data.begin(), count, memory.begin() + address);
+        return true;
+    }
+};
+
+ConfigImage Ramp() {
+    ConfigImage m;
+    std::iota(m.begin(), m.end(), std::uint8_t{0});
+    return m;
+}
+
+bool SameBlocks(const std::vector<ImageBlock>& got, std::vector<ImageBlock> want) {
+    if (got.size() != want.size()) return false;
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (got[i].Address != want[i].Address || got[i].Count != want[i].Count) return false;
+    return true;
+}
+
+TEST(ReadTransfer, FourBlocksInOrderEachReadTwiceProgressAfterEach) {
+    FakeController c;
+    c.memory = Ramp();
+    ConfigImage image = ErasedImage();
+    std::vector<int> positions;
+    const ReadResult r = ReadConfiguration(c, image, [&](TransferStage s, int p) {
+        EXPECT_EQ(s, TransferStage::Read);
+        positions.push_back(p);
+    });
+    EXPECT_TRUE(r.Ok);
+    EXPECT_EQ(r.BlocksRead, 4u);
+    EXPECT_EQ(r.Transactions, 8);
+    EXPECT_EQ(image, c.memory);
+    EXPECT_TRUE(SameBlocks(c.reads, {{0, 64}, {0, 64}, {64, 64}, {64, 64}, {128, 64}, {128, 64}, {192, 64}, {192, 64}}));
+    EXPECT_EQ(positions, (std::vector<int>{25, 50, 75, 100}));
+}
+
+TEST(ReadTransfer, DisagreeingCopiesAreReadAgainUntilTwoAgree) {
+    FakeController c;
+    c.memory = Ramp();
+    // Block 0: the first copy is corrupt, the second and third agree.
+    c.readFault = [](int n) { return n == 0 ? 7 : 0; };
+    ConfigImage image = ErasedImage();
+    const ReadResult r = ReadConfiguration(c, image);
+    EXPECT_TRUE(r.Ok);
+    EXPECT_EQ(image, c.memory);
+    EXPECT_EQ(r.Transactions, 9);
+}
+
+TEST(ReadTransfer, ACorruptCopyAgreeingWithAnEarlierGoodOneIsNotNeeded) {
+    // Good, corrupt, good: the third copy agrees with the first.
+    FakeController c;
+    c.memory = Ramp();
+    c.readFault = [](int n) { return n == 1 ? 3 : 0; };
+    ConfigImage image = ErasedImage();
+    EXPECT_TRUE(ReadConfiguration(c, image).Ok);
+    EXPECT_EQ(image, c.memory);
+}
+
+TEST(ReadTransfer, CopiesThatNeverAgreeFailAfterFourReadsAndChangeNothing) {
+    FakeController c;
+    c.memory = Ramp();
+    // Block 2 (reads 4..7): every copy corrupt in another byte.
+    c.readFault = [](int n) { return n >= 4 ? n : 0; };
+    ConfigImage image = ErasedImage();
+    const ConfigImage before = image;
+    const ReadResult r = ReadConfiguration(c, image);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Failure, TransferFailure::Disagreement);
+    EXPECT_EQ(r.BlocksRead, 2u);
+    EXPECT_EQ(r.Transactions, 8);
+    EXPECT_EQ(c.reads.size(), 8u);  // block 3 never asked for
+    EXPECT_EQ(image, before);
+}
+
+TEST(ReadTransfer, LostReplyAtAnyBlockStopsThereAndLeavesTheImageAsItWas) {
+    for (int lost = 0; lost < 8; ++lost) {
+        FakeController c;
+        c.memory = Ramp();
+        c.readFault = [lost](int n) { return n == lost ? -1 : 0; };
+        ConfigImage image = ErasedImage();
+        image[5] = 42;
+        const ConfigImage before = image;
+        std::vector<int> positions;
+        const ReadResult r = ReadConfiguration(c, image, [&](TransferStage, int p) { positions.push_back(p); });
+        EXPECT_FALSE(r.Ok) << lost;
+        EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+        EXPECT_EQ(r.BlocksRead, static_cast<std::size_t>(lost / 2)) << lost;
+        EXPECT_EQ(c.reads.size(), static_cast<std::size_t>(lost + 1)) << lost;
+        EXPECT_EQ(image, before) << lost;
+        EXPECT_EQ(positions.size(), static_cast<std::size_t>(lost / 2 + 1)) << lost;
+    }
+}
+
+TEST(ReadTransfer, StopRequestEndsBetweenBlocksWithTheImageUnchanged) {
+    FakeController c;
+    c.memory = Ramp();
+    ConfigImage image = ErasedImage();
+    int asked = 0;
+    const ReadResult r = ReadConfiguration(c, image, {}, [&] { return ++asked == 2; });
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Failure, TransferFailure::Stopped);
+    EXPECT_EQ(r.BlocksRead, 2u);
+    EXPECT_EQ(image, ErasedImage());
+}
+
+TEST(WriteTransfer, FourBlocksInOrderThenReadBackMatches) {
+    FakeController c;
+    c.memory = ErasedImage();
+    const ConfigImage image = Ramp();
+    std::vector<std::pair<TransferStage, int>> steps;
+    const WriteResult r = WriteConfiguration(c, image, [&](TransferStage s, int p) { steps.emplace_back(s, p); });
+    EXPECT_TRUE(r.Ok());
+    EXPECT_TRUE(r.AllWritten());
+    EXPECT_TRUE(r.Verified);
+    EXPECT_TRUE(r.Mismatches.empty());
+    EXPECT_TRUE(SameBlocks(c.writes, {{4, 60}, {64, 64}, {128, 52}, {192, 64}}));
+    EXPECT_TRUE(SameBlocks(c.reads, {{4, 60}, {4, 60}, {64, 64}, {64, 64}, {128, 52}, {128, 52}, {192, 64}, {192, 64}}));
+    // Counters, serial number and motor hours are neither written nor compared.
+    for (std::size_t a : {0u, 3u, 180u, 191u}) EXPECT_EQ(c.memory[a], 255) << a;
+    ASSERT_EQ(steps.size(), 8u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(steps[i], std::make_pair(TransferStage::Write, TransferProgress[i]));
+        EXPECT_EQ(steps[i + 4], std::make_pair(TransferStage::Verify, TransferProgress[i]));
+    }
+}
+
+TEST(WriteTransfer, IgnoredBlockShowsAsMismatchesOfThatBlockOnly) {
+    FakeController c;
+    c.memory = ErasedImage();
+    c.ignoreWritesAt = 64;
+    ConfigImage image = ErasedImage();
+    image[10] = 1;   // block 1
+    image[70] = 5;   // block 2, ignored
+    image[71] = 6;
+    image[200] = 7;  // block 4
+    const WriteResult r = WriteConfiguration(c, image);
+    EXPECT_TRUE(r.AllWritten());
+    EXPECT_TRUE(r.Verified);
+    EXPECT_FALSE(r.Ok());
+    ASSERT_EQ(r.Mismatches.size(), 2u);
+    EXPECT_EQ(r.Mismatches[0].Address, 70u);
+    EXPECT_EQ(r.Mismatches[0].Sent, 5);
+    EXPECT_EQ(r.Mismatches[0].Read, 255);
+    EXPECT_EQ(r.Mismatches[1].Address, 71u);
+    EXPECT_EQ(r.ReadBack[70], 255);
+    EXPECT_EQ(r.ReadBack[200], 7);
+}
+
+TEST(WriteTransfer, LostWriteStopsThereAndNothingIsVerified) {
+    FakeController c;
+    c.memory = ErasedImage();
+    c.writeLost = [](int n) { return n == 2; };
+    const WriteResult r = WriteConfiguration(c, Ramp());
+    EXPECT_FALSE(r.Ok());
+    EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+    EXPECT_EQ(r.BlocksWritten, 2u);
+    EXPECT_EQ(c.writes.size(), 3u);
+    EXPECT_TRUE(c.reads.empty());
+    EXPECT_FALSE(r.Verified);
+}
+
+TEST(WriteTransfer, ReadBackThatFailsIsNotASuccess) {
+    FakeController c;
+    c.memory = ErasedImage();
+    c.readFault = [](int n) { return n == 4 ? -1 : 0; };
+    const WriteResult r = WriteConfiguration(c, Ramp());
+    EXPECT_TRUE(r.AllWritten());
+    EXPECT_FALSE(r.Verified);
+    EXPECT_EQ(r.VerifyFailure, TransferFailure::NoReply);
+    EXPECT_FALSE(r.Ok());
+}
+
+TEST(WriteTransfer, ReadBackTakesOnlyAgreeingCopies) {
+    // A corrupt first copy of every read-back block must not be reported as a mismatch.
+    FakeController c;
+    c.memory = ErasedImage();
+    c.readFault = [](int n) { return n % 3 == 0 ? 2 : 0; };
+    const WriteResult r = WriteConfiguration(c, Ramp());
+    EXPECT_TRUE(r.Ok());
+}
+
+TEST(WriteTransfer, StopRequestFinishesTheBlockInFlightAndSaysWhatWasWritten) {
+    FakeController c;
+    c.memory = ErasedImage();
+    int asked = 0;
+    const WriteResult r = WriteConfiguration(c, Ramp(), {}, [&] { return ++asked == 3; });
+    EXPECT_EQ(r.Failure, TransferFailure::Stopped);
+    EXPECT_EQ(r.BlocksWritten, 3u);
+    EXPECT_EQ(c.writes.size(), 3u);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_EQ(c.memory[130], 130);
+    EXPECT_EQ(c.memory[200], 255);
+}
+
+}  // namespace
+}  // namespace lum
