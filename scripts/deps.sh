@@ -9,6 +9,7 @@ LUM_PACKAGES=(
   libgtest-dev libgmock-dev googletest
   fonts-dejavu-core
   xvfb xauth socat
+  clang libclang-rt-14-dev
 )
 
 lum_missing_packages() {
