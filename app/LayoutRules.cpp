@@ -58,16 +58,17 @@ struct Bar {
     const char* caption;  // nullptr: none
     Frac captionCx;
     int captionGap;
+    Frac displayPitch = 0;  // not 0: the display is this wide less kTemperatureDisplayGap
 };
 
 constexpr Bar kBars[] = {
     {"iAnalog_ACC", 700, 3500, 9200, 2400, "iDigital_ACC", 9200, "Label5", 9200, 10},
     {"iAnalog_SignalStrength", 3500, 1000, 2400, 7500, "iDigital_SignalStrength", 2400, "Label8", 2400, 5},
     {"iAnalog_UPS", 3500, 1000, 2400, 5500, "iDigital_UPS", 2400, "Label17", 2400, 5},
-    {"iAnalog_Temperature", 700, 3500, 6800, 7000, "iDigital_Temperature", 6800, "Label11", 8000, 10},
-    {"iAnalog_Temperature2", 700, 3500, 7600, 7000, "iDigital_Temperature2", 7600, nullptr, 0, 0},
-    {"iAnalog_Temperature3", 700, 3500, 8400, 7000, "iDigital_Temperature3", 8400, nullptr, 0, 0},
-    {"iAnalog_Temperature4", 700, 3500, 9200, 7000, "iDigital_Temperature4", 9200, nullptr, 0, 0},
+    {"iAnalog_Temperature", 700, 3500, 6800, 7000, "iDigital_Temperature", 6800, "Label11", 8000, 10, 800},
+    {"iAnalog_Temperature2", 700, 3500, 7600, 7000, "iDigital_Temperature2", 7600, nullptr, 0, 0, 800},
+    {"iAnalog_Temperature3", 700, 3500, 8400, 7000, "iDigital_Temperature3", 8400, nullptr, 0, 0, 800},
+    {"iAnalog_Temperature4", 700, 3500, 9200, 7000, "iDigital_Temperature4", 9200, nullptr, 0, 0, 800},
 };
 
 // Centred at 0.55 of the width, tops unchanged: the text fields with their captions, then
@@ -102,12 +103,16 @@ class Rules {
     }
 
     LayoutResult Run(const LayoutInput& in) {
+        // The status bar along the bottom of the client area, the page control down to its top.
+        const int statusTop = in.clientHeight - S_;
+        if (auto* bar = Get("StatusBar1")) *bar = {0, statusTop, in.clientWidth, S_};
         W_ = R(in.outerWidth);
-        H_ = R(in.outerHeight) - 50;
+        auto* page = Get("PageControl1");
+        H_ = statusTop - (page ? page->top : 0);
         out_.W = W_;
         out_.H = H_;
         m_ = std::min(W_, H_);
-        if (auto* page = Get("PageControl1")) {
+        if (page) {
             page->width = W_;
             page->height = H_;
         }
@@ -167,6 +172,7 @@ class Rules {
         Geometry *bar, *display, *caption = nullptr;
         if (!GetAll({{b.name, &bar}, {b.display, &display}})) return;
         if (b.caption && !(caption = Get(b.caption))) return;
+        if (b.displayPitch) display->width = FW(b.displayPitch) - kTemperatureDisplayGap;
         bar->width = FW(b.width);
         bar->height = FH(b.height);
         bar->left = CentreLeft(b.cx, *bar);
@@ -276,7 +282,7 @@ LayoutResult ApplyLayoutRules(const LayoutInput& input) {
 
 const std::vector<std::string>& LayoutControlNames() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> n = {"PageControl1", "ComboBox_DeviceVersions"};
+        std::vector<std::string> n = {"StatusBar1", "PageControl1", "ComboBox_DeviceVersions"};
         for (const Dial& d : kDials) n.insert(n.end(), {d.name, d.display, d.caption});
         for (const Bar& b : kBars) {
             n.insert(n.end(), {b.name, b.display});

@@ -33,8 +33,9 @@ struct GaugeMetrics {
 };
 
 struct LayoutInput {
-    int outerWidth = 0;  // the window's outer size
-    int outerHeight = 0;
+    int outerWidth = 0;  // the window's outer width (the page control's width)
+    int clientWidth = 0;  // the window's client area (the status bar spans its bottom)
+    int clientHeight = 0;
     int statusBarHeight = 0;
     // Current geometry of the controls, by object name (page coordinates).
     std::map<std::string, Geometry> controls;
@@ -52,6 +53,9 @@ struct LayoutResult {
 
 // Applies every rule in order; applying it twice for the same sizes gives the same result.
 LayoutResult ApplyLayoutRules(const LayoutInput& input);
+
+// Width of the four temperature displays: the pitch of their bars less this gap.
+inline constexpr int kTemperatureDisplayGap = 6;
 
 // Every control the rules place, for a window that wants to collect its geometry.
 const std::vector<std::string>& LayoutControlNames();

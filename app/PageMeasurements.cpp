@@ -1,4 +1,6 @@
 // The "Измерения" page: gauges, displays, text fields, text panels and lamps.
+#include "app/DesignFont.h"
+#include "app/FlagLamps.h"
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
 #include "telemetry/StatusRecord.h"
@@ -37,7 +39,9 @@ BarGauge* MakeBar(QWidget* parent, const char* name, Qt::Orientation o, QRect ge
 NumericDisplay* MakeDisplay(QWidget* parent, const char* name, int x, int y, int precision,
                             const QString& units) {
     auto* d = Named(new NumericDisplay(parent), name);
-    d->setGeometry(x, y, 70, 22);
+    // 20 high: placed 10 pixels below its gauge's centre line less half its height, the
+    // display's top meets the gauge's bottom edge.
+    d->setGeometry(x, y, 70, 20);
     if (precision >= 0) d->setPrecision(precision);
     d->setUnitsText(units);
     return d;
@@ -124,41 +128,30 @@ void TForm1::BuildMeasurementsPage() {
     iDigital_Temperature4 = MakeDisplay(p, "iDigital_Temperature4", 703, 474, 0, QStringLiteral(" C"));
     Label11 = MakeLabel(p, "Label11", QStringLiteral("Датчики температуры"), 580, 272);
 
-    // Middle column: counters, clock and the flag lamps.
+    // Middle column: counters, clock and the flag lamps. The fields are 90 wide so that they
+    // clear the generator dial's ring.
     Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 64);
     iEdit_Motoclock = Named(new TextField(p), "iEdit_Motoclock");
-    iEdit_Motoclock->setGeometry(390, 79, 100, 20);
+    iEdit_Motoclock->setGeometry(395, 79, 90, 20);
     iEdit_Motoclock->setText(QStringLiteral("12ч 13м"));
     Label7 = MakeLabel(p, "Label7", QStringLiteral("До проведения ТО"), 390, 106);
     iEdit_TO = Named(new TextField(p), "iEdit_TO");
-    iEdit_TO->setGeometry(390, 121, 100, 20);
+    iEdit_TO->setGeometry(395, 121, 90, 20);
     iEdit_TO->setText(QStringLiteral("12ч 13м"));
     Label18 = MakeLabel(p, "Label18", QStringLiteral("Системное время"), 390, 148);
     iEdit_Time = Named(new TextField(p), "iEdit_Time");
-    iEdit_Time->setGeometry(390, 163, 100, 20);
+    iEdit_Time->setGeometry(395, 163, 90, 20);
     iEdit_Time->setText(QStringLiteral("00:00:00"));
 
     // Thirteen lamps in the order of their flag bits, in the free column between the phase
     // dials and the generator dial, below both.
-    // Names and captions come from the flag table the status record is decoded with.
-    Lamp* TForm1::*const flagLamps[kFlagLampCount] = {&TForm1::iLed_THREE_LINE_FLAG,
-                                                      &TForm1::iLed_DIRECT_START_FLAG,
-                                                      &TForm1::iLed_SMART_START_FLAG,
-                                                      &TForm1::iLed_GU_FREQ_FLAG,
-                                                      &TForm1::iLed_TO_FLAG,
-                                                      &TForm1::iLed_ACC_VOLTAGE_CONTROL_FLAG,
-                                                      &TForm1::iLed_UPS_VOLTAGE_CONTROL_FLAG,
-                                                      &TForm1::iLed_WORK_SLEEP_FLAG,
-                                                      &TForm1::iLed_TEST_START_FLAG,
-                                                      &TForm1::iLed_SHORT_FLAG,
-                                                      &TForm1::iLed_GSM_ACTIVITY_FLAG,
-                                                      &TForm1::iLed_THERMO_FLAG,
-                                                      &TForm1::iLed_GPRS_FLAG};
+    // Members and names from the window's lamp table, captions from the flag table the
+    // status record is decoded with.
     for (int i = 0; i < kFlagLampCount; ++i) {
-        Lamp* l = MakeLamp(p, kFlagLamps[i].objectName, QString::fromUtf8(kFlagLamps[i].caption), 390,
+        Lamp* l = MakeLamp(p, kFlagLampControls[i].objectName, QString::fromUtf8(kFlagLamps[i].caption), 390,
                            238 + 17 * i);
         l->resize(112, 16);
-        this->*flagLamps[i] = l;
+        this->*kFlagLampControls[i].member = l;
     }
 
     // Operating state and mode lamps.
@@ -172,9 +165,7 @@ void TForm1::BuildMeasurementsPage() {
     // Captions over the instruments in a bolder face.
     for (QLabel* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
                             Label11, Label17, Label18}) {
-        QFont f = caption->font();
-        f.setBold(true);
-        caption->setFont(f);
+        caption->setFont(CaptionFont(caption->font()));
         caption->adjustSize();
     }
 
@@ -182,11 +173,20 @@ void TForm1::BuildMeasurementsPage() {
     Memo2->hide();
 }
 
+std::array<GaugeBase*, 11> TForm1::MeasurementGauges() const {
+    return {iAnalog_A,   iAnalog_B,           iAnalog_C,            iAnalog_GU,           iAnalog_ACC,
+            iAnalog_UPS, iAnalog_SignalStrength, iAnalog_Temperature, iAnalog_Temperature2, iAnalog_Temperature3,
+            iAnalog_Temperature4};
+}
+
 void TForm1::SetIndicatorsError() {
     for (GaugeBase* g :
          std::initializer_list<GaugeBase*>{iAnalog_A, iAnalog_B, iAnalog_C, iAnalog_GU, iAnalog_ACC,
                                            iAnalog_SignalStrength, iAnalog_UPS, iAnalog_Temperature})
         g->setPosition(0);
+    // Until the first record no gauge has a value: every pointer rests at its scale's low end
+    // (position 0 would read as full signal on the GSM bar and as 0 °C on a thermometer).
+    for (GaugeBase* g : MeasurementGauges()) g->setErrorActive(true);
     for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC})
         d->setErrorActive(true);
     iEdit_Motoclock->setErrorActive(true);
@@ -206,6 +206,7 @@ void TForm1::ClearIndicatorsError() {
                               iDigital_Temperature3, iDigital_Temperature4, iDigital_UPS})
         d->setErrorActive(false);
     for (TextField* f : {iEdit_Motoclock, iEdit_TO, iEdit_Time}) f->setErrorActive(false);
+    for (GaugeBase* g : MeasurementGauges()) g->setErrorActive(false);
 }
 
 }  // namespace lum

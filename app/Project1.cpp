@@ -5,13 +5,13 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/Demo.h"
+#include "app/DesignFont.h"
 #include "app/QtDialogs.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
 #include "serial/PortList.h"
-#include "sim/PosixLine.h"
-#include "sim/SimRunner.h"
 
 int main(int argc, char** argv) {
     lum::TApplication app(argc, argv);
@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    lum::RegisterDesignFont();  // the pages are laid out for Tahoma
     lum::QtDialogs dialogs;
     app.setDialogs(&dialogs);
     lum::InstallQtSafeSync(dialogs);
@@ -42,13 +43,10 @@ int main(int argc, char** argv) {
     form1->Form2 = &form2;
     form1->show();
 
-    lum::sim::SimRunner demo;
+    lum::DemoController demo;
     if (options.demo) {
         form1->RunHandler([&] {
-            lum::sim::SimOptions sim;
-            sim.model = static_cast<std::uint8_t>(options.model);
-            sim.clock = lum::sim::LocalClock();  // the simulated controller's clock starts at the PC's time
-            const std::string path = demo.Start(sim);
+            const std::string path = demo.Start(options.model);  // its clock starts at the PC's time
             form1->ShowPortText(QStringLiteral("Демо"), QString::fromStdString(path));
             form1->OpenDevicePath(path);
         });

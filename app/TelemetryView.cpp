@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QSignalBlocker>
 
+#include "app/FlagLamps.h"
 #include "app/Unit1.h"
 
 namespace lum {
@@ -14,8 +15,7 @@ QString Text(const std::string& utf8) {
 }  // namespace
 
 MeasurementsView::MeasurementsView(TForm1& form) : form_(form) {
-    for (int i = 0; i < kFlagLampCount; ++i)
-        flagLamps_[i] = form.TabSheet1->findChild<Lamp*>(QString::fromLatin1(kFlagLamps[i].objectName));
+    for (int i = 0; i < kFlagLampCount; ++i) flagLamps_[i] = form.*kFlagLampControls[i].member;
 }
 
 void MeasurementsView::ClearIndicatorsError() {
@@ -105,7 +105,7 @@ void MeasurementsView::SetTemperature(int sensor, double celsius) {
 }
 
 void MeasurementsView::SetFlagLamp(FlagLamp lamp, bool lit) {
-    if (Lamp* l = flagLamps_[static_cast<int>(lamp)]) l->setActive(lit);
+    flagLamps_[static_cast<int>(lamp)]->setActive(lit);
 }
 
 void DeviceCatalogView::LoadCatalogForModel(std::uint8_t modelCode) {

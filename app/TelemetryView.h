@@ -35,7 +35,7 @@ class MeasurementsView : public IMeasurementsView {
     void SetTemperature(int sensor, double celsius) override;
     void SetFlagLamp(FlagLamp lamp, bool lit) override;
 
-    // The flag lamp controls in the order of FlagLamp (found by their object names).
+    // The flag lamp controls in the order of FlagLamp (the window's members, app/FlagLamps.h).
     const std::array<Lamp*, kFlagLampCount>& FlagLamps() const { return flagLamps_; }
 
   private:

@@ -9,12 +9,14 @@
 #include <exception>
 #include <tuple>
 
+#include "app/DesignFont.h"
 #include "app/FormBuilders.h"
 #include "app/TelemetryView.h"
 #include "app/TreeListAdapter.h"
 #include "params/Catalog.h"
 #include "serial/PortList.h"
 #include "telemetry/StatusPresenter.h"
+#include "widgets/StandardControls.h"
 
 namespace lum {
 
@@ -28,14 +30,12 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), portLister_(std::move(portLister)) {
     setObjectName("Form1");
     setWindowTitle(QStringLiteral("ПО Конфигуратор v2a"));
-    QFont base(QStringLiteral("Tahoma"));
-    base.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
-    base.setPixelSize(10);
-    setFont(base);
+    setFont(DesignFont());
     setFixedSize(kClientWidth, kClientHeight);
 
     PageControl1 = Named(new QTabWidget(this), "PageControl1");
-    PageControl1->setDocumentMode(true);  // flat tabs
+    PageControl1->setDocumentMode(true);
+    StyleTabsAsFlatButtons(*PageControl1->tabBar());
     PageControl1->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusBarHeight);
     TabSheet1 = Named(new QWidget, "TabSheet1");
     TabSheet2 = Named(new QWidget, "TabSheet2");
@@ -92,6 +92,9 @@ void TForm1::BuildTopStrip() {
     ComboBox_DeviceVersions->setCurrentIndex(-1);
     ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ-бензин v2.0"));
     ComboBox_DeviceVersions->setGeometry(541, 1, 109, 21);
+    // 109 pixels hold the start of every model name; the list shows the names in full.
+    KeepTextStartInView(*ComboBox_DeviceVersions);
+    FitPopupToItems(*ComboBox_DeviceVersions);
 
     ComboBox1 = Named(new QComboBox(this), "ComboBox1");
     ComboBox1->setEditable(true);
@@ -105,6 +108,8 @@ void TForm1::BuildTopStrip() {
 void TForm1::BuildStatusBar() {
     StatusBar1 = Named(new QWidget(this), "StatusBar1");
     StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    StatusBar1->setAutoFillBackground(true);  // opaque: nothing of the pages shows through
+    StatusBar1->raise();
     auto* layout = new QHBoxLayout(StatusBar1);
     layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(2);

@@ -76,11 +76,14 @@ public:
     // The measurements page's error state (every display "---", texts empty, gauges at 0).
     void SetIndicatorsError();
     void ClearIndicatorsError();
+    // The eleven gauges of the measurements page.
+    std::array<GaugeBase*, 11> MeasurementGauges() const;
 
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
     // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
+    // Raises std::logic_error naming the controls the rules use that the window lacks.
     void FormConstrainedResize();
     // The outer size the layout rules see: the framed size, or the design frame around
     // the client area when the window system reports no frame.

@@ -6,6 +6,9 @@
 // A pseudo-terminal has no baud-rate timing: bytes arrive at once, so the figures show the port's own
 // delay (line-event wait, delivery to the main thread), not the line's.
 //
+// Each figure is taken once per delivery path (bench/support/Delivery.h): the plain main loop,
+// and Qt's event loop as the window delivers.
+//
 // Usage: bench_serial_latency [frames=1000] [pace_ms=20] [idle_s=10]
 #include <pty.h>
 #include <sys/resource.h>
@@ -19,9 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/MainLoop.h"
+#include "bench/support/Delivery.h"
 #include "serial/ComPort.h"
-#include "serial/SafeSync.h"
 
 namespace {
 
@@ -40,22 +42,14 @@ double Percentile(std::vector<double> sorted, double p) {
     return sorted[std::min(at, sorted.size() - 1)];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int frames = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int paceMs = argc > 2 ? std::atoi(argv[2]) : 20;
-    const int idleS = argc > 3 ? std::atoi(argv[3]) : 10;
-
+bool Measure(lum::bench::Delivery& delivery, int frames, int paceMs, int idleS) {
     int master = -1, slave = -1;
     char name[128];
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
         std::perror("openpty");
-        return 1;
+        return false;
     }
 
-    lum::MainLoop loop;
-    lum::UseMainLoopForSafeSync(loop);
     lum::TComPort port;
     port.SetBaudRate(lum::br9600);
     port.SetDevicePath(name);
@@ -89,9 +83,10 @@ int main(int argc, char** argv) {
             }
         }
     });
-    const bool all = loop.RunUntil([&] { return got == frames; },
-                                   std::chrono::milliseconds(paceMs) * frames + std::chrono::seconds(30));
+    const bool all = delivery.RunUntil([&] { return got == frames; },
+                                       std::chrono::milliseconds(paceMs) * frames + std::chrono::seconds(30));
     controller.join();
+    std::printf("--- delivery through the %s\n", delivery.Name().c_str());
     if (!all) std::printf("only %d of %d frames arrived\n", got, frames);
 
     std::vector<double> latencyMs;
@@ -108,15 +103,29 @@ int main(int argc, char** argv) {
     // An open port with nothing on the line.
     const double cpuBefore = CpuSeconds();
     const auto wallBefore = Clock::now();
-    loop.RunFor(std::chrono::seconds(idleS));
+    delivery.RunFor(std::chrono::seconds(idleS));
     const double cpu = CpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
     std::printf("idle open port: %.4f s CPU over %.1f s = %.3f %% of one core   (target < 0.5 %%)\n", cpu,
                 wall, 100.0 * cpu / wall);
 
     port.Close();
-    lum::SafeSync::SetWaker(nullptr);
     ::close(master);
     ::close(slave);
+    return all;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int paceMs = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int idleS = argc > 3 ? std::atoi(argv[3]) : 10;
+
+    bool all = true;
+    for (const auto& make : lum::bench::DeliveryPaths()) {
+        const auto delivery = make();
+        all = Measure(*delivery, frames, paceMs, idleS) && all;
+    }
     return all ? 0 : 1;
 }

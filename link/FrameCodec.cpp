@@ -1,6 +1,5 @@
 #include "link/FrameCodec.h"
 
-#include <array>
 
 namespace lum {
 namespace {
@@ -24,27 +23,32 @@ std::string Assemble(std::uint8_t kind, std::uint8_t code, std::uint16_t address
         throw FrameError("Для кадра нужно " + std::to_string(count) + " байт данных, передано " +
                          std::to_string(data.size()));
     }
-    std::array<std::uint8_t, 5 + kMaxFrameData + 1> work{};
-    work[0] = kind;
-    work[1] = code;
-    work[2] = static_cast<std::uint8_t>(address >> 8);
-    work[3] = static_cast<std::uint8_t>(address & 0xFF);
-    work[4] = headerCount;
-    for (int i = 0; i < count; ++i) work[DataOffset + i] = data[i];
-    std::uint8_t check = 0;
-    for (int i = 0; i < DataOffset + count; ++i) check ^= work[i];
-    work[DataOffset + count] = check;
-
-    const int length = DataOffset + count + 1;
-    std::string text;
-    text.reserve(2 * length + 2);
-    text += kFrameStart;
-    for (int i = 0; i < length; ++i) text += ByteToHex(work[i]);
-    text += kFrameEnd;
-    return text;
+    return FrameText(FrameBytes(kind, code, address, headerCount, data.first(count)));
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> FrameBytes(std::uint8_t kind, std::uint8_t code, std::uint16_t address,
+                                     std::uint8_t countField, std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(DataOffset + data.size() + 1);
+    bytes = {kind, code, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address & 0xFF),
+             countField};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    std::uint8_t check = 0;
+    for (auto b : bytes) check ^= b;
+    bytes.push_back(check);
+    return bytes;
+}
+
+std::string FrameText(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    text.reserve(2 * bytes.size() + 2);
+    text += kFrameStart;
+    for (auto b : bytes) text += ByteToHex(b);
+    text += kFrameEnd;
+    return text;
+}
 
 std::string ByteToHex(std::uint8_t b) {
     return {kHexDigits[b >> 4], kHexDigits[b & 0x0F]};

@@ -47,6 +47,14 @@ std::string BuildWriteFrame(std::uint16_t address, std::uint8_t count, std::span
 // Kind 1, code 5 read request for `count` bytes at `address`; carries no data.
 std::string BuildReadFrame(std::uint16_t address, std::uint8_t count);
 
+// The bytes of a frame of any kind: Kind, Code, Address (high byte first), `countField`,
+// all of `data`, and the check byte. The controller's side of the line (the simulator, tests)
+// builds its frames with it; the tool's requests come from the builders above.
+std::vector<std::uint8_t> FrameBytes(std::uint8_t kind, std::uint8_t code, std::uint16_t address,
+                                     std::uint8_t countField, std::span<const std::uint8_t> data = {});
+// Wire text of frame bytes: the start byte, two hex digits a byte, the terminator.
+std::string FrameText(std::span<const std::uint8_t> bytes);
+
 // Decodes the characters between start byte and terminator, two at a time, into bytes;
 // an odd last character becomes the high nibble of a last byte.
 std::vector<std::uint8_t> DecodeFrameBody(std::string_view body);

@@ -5,9 +5,10 @@ set -euo pipefail
 
 LUM_PACKAGES=(
   g++ cmake make pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-wine
   xvfb xauth socat
   clang libclang-rt-14-dev
 )

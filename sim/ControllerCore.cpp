@@ -95,17 +95,6 @@ std::array<std::uint8_t, 5> JournalBytes(const JournalRecord& r) {
     return {Bcd(r.hour), Bcd(r.minute), Bcd(r.day), Bcd(r.month), r.code};
 }
 
-std::string EncodeFrame(std::uint8_t kind, std::uint8_t code, std::uint16_t address, std::uint8_t countField,
-                        const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes = {kind, code, static_cast<std::uint8_t>(address >> 8),
-                                       static_cast<std::uint8_t>(address), countField};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    std::uint8_t check = 0;
-    for (auto b : bytes) check ^= b;
-    bytes.push_back(check);
-    return kFrameStart + Hex(bytes) + kFrameEnd;
-}
-
 void ControllerCore::Walk::Next(std::mt19937_64& rng) {
     // A small random step with a pull back towards the mean.
     value += (Uniform(rng) * 2.0 - 1.0) * step + (mean - value) * 0.05;
@@ -459,7 +448,7 @@ void ControllerCore::HandleRead(std::uint16_t address, std::uint8_t count, TimeP
             std::to_string(n));
     const std::vector<std::uint8_t> bytes(memory_.begin() + address, memory_.begin() + address + n);
     ++stats_.replies;
-    Queue(EncodeFrame(1, 5, address, static_cast<std::uint8_t>(n), bytes), 1, now);
+    Queue(FrameText(FrameBytes(1, 5, address, static_cast<std::uint8_t>(n), bytes)), 1, now);
 }
 
 void ControllerCore::HandleWrite(std::uint16_t address, std::uint8_t count,
@@ -491,7 +480,7 @@ void ControllerCore::HandleJournal(std::uint8_t selector, std::uint8_t index, Ti
         index < journal.size() ? journal[index] : JournalRecord{0, 0, 0, 0, kJournalEnd};
     const auto bytes = JournalBytes(record);
     ++stats_.replies;
-    Queue(EncodeFrame(1, 40, 0, 5, std::vector<std::uint8_t>(bytes.begin(), bytes.end())), 1, now);
+    Queue(FrameText(FrameBytes(1, 40, 0, 5, bytes)), 1, now);
 }
 
 // ---- sending --------------------------------------------------------------------------
@@ -559,7 +548,7 @@ void ControllerCore::EmitStatus(TimePoint now) {
         engineTemp_.Next(valueRng_);
         ++stats_.statusFrames;
         ++statusIndex_;
-        return EncodeFrame(1, kStatus, 0, 36, StatusData(now));
+        return FrameText(FrameBytes(1, kStatus, 0, 36, StatusData(now)));
     };
     std::string text = nextRecord();
     int frames = 1;

@@ -84,11 +84,6 @@ struct JournalRecord {
 // The five bytes a journal reply carries for a record (time stamp in BCD).
 std::array<std::uint8_t, 5> JournalBytes(const JournalRecord& record);
 
-// Wire text of a frame: start byte, hex pairs of Kind, Code, Address, countField, data
-// and the check byte, carriage return.
-std::string EncodeFrame(std::uint8_t kind, std::uint8_t code, std::uint16_t address, std::uint8_t countField,
-                        const std::vector<std::uint8_t>& data);
-
 // What happened, for tests and the log.
 struct SimStats {
     int statusFrames = 0;
@@ -184,7 +179,6 @@ class ControllerCore {
     int attempt_ = 0;
     bool attemptFails_ = false;
     std::uint16_t runSeconds_ = 0;  // 0: until stopped
-    std::chrono::steady_clock::duration runAccumulated_{};
     std::chrono::steady_clock::duration motorRemainder_{};
     TimePoint runMeasuredTo_;
     int minutesToService_ = 6000;

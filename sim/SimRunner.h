@@ -1,7 +1,6 @@
 #pragma once
-// Running the simulated controller on a line: the loop itself, and a runner that keeps a
-// controller on its own pseudo-terminal in a background thread (for the tool's demo mode
-// and for tests).
+// A runner that keeps a simulated controller on its own pseudo-terminal in a background
+// thread (for the tool's demo mode and for tests). POSIX only, as its line is.
 //
 //   lum::sim::SimOptions options;             // options.model, options.interval ...
 //   options.clock = lum::sim::LocalClock();   // the PC's time (sim/PosixLine.h)
@@ -18,12 +17,9 @@
 
 #include "sim/ControllerCore.h"
 #include "sim/SimLine.h"
+#include "sim/SimLoop.h"
 
 namespace lum::sim {
-
-// Drives `core` on `line` until `stop` is set (and line.Interrupt() called to end a wait).
-// Every use of `core` happens under `lock`. The calling thread runs the loop.
-void RunLoop(ControllerCore& core, ISimLine& line, const std::atomic<bool>& stop, std::mutex& lock);
 
 class SimRunner {
   public:

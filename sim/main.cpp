@@ -11,7 +11,7 @@
 
 #include "sim/PosixLine.h"
 #include "sim/SimOptions.h"
-#include "sim/SimRunner.h"
+#include "sim/SimLoop.h"
 
 namespace {
 

@@ -5,19 +5,19 @@
 namespace lum {
 
 const std::array<FlagLampInfo, kFlagLampCount> kFlagLamps = {{
-    {"iLed_THREE_LINE_FLAG", "3ф сеть", false, 0x01},
-    {"iLed_DIRECT_START_FLAG", "дистанц. запуск", false, 0x02},
-    {"iLed_SMART_START_FLAG", "тестовый запуск", false, 0x04},
-    {"iLed_GU_FREQ_FLAG", "частота ГУ", false, 0x08},
-    {"iLed_TO_FLAG", "Период ТО", true, 0x01},
-    {"iLed_ACC_VOLTAGE_CONTROL_FLAG", "АКБ ГУ", true, 0x02},
-    {"iLed_UPS_VOLTAGE_CONTROL_FLAG", "АКБ ИБП", true, 0x04},
-    {"iLed_WORK_SLEEP_FLAG", "Работа/отдых", true, 0x08},
-    {"iLed_TEST_START_FLAG", "Еженедельный", true, 0x10},
-    {"iLed_SHORT_FLAG", "Контроль КЗ", true, 0x20},
-    {"iLed_GSM_ACTIVITY_FLAG", "GSM модем", true, 0x40},
-    {"iLed_THERMO_FLAG", "Термодатчик", true, 0x80},
-    {"iLed_GPRS_FLAG", "GPRS", false, 0x10},
+    {"3ф сеть", false, 0x01},
+    {"дистанц. запуск", false, 0x02},
+    {"тестовый запуск", false, 0x04},
+    {"частота ГУ", false, 0x08},
+    {"Период ТО", true, 0x01},
+    {"АКБ ГУ", true, 0x02},
+    {"АКБ ИБП", true, 0x04},
+    {"Работа/отдых", true, 0x08},
+    {"Еженедельный", true, 0x10},
+    {"Контроль КЗ", true, 0x20},
+    {"GSM модем", true, 0x40},
+    {"Термодатчик", true, 0x80},
+    {"GPRS", false, 0x10},
 }};
 
 namespace {

@@ -33,7 +33,6 @@ enum class FlagLamp : int {
 inline constexpr int kFlagLampCount = 13;
 
 struct FlagLampInfo {
-    const char* objectName;  // the lamp control on the measurements page
     const char* caption;
     bool inFlagsB;  // false: FlagsA
     std::uint8_t mask;

@@ -12,7 +12,16 @@ void GaugeBase::setPosition(double value) {
     update();
 }
 
-double GaugeBase::drawnPosition() const { return std::clamp(position_, std::min(min_, max_), std::max(min_, max_)); }
+void GaugeBase::setErrorActive(bool on) {
+    if (on == error_) return;
+    error_ = on;
+    update();
+}
+
+double GaugeBase::drawnPosition() const {
+    if (error_) return min_;
+    return std::clamp(position_, std::min(min_, max_), std::max(min_, max_));
+}
 
 void GaugeBase::setPositionMin(double v) { min_ = v; update(); }
 void GaugeBase::setPositionMax(double v) { max_ = v; update(); }

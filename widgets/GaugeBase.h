@@ -15,8 +15,13 @@ public:
 
     void setPosition(double value);
     double position() const { return position_; }
-    // The position as drawn: pinned to the scale ends.
+    // The position as drawn: pinned to the scale ends; at the scale's low end (PositionMin)
+    // while the error state is on.
     double drawnPosition() const;
+    // Error state: the gauge has no value to show, so its pointer rests at the low end of the
+    // scale whatever the position is (a position set meanwhile is kept for later).
+    void setErrorActive(bool on);
+    bool errorActive() const { return error_; }
 
     void setPositionMin(double v);
     void setPositionMax(double v);
@@ -57,6 +62,7 @@ protected:
     std::pair<double, double> sectionRange(int i) const;
 
     double position_ = 0;
+    bool error_ = false;
     double min_ = 0;
     double max_ = 100;
     QColor pointerColor_ = QColor(0, 0, 255);

@@ -28,11 +28,8 @@ const QColor kPlotBackground(8, 10, 14);
 const QColor kGrid(52, 60, 72);
 const QColor kAxisText(190, 198, 210);
 const QColor kDefaultTrace(255, 80, 80);  // channels without a colour of their own
-
-QColor TraceColour(int channel) {
-    const auto& c = kChartChannels[static_cast<std::size_t>(channel)].colour;
-    return c ? QColor(c->r, c->g, c->b) : kDefaultTrace;
-}
+const QColor kTraceOutline(225, 230, 240);
+constexpr int kLabelHeight = 12;
 
 // A step of 1, 2 or 5 times a power of ten giving about `divisions` divisions of span.
 double NiceStep(double span, int divisions) {
@@ -48,7 +45,33 @@ QString Number(double v) {
     return QString::number(v, 'g', 6);
 }
 
+double Linear(int channel8) {
+    const double c = channel8 / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(const QColor& c) {
+    return 0.2126 * Linear(c.red()) + 0.7152 * Linear(c.green()) + 0.0722 * Linear(c.blue());
+}
+
 }  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor StripChart::plotBackground() { return kPlotBackground; }
+
+QColor StripChart::traceColour(int channel) {
+    const auto& c = kChartChannels.at(static_cast<std::size_t>(channel)).colour;
+    return c ? QColor(c->r, c->g, c->b) : kDefaultTrace;
+}
+
+QColor StripChart::traceOutline(int channel) {
+    if (ContrastRatio(traceColour(channel), kPlotBackground) >= kMinContrast) return {};
+    return kTraceOutline;
+}
 
 StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -183,29 +206,23 @@ void StripChart::drawAxes(QPainter& p, const QRect& plot, ChartRange window, con
         p.drawText(QRectF(x - 30, plot.bottom() + 2, 60, kBottomMargin - 2), Qt::AlignHCenter | Qt::AlignTop,
                    timeOfDay(t));
     }
-    // Each Y axis in its band, with labels on the left and a separator line between bands.
+    // Each Y axis in its band: ticks, grid lines and labels on the left, a separator line
+    // between bands.
+    for (const AxisLabel& label : yAxisLabels(plot, ranges)) {
+        const bool grid = gridYAxisName_ == QStringLiteral("<All>") ||
+                          gridYAxisName_ == QString::fromUtf8(kChartYAxes[static_cast<std::size_t>(label.axis)].name);
+        if (grid) {
+            p.setPen(QPen(kGrid, 1, Qt::DotLine));
+            p.drawLine(QPointF(plot.left(), label.y), QPointF(plot.right(), label.y));
+        }
+        p.setPen(kAxisText);
+        p.drawLine(QPointF(plot.left() - 4, label.y), QPointF(plot.left(), label.y));
+        p.drawText(label.rect, Qt::AlignRight | Qt::AlignVCenter, label.text);
+    }
     for (int a = 0; a < kChartYAxisCount; ++a) {
         const ChartYAxisInfo& axis = kChartYAxes[static_cast<std::size_t>(a)];
         const double bandBottom = plot.bottom() - axis.bandLow * plot.height();
         const double bandTop = plot.bottom() - axis.bandHigh * plot.height();
-        const ChartRange r = ranges[a];
-        const double rspan = r.max - r.min;
-        const double step = NiceStep(rspan, std::max(1, static_cast<int>((bandBottom - bandTop) / 22)));
-        const double low = bandBottom - kBandPadding, high = bandTop + kBandPadding;
-        const bool grid =
-            gridYAxisName_ == QStringLiteral("<All>") || gridYAxisName_ == QString::fromUtf8(axis.name);
-        for (double v = std::ceil(r.min / step) * step; v <= r.max + step * 1e-6; v += step) {
-            const double y = low - (v - r.min) / rspan * (low - high);
-            if (grid) {
-                p.setPen(QPen(kGrid, 1, Qt::DotLine));
-                p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-            }
-            p.setPen(kAxisText);
-            p.drawLine(QPointF(plot.left() - 4, y), QPointF(plot.left(), y));
-            // Near the top of a lower band the label would run into the band above.
-            if (a + 1 < kChartYAxisCount && y - bandTop < 8) continue;
-            p.drawText(QRectF(0, y - 7, kLeftMargin - 6, 14), Qt::AlignRight | Qt::AlignVCenter, Number(v));
-        }
         p.setPen(QPen(QColor(110, 120, 135), 1));
         p.drawLine(QPointF(plot.left(), bandTop), QPointF(plot.left(), bandBottom));
         if (a > 0) {
@@ -216,6 +233,46 @@ void StripChart::drawAxes(QPainter& p, const QRect& plot, ChartRange window, con
     p.setPen(QPen(QColor(110, 120, 135), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(plot.adjusted(0, 0, -1, -1));
+}
+
+QList<StripChart::AxisLabel> StripChart::yAxisLabels() const {
+    const ChartRange window = visibleWindow();
+    const ChartRange ranges[3] = {model_.YAxisRange(0, window), model_.YAxisRange(1, window),
+                                  model_.YAxisRange(2, window)};
+    return yAxisLabels(plotRect(), ranges);
+}
+
+QList<StripChart::AxisLabel> StripChart::yAxisLabels(const QRect& plot, const ChartRange (&ranges)[3]) const {
+    QList<AxisLabel> out;
+    for (int a = 0; a < kChartYAxisCount; ++a) {
+        const ChartYAxisInfo& axis = kChartYAxes[static_cast<std::size_t>(a)];
+        const double bandBottom = plot.bottom() - axis.bandLow * plot.height();
+        const double bandTop = plot.bottom() - axis.bandHigh * plot.height();
+        const ChartRange r = ranges[a];
+        const double rspan = r.max - r.min;
+        const double low = bandBottom - kBandPadding, high = bandTop + kBandPadding;
+        auto yOf = [&](double v) { return low - (v - r.min) / rspan * (low - high); };
+        // A label centred on its value, moved as little as needed to stay inside the band.
+        auto labelAt = [&](double v) {
+            const double y = yOf(v);
+            const double top = std::max(bandTop + 1, std::min(y - kLabelHeight / 2.0, bandBottom - 1 - kLabelHeight));
+            return AxisLabel{a, v, Number(v), QRectF(0, top, kLeftMargin - 6, kLabelHeight), y};
+        };
+        const std::size_t first = static_cast<std::size_t>(out.size());
+        // The band's bottom and top values always; the grid steps between them where they
+        // do not run into a label already placed.
+        out << labelAt(r.min) << labelAt(r.max);
+        const double step = NiceStep(rspan, std::max(1, static_cast<int>((bandBottom - bandTop) / 22)));
+        for (double v = std::ceil(r.min / step) * step; v < r.max - step * 1e-6; v += step) {
+            if (v <= r.min + step * 1e-6) continue;
+            const AxisLabel label = labelAt(v);
+            bool free = true;
+            for (std::size_t i = first; i < static_cast<std::size_t>(out.size()) && free; ++i)
+                free = !label.rect.adjusted(0, -1, 0, 1).intersects(out[static_cast<qsizetype>(i)].rect);
+            if (free) out << label;
+        }
+    }
+    return out;
 }
 
 void StripChart::drawTraces(QPainter& p, const QRect& plot, ChartRange window,
@@ -244,11 +301,15 @@ void StripChart::drawTraces(QPainter& p, const QRect& plot, ChartRange window,
             if (i > 0) segments_.append(QLineF(last, here));
             last = here;
         }
-        p.setPen(QPen(TraceColour(c), kLineWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        if (segments_.isEmpty())
-            p.drawPoint(last);
-        else
-            p.drawLines(segments_);
+        auto stroke = [&](const QColor& colour, int width) {
+            p.setPen(QPen(colour, width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+            if (segments_.isEmpty())
+                p.drawPoint(last);
+            else
+                p.drawLines(segments_);
+        };
+        if (const QColor outline = traceOutline(c); outline.isValid()) stroke(outline, kLineWidth + 2);
+        stroke(traceColour(c), kLineWidth);
     }
     p.restore();
 }
@@ -267,8 +328,13 @@ void StripChart::drawLegend(QPainter& p, const QRect& area) {
     y += rowHeight + 4;
     for (int c = 0; c < kChartChannelCount; ++c, y += rowHeight) {
         if (y + rowHeight > area.bottom()) break;
-        p.setPen(QPen(TraceColour(c), kLineWidth));
-        p.drawLine(area.left() + 6, y + rowHeight / 2, area.left() + 22, y + rowHeight / 2);
+        const int mid = y + rowHeight / 2;
+        if (const QColor outline = traceOutline(c); outline.isValid()) {
+            p.setPen(QPen(outline, kLineWidth + 2));
+            p.drawLine(area.left() + 6, mid, area.left() + 22, mid);
+        }
+        p.setPen(QPen(traceColour(c), kLineWidth));
+        p.drawLine(area.left() + 6, mid, area.left() + 22, mid);
         p.setPen(kAxisText);
         p.drawText(QRect(area.left() + 28, y, area.width() - 32, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                    texts[c]);

@@ -10,8 +10,10 @@
 // history. Adding points only schedules a repaint (update()), so bursts are coalesced.
 //
 // Main (GUI) thread only.
+#include <QColor>
 #include <QLineF>
 #include <QList>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -23,6 +25,10 @@ class QPainter;
 class QToolButton;
 
 namespace lum {
+
+// Contrast ratio of two colours from their relative luminance (sRGB): 1 for equal colours,
+// 21 for black against white.
+double ContrastRatio(const QColor& a, const QColor& b);
 
 class StripChart : public QWidget {
     Q_OBJECT
@@ -70,12 +76,33 @@ class StripChart : public QWidget {
     // Local time of day for a chart time, hh:mm:ss.
     static QString timeOfDay(double time);
 
+    // Colours: every trace reads against what it is drawn on (a contrast ratio of at least
+    // kMinContrast). A channel colour too dark for the plot background (the blue of the
+    // generator) is drawn over a thin light outline instead of being changed.
+    static constexpr double kMinContrast = 3.0;
+    static QColor plotBackground();
+    static QColor traceColour(int channel);
+    // The outline drawn under a channel's trace, or an invalid colour when it needs none.
+    static QColor traceOutline(int channel);
+
+    // A value label of a Y axis: every band shows its bottom and top value, and the values
+    // of the grid steps between them where there is room.
+    struct AxisLabel {
+        int axis;
+        double value;
+        QString text;
+        QRectF rect;  // where the text is drawn
+        double y;     // the value's height in the plot
+    };
+    QList<AxisLabel> yAxisLabels() const;
+
   protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 
   private:
     void drawAxes(QPainter& p, const QRect& plot, ChartRange window, const ChartRange (&ranges)[3]);
+    QList<AxisLabel> yAxisLabels(const QRect& plot, const ChartRange (&ranges)[3]) const;
     void drawTraces(QPainter& p, const QRect& plot, ChartRange window, const ChartRange (&ranges)[3]);
     void drawLegend(QPainter& p, const QRect& area);
     void placeToolbar();

@@ -1,14 +1,10 @@
 // The main window's side of the link, over real pseudo-terminal pairs: the port
 // selector, the receive handler's status bar count, the transactions' echo, and a
 // device that vanishes while open.
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include "app/CommandLine.h"
@@ -16,54 +12,14 @@
 #include "app/Unit1.h"
 #include "link/FrameCodec.h"
 #include "tests/app/QtTestApp.h"
+#include "tests/support/PtyPair.h"
 
 namespace lum {
 namespace {
 
-// A pseudo-terminal pair: the tool opens the slave path, the test plays the controller on the master.
-struct PtyPair {
-    int master = -1;
-    std::string slavePath;
-    PtyPair() {
-        int slave = -1;
-        char name[256] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
-        slavePath = name;
-        // Keep the slave side configured raw so the tool's bytes pass unchanged; the tool opens
-        // its own descriptor, ours is closed.
-        termios t{};
-        tcgetattr(slave, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-        close(slave);
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    }
-    ~PtyPair() { CloseMaster(); }
-    void CloseMaster() {
-        if (master >= 0) close(master);
-        master = -1;
-    }
-    void Write(const std::string& text) const { ASSERT_EQ(write(master, text.data(), text.size()), ssize_t(text.size())); }
-    std::string ReadAll() const {
-        std::string out;
-        char buf[512];
-        ssize_t n;
-        while ((n = read(master, buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
-        return out;
-    }
-};
-
 // A controller frame (Kind 1) with a correct check byte, as wire text.
 std::string ControllerFrame(std::uint8_t code, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes = {1, code, 0, 0, static_cast<std::uint8_t>(data.size())};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    std::uint8_t check = 0;
-    for (auto b : bytes) check ^= b;
-    bytes.push_back(check);
-    std::string text(1, '\x10');
-    for (auto b : bytes) text += ByteToHex(b);
-    text += '\x0D';
-    return text;
+    return FrameText(FrameBytes(1, code, 0, static_cast<std::uint8_t>(data.size()), data));
 }
 
 std::vector<std::uint8_t> StatusData() {
@@ -82,8 +38,8 @@ protected:
         form = std::make_unique<TForm1>(dialogs, [](std::vector<std::string>& names) { names = {"COM1", "COM2"}; });
         // Numbers map to our pseudo-terminals instead of /dev/ttyS*.
         form->ComPort1->DeviceResolver = [this](int number) {
-            if (number == 1) return pty1.slavePath;
-            if (number == 2) return pty2.slavePath;
+            if (number == 1) return pty1.Path();
+            if (number == 2) return pty2.Path();
             return std::string();
         };
     }
@@ -91,16 +47,10 @@ protected:
         form.reset();
         UninstallQtSafeSync();
     }
-    // Runs the event loop until pred holds (generous bound for a loaded machine).
-    static bool Until(const std::function<bool()>& pred, int ms = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return pred();
-    }
+    static bool Until(const std::function<bool()>& pred, int ms = 5000) { return test::WaitUntil(pred, ms); }
 
     ScriptedDialogs dialogs;
-    PtyPair pty1, pty2;
+    test::PtyPair pty1, pty2;
     std::unique_ptr<TForm1> form;
 };
 
@@ -204,12 +154,12 @@ TEST_F(FormLink, VanishedDeviceGivesOneErrorAndThePortCanBeChosenAgain) {
 }
 
 TEST_F(FormLink, DevicePathOpensAsItIs) {
-    form->OpenDevicePath(pty2.slavePath);
+    form->OpenDevicePath(pty2.Path());
     EXPECT_TRUE(form->ComPort1->Connected());
     termios t{};
     // The line settings reached the device: 9600 8N1, raw.
-    // The terminal settings belong to the pair, so the master side shows them too.
-    ASSERT_EQ(tcgetattr(pty2.master, &t), 0);
+    // Read through the pair's own handle on the device.
+    ASSERT_EQ(tcgetattr(pty2.Slave(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
     EXPECT_EQ(t.c_cflag & PARENB, tcflag_t(0));

@@ -5,13 +5,16 @@
 namespace lum::layout {
 namespace {
 
-// Every control the rules know, with plausible design sizes.
-LayoutInput FullInput(int outerW, int outerH, int statusBar = 19) {
+// Every control the rules know, with plausible design sizes, in a window `outerW` wide whose
+// client area holds a page control `pageH` high at its top and the status bar below it.
+LayoutInput FullInput(int outerW, int pageH, int statusBar = 19) {
     LayoutInput in;
     in.outerWidth = outerW;
-    in.outerHeight = outerH;
+    in.clientWidth = outerW;
+    in.clientHeight = pageH + statusBar;
     in.statusBarHeight = statusBar;
     for (const auto& name : LayoutControlNames()) in.controls[name] = {5, 7, 40, 13};
+    in.controls["PageControl1"] = {0, 0, outerW, pageH};
     for (const char* d : {"iDigital_A", "iDigital_B", "iDigital_C", "iDigital_GU", "iDigital_ACC",
                           "iDigital_UPS", "iDigital_SignalStrength", "iDigital_Temperature",
                           "iDigital_Temperature2", "iDigital_Temperature3", "iDigital_Temperature4"})
@@ -45,8 +48,8 @@ TEST(LayoutRounding, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RDiv(135000, 10000), 14);  // 0.015 x 900 = 13.5
 }
 
-TEST(LayoutRules, WindowOf800By610) {
-    const auto r = ApplyLayoutRules(FullInput(800, 610));
+TEST(LayoutRules, PageControlOf800By560) {
+    const auto r = ApplyLayoutRules(FullInput(800, 560));
     EXPECT_TRUE(r.missing.empty());
     EXPECT_EQ(r.W, 800);
     EXPECT_EQ(r.H, 560);
@@ -82,7 +85,8 @@ TEST(LayoutRules, WindowOf800By610) {
     EXPECT_EQ(r.controls.at("Label17").top, 308 - 6 - 28 - 5);
     // The temperature caption spans the four bars, centred at 0.80.
     EXPECT_EQ(r.controls.at("Label11").left, 640 - 20);
-    EXPECT_EQ(r.controls.at("iDigital_Temperature3").left, 672 - 35);
+    // Temperature displays as wide as the 64 pixel pitch of their bars less a 6 pixel gap.
+    EXPECT_EQ(r.controls.at("iDigital_Temperature3"), (Geometry{672 - 29, 392 + 98 - 11 + 10, 58, 22}));
 
     // State panel and mode lamps around y = R(39.2) = 39.
     EXPECT_EQ(r.controls.at("iLabel_Status"), (Geometry{144 - 100, 39 - 20, 200, 40}));
@@ -94,8 +98,58 @@ TEST(LayoutRules, WindowOf800By610) {
     EXPECT_EQ(r.controls.at("Label9").top, 515 - 6 - 20 - 10);  // R(0.92 x 560) = R(515.2)
 }
 
+// The window is 799 x 572 with a 19 pixel status bar; whatever frame the outer width stands
+// for, the status bar spans the bottom of the client area and the page control ends at its top.
+TEST(LayoutRules, PageControlEndsAtTheStatusBarTopWithAndWithoutAFrame) {
+    struct Case {
+        const char* what;
+        int outerWidth;
+        int pageTop;
+    };
+    for (const Case& c : {Case{"no frame", 799, 0}, Case{"framed", 809, 0}, Case{"page control lower", 799, 3}}) {
+        LayoutInput in = FullInput(799, 553);
+        in.outerWidth = c.outerWidth;
+        in.clientWidth = 799;
+        in.clientHeight = 572;
+        in.controls["PageControl1"] = {0, c.pageTop, 640, 400};
+        in.controls["StatusBar1"] = {0, 540, 700, 19};  // somewhere else before a resize
+        const auto r = ApplyLayoutRules(in);
+        const Geometry& page = r.controls.at("PageControl1");
+        const Geometry& bar = r.controls.at("StatusBar1");
+        EXPECT_EQ(bar, (Geometry{0, 553, 799, 19})) << c.what;
+        EXPECT_EQ(page.top + page.height, bar.top) << c.what;
+        EXPECT_EQ(r.H, page.height) << c.what;
+        EXPECT_EQ(page.width, c.outerWidth) << c.what;
+        // The proportional rules use that height: the registration panel, lowest on the
+        // measurements page, is centred at 0.92 of it.
+        const Geometry& carrier = r.controls.at("iLabel_Carrier");
+        EXPECT_EQ(carrier.top, RDiv(92LL * page.height, 100) - 20) << c.what;
+    }
+    // A taller window: the status bar follows the bottom edge.
+    LayoutInput taller = FullInput(799, 553);
+    taller.clientHeight = 700;
+    const auto r = ApplyLayoutRules(taller);
+    EXPECT_EQ(r.controls.at("StatusBar1").top, 681);
+    EXPECT_EQ(r.controls.at("PageControl1").height, 681);
+}
+
+TEST(LayoutRules, TemperatureDisplaysKeepAGapAtAnyWidth) {
+    const char* displays[] = {"iDigital_Temperature", "iDigital_Temperature2", "iDigital_Temperature3",
+                              "iDigital_Temperature4"};
+    for (int outerW : {640, 799, 800, 1024, 1280}) {
+        const auto r = ApplyLayoutRules(FullInput(outerW, 553));
+        for (int i = 0; i < 4; ++i) {
+            const Geometry& d = r.controls.at(displays[i]);
+            EXPECT_EQ(d.width, RDiv(8LL * outerW, 100) - kTemperatureDisplayGap) << outerW;
+            if (i == 0) continue;
+            const Geometry& left = r.controls.at(displays[i - 1]);
+            EXPECT_GE(d.left - (left.left + left.width), 4) << outerW << " " << displays[i];
+        }
+    }
+}
+
 TEST(LayoutRules, MiddleColumnCentresOddWidthsWithEvenRounding) {
-    auto in = FullInput(800, 610);
+    auto in = FullInput(800, 560);
     in.controls["Label6"] = {3, 250, 95, 13};
     in.controls["iLed_GPRS_FLAG"] = {3, 500, 130, 18};
     const auto r = ApplyLayoutRules(in);
@@ -106,7 +160,7 @@ TEST(LayoutRules, MiddleColumnCentresOddWidthsWithEvenRounding) {
 }
 
 TEST(LayoutRules, TallPageControlTakesDialSizeFromItsWidth) {
-    const auto r = ApplyLayoutRules(FullInput(400, 950));
+    const auto r = ApplyLayoutRules(FullInput(400, 900));
     EXPECT_EQ(r.W, 400);
     EXPECT_EQ(r.H, 900);
     EXPECT_EQ(r.controls.at("iAnalog_B").width, 92);     // R(0.23 x 400)
@@ -116,7 +170,7 @@ TEST(LayoutRules, TallPageControlTakesDialSizeFromItsWidth) {
 }
 
 TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
-    const auto r = ApplyLayoutRules(FullInput(800, 610, 19));
+    const auto r = ApplyLayoutRules(FullInput(800, 560, 19));
     // Bottom row for a 41 pixel button: 560 - 19 - R(20.5) - 35.
     const int row41 = 560 - 19 - 20 - 35;
     EXPECT_EQ(r.controls.at("TreeList1").width, 786);
@@ -138,7 +192,7 @@ TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
     EXPECT_EQ(r.controls.at("Button13").left, 400 - 100 - 7);
 
     // An odd width: R(399.5) = 400, R(385.5) = 386, R(192.75) = 193.
-    const auto odd = ApplyLayoutRules(FullInput(799, 610, 19));
+    const auto odd = ApplyLayoutRules(FullInput(799, 560, 19));
     EXPECT_EQ(odd.controls.at("Memo4").left, 400);
     EXPECT_EQ(odd.controls.at("Memo3").width, 386);
     EXPECT_EQ(odd.controls.at("Label19").left, 193 - 20);
@@ -146,8 +200,8 @@ TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
 }
 
 TEST(LayoutRules, ApplyingTwiceChangesNothing) {
-    const auto first = ApplyLayoutRules(FullInput(799, 622));
-    LayoutInput again = FullInput(799, 622);
+    const auto first = ApplyLayoutRules(FullInput(799, 572));
+    LayoutInput again = FullInput(799, 572);
     again.controls = first.controls;
     const auto second = ApplyLayoutRules(again);
     EXPECT_EQ(first.controls, second.controls);
@@ -155,7 +209,7 @@ TEST(LayoutRules, ApplyingTwiceChangesNothing) {
 }
 
 TEST(LayoutRules, MissingControlsAreReportedAndTheRestIsPlaced) {
-    auto in = FullInput(800, 610);
+    auto in = FullInput(800, 560);
     in.controls.erase("Label2");
     in.controls.erase("Button4");
     const auto r = ApplyLayoutRules(in);

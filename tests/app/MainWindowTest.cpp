@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QImage>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <algorithm>
 #include <QTest>
 #include <stdexcept>
 
 #include "app/Application.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "widgets/StandardControls.h"
 #include "tests/app/QtTestApp.h"
 
 namespace lum {
@@ -67,6 +72,67 @@ TEST_F(MainWindow, StatusBarAndSelectors) {
     EXPECT_TRUE(form->ComboBox1->isEditable());
     EXPECT_EQ(form->ComboBox1->count(), 0);  // no port lister: a PC without ports
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
+}
+
+// The 109 pixel model selector shows its texts from the first letter and lists them in full.
+TEST_F(MainWindow, ModelSelectorShowsTheStartOfItsTextAndAWideEnoughList) {
+    QComboBox* box = form->ComboBox_DeviceVersions;
+    QLineEdit* edit = box->lineEdit();
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(box->width(), 109);
+    form->show();
+    auto showsStart = [&](const char* when) {
+        box->grab();  // a paint settles the field's scrolling
+        EXPECT_EQ(edit->cursorPosition(), 0) << when;
+        EXPECT_LT(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), 8) << when;  // not scrolled
+    };
+    EXPECT_GT(edit->fontMetrics().horizontalAdvance(box->itemText(2)), edit->width());  // does not fit
+    showsStart("at start");
+    {
+        const QSignalBlocker quiet(box);  // as a status record with model 202 sets it
+        box->setCurrentIndex(2);
+    }
+    EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-сухой контакт v2.0 "));
+    showsStart("model 202 from a record");
+    box->setEditText(QStringLiteral("ЛУМ-бензин v2.0"));
+    showsStart("text set");
+
+    // The list is as wide as its longest item needs.
+    int longest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        longest = std::max(longest, box->view()->sizeHintForIndex(box->model()->index(i, 0)).width());
+    EXPECT_GT(longest, 109);
+    EXPECT_GE(PopupWidthForItems(*box), longest);
+    box->showPopup();
+    EXPECT_TRUE(box->view()->isVisible());
+    for (int i = 0; i < box->count(); ++i)
+        EXPECT_GE(box->view()->visualRect(box->model()->index(i, 0)).width(), longest) << i;
+    box->hidePopup();
+    // An item added later widens the list too.
+    box->addItem(QStringLiteral("ЛУМ-бензин v3 с очень длинным названием модели"));
+    EXPECT_GE(box->view()->minimumWidth(), PopupWidthForItems(*box));
+    EXPECT_GT(PopupWidthForItems(*box), longest);
+}
+
+// Tabs are separate buttons: a strip of the bar's own background between two tabs, the
+// current tab filled differently from the others.
+TEST_F(MainWindow, TabsAreDrawnAsFlatButtons) {
+    QTabBar* tabs = form->PageControl1->tabBar();
+    form->show();
+    const QImage img = tabs->grab().toImage();
+    const QRect first = tabs->tabRect(0), second = tabs->tabRect(1);
+    auto at = [&](int x, int y) { return img.pixelColor(x, y); };
+    const int y = first.center().y();
+    const QColor current = at(first.left() + 5, y), other = at(second.left() + 5, y);
+    const QColor gap = at(first.right(), y);
+    EXPECT_NE(current, other);
+    EXPECT_NE(gap, current);
+    EXPECT_NE(gap, other);
+    EXPECT_EQ(gap, tabs->palette().color(QPalette::Window));
+    EXPECT_FALSE(tabs->drawBase());
+    // Each tab has a border all round: its top and bottom rows differ from its fill.
+    EXPECT_NE(at(second.left() + 5, second.top() + 1), other);
+    EXPECT_NE(at(second.left() + 5, second.bottom() - 1), other);
 }
 
 TEST_F(MainWindow, StartStateOfTheModuleAndTimers) {
@@ -244,8 +310,8 @@ TEST_F(MainWindow, BlinkTickAlternatesYellowAndRedWhileTheFlagIsSet) {
 TEST_F(MainWindow, BlinkRunsFromTimer2) {
     form->GuPointerBlink = true;
     form->Timer2->setInterval(5);
-    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerYellow, 2000);
-    QTRY_COMPARE_WITH_TIMEOUT(form->iAnalog_GU->pointerColor(), kPointerRed, 2000);
+    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerYellow; }, 2000));
+    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerRed; }, 2000));
 }
 
 // ---- errors escaping handlers -------------------------------------------------------------

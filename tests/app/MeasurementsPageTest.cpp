@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFontDatabase>
+#include <algorithm>
+#include <cmath>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <stdexcept>
 
+#include "app/DesignFont.h"
+#include "app/FlagLamps.h"
 #include "app/LayoutRules.h"
 #include "app/TelemetryView.h"
 #include "app/Unit1.h"
@@ -117,10 +123,12 @@ TEST_F(MeasurementsPage, FirstRecordLiftsTheErrorStateAndShowsEveryValue) {
     EXPECT_FALSE(form->iLed_TO_FLAG->active());
 }
 
-TEST_F(MeasurementsPage, EveryFlagLampIsFoundByName) {
+TEST_F(MeasurementsPage, EveryFlagLampIsTheNamedControlWithItsCaption) {
     MeasurementsView view(*form);
     for (int i = 0; i < kFlagLampCount; ++i) {
-        ASSERT_NE(view.FlagLamps()[i], nullptr) << kFlagLamps[i].objectName;
+        const char* name = kFlagLampControls[i].objectName;
+        ASSERT_NE(view.FlagLamps()[i], nullptr) << name;
+        EXPECT_EQ(view.FlagLamps()[i], form->findChild<Lamp*>(QString::fromLatin1(name))) << name;
         EXPECT_EQ(view.FlagLamps()[i]->caption(), QString::fromUtf8(kFlagLamps[i].caption));
     }
 }
@@ -220,6 +228,26 @@ TEST_F(MeasurementsPage, DiagramToolbarAsksThroughTheProgramsDialogs) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+TEST_F(MeasurementsPage, EveryControlTheLayoutPlacesIsOneControlOfTheWindow) {
+    for (const std::string& name : layout::LayoutControlNames()) {
+        if (name == "PageControl1") continue;  // the layout takes the member itself
+        const QString n = QString::fromStdString(name);
+        EXPECT_EQ(form->findChildren<QWidget*>(n).size(), 1) << name;
+    }
+    // Placed from the window's own controls, no rule is skipped.
+    EXPECT_NO_THROW(form->FormConstrainedResize());
+}
+
+TEST_F(MeasurementsPage, LayoutRefusesAWindowThatLacksAControl) {
+    form->iAnalog_B->setObjectName(QStringLiteral("renamed"));
+    try {
+        form->FormConstrainedResize();
+        ADD_FAILURE() << "a missing control was skipped";
+    } catch (const std::logic_error& e) {
+        EXPECT_NE(std::string(e.what()).find("iAnalog_B"), std::string::npos) << e.what();
+    }
+}
+
 TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
     form->FormConstrainedResize();
     const QSize outer = form->OuterSizeForLayout();
@@ -227,9 +255,10 @@ TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
         // No window manager here: a caption and borders 38 pixels high around 799 x 572.
         EXPECT_EQ(outer, QSize(799, 610));
     }
-    const int W = outer.width(), H = outer.height() - 50;
-    EXPECT_EQ(form->PageControl1->width(), W);
-    EXPECT_EQ(form->PageControl1->height(), H);
+    // The page control ends at the status bar's top, whatever frame is taken.
+    const int W = outer.width(), H = 572 - 19;
+    EXPECT_EQ(form->StatusBar1->geometry(), QRect(0, 553, 799, 19));
+    EXPECT_EQ(form->PageControl1->geometry(), QRect(0, 0, W, H));
     EXPECT_EQ(form->iAnalog_GU->width(), layout::RDiv(32LL * std::min(W, H), 100));
     EXPECT_EQ(form->iAnalog_GU->height(), form->iAnalog_GU->width());
     EXPECT_EQ(form->iAnalog_GU->hubSize(), layout::RDiv(2LL * W, 100));
@@ -244,6 +273,63 @@ TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
     form->FormConstrainedResize();
     EXPECT_EQ(form->iAnalog_A->geometry(), dial);
     EXPECT_EQ(form->iLed_Manual->geometry(), lamp);
+}
+
+// Everything of the measurements page lies inside the page, above the status bar, and no two
+// of its controls overlap (the captions, set in the design font, clear every gauge).
+TEST_F(MeasurementsPage, ControlsStayInsideThePageWithoutOverlapping) {
+    const DesignFontRegistration fonts = RegisterDesignFont();
+    form = std::make_unique<TForm1>(dialogs);  // laid out in the design font
+    form->show();
+    const QRect page(form->TabSheet1->mapTo(form.get(), QPoint(0, 0)), form->TabSheet1->size());
+    EXPECT_LE(page.bottom(), form->StatusBar1->y() - 1);
+    EXPECT_EQ(form->StatusBar1->y() + form->StatusBar1->height(), form->height());
+    EXPECT_TRUE(form->StatusBar1->autoFillBackground());
+
+    std::vector<QWidget*> controls;
+    for (QWidget* w : form->TabSheet1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isVisibleTo(form->TabSheet1)) controls.push_back(w);
+    ASSERT_GT(controls.size(), 50u);
+    auto name = [](const QWidget* w) { return w->objectName().toStdString(); };
+    for (QWidget* w : controls) EXPECT_TRUE(form->TabSheet1->rect().contains(w->geometry())) << name(w);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        for (std::size_t k = i + 1; k < controls.size(); ++k) {
+            QWidget* a = controls[i];
+            QWidget* b = controls[k];
+            auto* dial = qobject_cast<DialGauge*>(a) ? a : qobject_cast<DialGauge*>(b) ? b : nullptr;
+            if (dial && !(qobject_cast<DialGauge*>(a) && qobject_cast<DialGauge*>(b))) {
+                // A dial is a ring in its square (drawn out to half its side less a pixel): the
+                // other control keeps off the ring, a caption a pixel clear of the square's circle.
+                const QWidget* other = dial == a ? b : a;
+                const double clear = qobject_cast<const QLabel*>(other) ? 1 : -1;
+                const QRectF r = other->geometry();
+                const QPointF c = QRectF(dial->geometry()).center();
+                const double dx = std::max({r.left() - c.x(), 0.0, c.x() - r.right()});
+                const double dy = std::max({r.top() - c.y(), 0.0, c.y() - r.bottom()});
+                EXPECT_GE(std::hypot(dx, dy), dial->width() / 2.0 + clear) << name(dial) << " / " << name(other);
+            } else {
+                EXPECT_FALSE(a->geometry().intersects(b->geometry())) << name(a) << " / " << name(b);
+            }
+        }
+    }
+    for (int id : fonts.fontIds) QFontDatabase::removeApplicationFont(id);
+}
+
+TEST_F(MeasurementsPage, GaugePointersRestAtTheLowEndUntilTheFirstRecord) {
+    for (GaugeBase* g : form->MeasurementGauges()) {
+        EXPECT_TRUE(g->errorActive()) << g->objectName().toStdString();
+        EXPECT_EQ(g->drawnPosition(), g->positionMin()) << g->objectName().toStdString();
+    }
+    // The positions themselves are those of the error state: the GSM bar's 0 would read as
+    // full signal, so it is not what is drawn.
+    EXPECT_EQ(form->iAnalog_SignalStrength->position(), 0);
+    EXPECT_EQ(form->iAnalog_Temperature3->position(), 10);
+
+    StatusFrame f;
+    f.Set(30, 20);  // signal quality 20: -73 dBm
+    Show(f);
+    for (GaugeBase* g : form->MeasurementGauges()) EXPECT_FALSE(g->errorActive()) << g->objectName().toStdString();
+    EXPECT_EQ(form->iAnalog_SignalStrength->drawnPosition(), -73);
 }
 
 }  // namespace

@@ -22,16 +22,9 @@ using TimePoint = std::chrono::steady_clock::time_point;
 // unless `check` is given.
 inline std::string WireFrame(std::uint8_t kind, std::uint8_t code, const std::vector<std::uint8_t>& data,
                              int check = -1, int countField = -1) {
-    std::vector<std::uint8_t> bytes = {kind, code, 0, 0,
-                                       static_cast<std::uint8_t>(countField < 0 ? data.size() : countField)};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    std::uint8_t x = 0;
-    for (auto b : bytes) x ^= b;
-    bytes.push_back(check < 0 ? x : static_cast<std::uint8_t>(check));
-    std::string text(1, '\x10');
-    for (auto b : bytes) text += ByteToHex(b);
-    text += '\r';
-    return text;
+    auto bytes = FrameBytes(kind, code, 0, static_cast<std::uint8_t>(countField < 0 ? data.size() : countField), data);
+    if (check >= 0) bytes.back() = static_cast<std::uint8_t>(check);
+    return FrameText(bytes);
 }
 
 inline std::string StatusFrame(std::uint8_t model = 200) {

@@ -26,6 +26,23 @@ TEST(FrameCodec, WorkedExamples) {
     EXPECT_EQ(Body(BuildWriteFrame(184, 8, serialBytes)), "000400B8083132333435363738BC");
 }
 
+TEST(FrameCodec, ControllerSideFramesCarryTheirCountFieldAndCheck) {
+    // A read reply: kind 1, code 5, the address asked for, three bytes.
+    const std::uint8_t data[] = {0xAB, 0x00, 0xFF};
+    const auto bytes = FrameBytes(1, 5, 0x01C0, 3, data);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{1, 5, 0x01, 0xC0, 3, 0xAB, 0x00, 0xFF,
+                                                1 ^ 5 ^ 0x01 ^ 0xC0 ^ 3 ^ 0xAB ^ 0x00 ^ 0xFF}));
+    EXPECT_TRUE(FrameCheckOk(bytes));
+    EXPECT_EQ(FrameText(bytes), "\x10" "010501C003AB00FF" + ByteToHex(bytes.back()) + "\x0D");
+    // The count field is what the caller says, not the data's length (malformed frames for tests).
+    EXPECT_EQ(FrameBytes(1, 21, 0, 36).size(), 6u);
+    EXPECT_EQ(FrameBytes(1, 21, 0, 36)[4], 36);
+    // Longer than a request may be: the controller's replies are not bound by the builders' limit.
+    const std::vector<std::uint8_t> long_(200, 7);
+    EXPECT_EQ(DecodeFrameBody(Body(FrameText(FrameBytes(1, 5, 0, 200, long_)))), FrameBytes(1, 5, 0, 200, long_));
+    EXPECT_EQ(FrameText(FrameBytes(0, 34, 0, 0)), BuildFrame(34, 0, 0));
+}
+
 TEST(FrameCodec, EmptyFrameIsFourteenCharactersAndChecksHeader) {
     const std::string wire = BuildFrame(0x33, 0x1234, 0);
     EXPECT_EQ(wire.size(), 14u);

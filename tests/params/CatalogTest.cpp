@@ -11,11 +11,7 @@
 namespace lum {
 namespace {
 
-using testing::kD2;
-using testing::kDC;
-using testing::kImageMap;
-using testing::kP2;
-using testing::kP3;
+using namespace testing;  // the memory map and its model bits (tests/params/ImageMap.h)
 
 struct Row {
     int level;

@@ -9,7 +9,7 @@
 #include "common/MainLoop.h"
 #include "serial/ComPort.h"
 #include "serial/SafeSync.h"
-#include "tests/serial/PtyPair.h"
+#include "tests/support/PtyPair.h"
 
 namespace lum {
 namespace {

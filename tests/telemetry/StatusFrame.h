@@ -39,17 +39,7 @@ struct StatusFrame {
     StatusFrame& Timer(std::uint16_t t) { return Set16(6, t); }
 
     // The frame as it comes off the line: kind 1, code 21, address 0, count 36, data, check.
-    std::vector<std::uint8_t> Bytes() const {
-        std::vector<std::uint8_t> f(5 + data.size() + 1);
-        f[0] = 1;
-        f[1] = 21;
-        f[4] = 36;
-        std::copy(data.begin(), data.end(), f.begin() + 5);
-        std::uint8_t check = 0;
-        for (std::size_t i = 0; i + 1 < f.size(); ++i) check ^= f[i];
-        f.back() = check;
-        return f;
-    }
+    std::vector<std::uint8_t> Bytes() const { return FrameBytes(1, 21, 0, 36, data); }
 };
 
 }  // namespace lum::test

@@ -112,7 +112,7 @@ TEST(StatusRecord, FlagBytesLightTheirLampsInTableOrder) {
     }
     EXPECT_EQ(seen.size(), 8u);
     EXPECT_STREQ(kFlagLamps[static_cast<int>(FlagLamp::ServicePeriod)].caption, "Период ТО");
-    EXPECT_STREQ(kFlagLamps[static_cast<int>(FlagLamp::Gprs)].objectName, "iLed_GPRS_FLAG");
+    EXPECT_STREQ(kFlagLamps[static_cast<int>(FlagLamp::Gprs)].caption, "GPRS");
 }
 
 TEST(StatusRecord, ShortFrameIsRefusedInsteadOfReadingStaleBytes) {

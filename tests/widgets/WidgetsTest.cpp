@@ -169,6 +169,36 @@ TEST_F(Widgets, GaugesPinValuesOutsideTheScale) {
     EXPECT_DOUBLE_EQ(dial.angleOf(1000), -45);
 }
 
+TEST_F(Widgets, GaugeInErrorRestsAtTheLowEndOfItsScale) {
+    BarGauge signal(Qt::Horizontal);
+    signal.resize(280, 56);
+    signal.setPositionMin(-113);
+    signal.setPositionMax(-51);
+    signal.setPosition(-113);
+    const QImage atLowEnd = Render(signal);
+    signal.setPosition(0);  // above the scale: drawn at the top end, full signal
+    const QImage full = Render(signal);
+    EXPECT_NE(full, atLowEnd);
+
+    signal.setErrorActive(true);
+    EXPECT_TRUE(signal.errorActive());
+    EXPECT_EQ(signal.position(), 0);
+    EXPECT_EQ(signal.drawnPosition(), -113);
+    EXPECT_EQ(Render(signal), atLowEnd);
+    signal.setPosition(-73);  // kept while in error, drawn once it is lifted
+    EXPECT_EQ(Render(signal), atLowEnd);
+    signal.setErrorActive(false);
+    EXPECT_EQ(signal.drawnPosition(), -73);
+
+    DialGauge dial;
+    dial.resize(130, 130);
+    dial.setPositionMin(140);
+    dial.setPositionMax(300);
+    dial.setPosition(220);
+    dial.setErrorActive(true);
+    EXPECT_EQ(dial.drawnPosition(), 140);
+}
+
 TEST_F(Widgets, GaugePointerColourIsDrawn) {
     DialGauge dial;
     dial.resize(170, 170);
@@ -246,6 +276,98 @@ TEST_F(Chart, TracesSitInTheBandOfTheirAxis) {
                     QRect(plot.left(), bottomBandTop + 3, plot.width(), plot.bottom() - bottomBandTop - 3)),
         0);
     EXPECT_EQ(chart.model().YAxisRange(1, chart.visibleWindow()).min, -30);
+}
+
+TEST(ChartColours, ContrastRatioFollowsRelativeLuminance) {
+    EXPECT_DOUBLE_EQ(ContrastRatio(Qt::black, Qt::white), 21.0);
+    EXPECT_DOUBLE_EQ(ContrastRatio(Qt::white, Qt::black), 21.0);
+    EXPECT_DOUBLE_EQ(ContrastRatio(QColor(0, 0, 255), QColor(0, 0, 255)), 1.0);
+    EXPECT_NEAR(ContrastRatio(QColor(0, 0, 255), Qt::black), 2.44, 0.01);
+    EXPECT_NEAR(ContrastRatio(QColor(255, 255, 0), Qt::black), 19.56, 0.01);
+    EXPECT_NEAR(ContrastRatio(QColor(128, 128, 128), Qt::white), 3.95, 0.01);
+}
+
+// Every channel keeps its colour and reads against what it is drawn on: the plot background,
+// or, for a colour too dark for it, a light outline that itself stands out from the plot.
+TEST(ChartColours, EveryChannelReadsOnThePlot) {
+    const QColor background = StripChart::plotBackground();
+    EXPECT_EQ(StripChart::traceColour(3), QColor(0, 0, 255));  // "Фаза ГУ", blue as specified
+    EXPECT_EQ(StripChart::traceColour(2), QColor(0, 255, 0));
+    EXPECT_EQ(StripChart::traceColour(7), QColor(255, 128, 64));
+    for (int c = 0; c < kChartChannelCount; ++c) {
+        const QColor colour = StripChart::traceColour(c);
+        const QColor outline = StripChart::traceOutline(c);
+        if (!outline.isValid()) {
+            EXPECT_GE(ContrastRatio(colour, background), StripChart::kMinContrast) << c;
+            continue;
+        }
+        EXPECT_GE(ContrastRatio(colour, outline), StripChart::kMinContrast) << c;
+        EXPECT_GE(ContrastRatio(outline, background), StripChart::kMinContrast) << c;
+    }
+    EXPECT_TRUE(StripChart::traceOutline(3).isValid());
+    EXPECT_FALSE(StripChart::traceOutline(1).isValid());  // yellow needs none
+}
+
+TEST_F(Chart, DarkTraceIsDrawnOnItsOutline) {
+    for (int i = 0; i < 150; ++i) chart.addPoint(3, kT0 + i, 100 + i);
+    const QImage img = Render(chart);
+    const QRect plot = chart.plotRect().adjusted(2, 2, -2, -2);
+    const QColor blue(0, 0, 255), outline = StripChart::traceOutline(3);
+    int blueNextToOutline = 0, blueOnBackground = 0;
+    for (int y = plot.top(); y <= plot.bottom(); ++y)
+        for (int x = plot.left(); x <= plot.right(); ++x) {
+            if (img.pixelColor(x, y) != blue) continue;
+            bool nextToOutline = false, nextToBackground = false;
+            for (QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                const QColor n = img.pixelColor(x + d.x(), y + d.y());
+                nextToOutline = nextToOutline || n == outline;
+                nextToBackground = nextToBackground || n == StripChart::plotBackground();
+            }
+            blueNextToOutline += nextToOutline;
+            blueOnBackground += nextToBackground;
+        }
+    EXPECT_GT(blueNextToOutline, 100);
+    EXPECT_EQ(blueOnBackground, 0);
+}
+
+// Each band shows its bottom and top value (the middle band -20 and 100, the bottom band 0
+// and 10 at their design ranges), and no two labels of the axis column overlap.
+TEST_F(Chart, EveryBandLabelsItsBottomAndTopValue) {
+    auto check = [&](const char* when, std::vector<std::pair<double, double>> ends) {
+        const QList<StripChart::AxisLabel> labels = chart.yAxisLabels();
+        for (int a = 0; a < kChartYAxisCount; ++a) {
+            const QRect plot = chart.plotRect();
+            const double bandTop = plot.bottom() - kChartYAxes[static_cast<std::size_t>(a)].bandHigh * plot.height();
+            const double bandBottom = plot.bottom() - kChartYAxes[static_cast<std::size_t>(a)].bandLow * plot.height();
+            bool low = false, high = false;
+            for (const auto& l : labels) {
+                if (l.axis != a) continue;
+                low = low || l.value == ends[static_cast<std::size_t>(a)].first;
+                high = high || l.value == ends[static_cast<std::size_t>(a)].second;
+                EXPECT_GE(l.rect.top(), bandTop) << when << " axis " << a << " " << l.text.toStdString();
+                EXPECT_LE(l.rect.bottom(), bandBottom) << when << " axis " << a << " " << l.text.toStdString();
+            }
+            EXPECT_TRUE(low) << when << " axis " << a;
+            EXPECT_TRUE(high) << when << " axis " << a;
+        }
+        for (qsizetype i = 0; i < labels.size(); ++i)
+            for (qsizetype k = i + 1; k < labels.size(); ++k)
+                EXPECT_FALSE(labels[i].rect.intersects(labels[k].rect))
+                    << when << " " << labels[i].text.toStdString() << " / " << labels[k].text.toStdString();
+    };
+    check("design ranges", {{0, 10}, {-20, 100}, {0, 300}});
+    for (const auto& l : chart.yAxisLabels())
+        if (l.axis == 1 && l.value == 100) {
+            EXPECT_EQ(l.text, QStringLiteral("100"));
+        }
+    // Ranges widened by the data: the new ends are labelled.
+    chart.addPoint(7, kT0, 12);
+    chart.addPoint(4, kT0, -31.5);
+    chart.addPoint(0, kT0, -5);  // the top axis follows the data at its lower end only
+    check("widened", {{0, 12}, {-31.5, 100}, {-5, 300}});
+    // A small chart still shows every band's ends.
+    chart.resize(400, 220);
+    check("small", {{0, 12}, {-31.5, 100}, {-5, 300}});
 }
 
 TEST_F(Chart, LegendListsEveryChannelWithItsNewestValue) {

@@ -1,6 +1,7 @@
 #pragma once
-// Test helpers: a pseudo-terminal pair standing in for a controller on a serial line, and counts of the
-// process's open descriptors and threads.
+// Test helpers shared by the tests that play a controller on a serial line (serial/, sim/, app/):
+// a pseudo-terminal pair, and counts of the process's open descriptors and threads. POSIX.
+// A pair belongs to the thread that made it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -66,6 +67,15 @@ class PtyPair {
             const ssize_t n = ::read(master_, buf, sizeof buf);
             if (n > 0) got.append(buf, static_cast<std::size_t>(n));
         }
+        return got;
+    }
+
+    // Everything the port sent so far (never waits).
+    std::string ReadAll() {
+        std::string got;
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::read(master_, buf, sizeof buf)) > 0) got.append(buf, static_cast<std::size_t>(n));
         return got;
     }
 

@@ -1,0 +1,20 @@
+#pragma once
+// The window's flag lamp controls, indexed by FlagLamp: the member of `TForm1` that holds
+// each lamp and the object name it carries. The measurements page builds the lamps from this
+// table and the measurements view takes them from it. Constant data, any thread.
+#include <array>
+
+#include "telemetry/StatusRecord.h"
+
+namespace lum {
+
+class TForm1;
+class Lamp;
+
+struct FlagLampControl {
+    Lamp* TForm1::*member;
+    const char* objectName;
+};
+extern const std::array<FlagLampControl, kFlagLampCount> kFlagLampControls;
+
+}  // namespace lum

@@ -1,0 +1,225 @@
+# Source rules that the compiler does not check, run by CTest:
+#
+#   cmake -DROOT=<tree> -DCHECK=layers -P CheckSources.cmake
+#     The layers: common/ link/ telemetry/ params/ service/ terminal/ and the simulator's
+#     model (sim/ but its POSIX line, runner and program) include only the C++ standard
+#     library and those folders (no Qt, no OS header);
+#     serial/ includes nothing from the folders above it; device/ includes no Qt.
+#   cmake -DROOT=<tree> -DCHECK=qt_test_macros -P CheckSources.cmake
+#     No GoogleTest file under tests/ uses Qt Test's checking macros (QTRY_*, QCOMPARE,
+#     QVERIFY, QFAIL): they report to Qt Test, so a failed one leaves the test passing.
+#   cmake -DROOT=<scratch dir> -DCHECK=selftest -P CheckSources.cmake
+#     Writes a small tree that breaks each rule once, and fails unless every break is found.
+#
+# Each breach is printed as "path:line: what"; the script fails when there is any.
+cmake_minimum_required(VERSION 3.22)
+
+# The headers of the C++ standard library (with the C library's headers in both spellings).
+set(STD_HEADERS
+  algorithm any array atomic barrier bit bitset charconv chrono codecvt compare complex
+  concepts condition_variable coroutine deque exception execution expected filesystem format
+  forward_list fstream functional future initializer_list iomanip ios iosfwd iostream istream
+  iterator latch limits list locale map memory memory_resource mutex new numbers numeric
+  optional ostream queue random ranges ratio regex scoped_allocator semaphore set
+  shared_mutex source_location span sstream stack stdexcept stop_token streambuf string
+  string_view syncstream system_error thread tuple type_traits typeindex typeinfo
+  unordered_map unordered_set utility valarray variant vector version
+  cassert cctype cerrno cfenv cfloat cinttypes climits clocale cmath csetjmp csignal cstdarg
+  cstddef cstdint cstdio cstdlib cstring ctime cuchar cwchar cwctype
+  assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h setjmp.h
+  signal.h stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h uchar.h wchar.h wctype.h)
+
+# Folders of logic that needs nothing but the standard library.
+set(STD_ONLY_DIRS common link telemetry params service terminal)
+# The simulator is its std-only model but for these files: its POSIX line, the runner on it
+# and the program.
+set(SIM_POSIX_FILES sim/PosixLine.h sim/PosixLine.cpp sim/SimRunner.h sim/SimRunner.cpp sim/main.cpp)
+# What the serial layer must not know.
+set(ABOVE_SERIAL_DIRS link telemetry params service terminal device sim widgets app cli)
+
+set(breaches "")
+macro(breach file line text)
+  string(APPEND breaches "${file}:${line}: ${text}\n")
+endmacro()
+
+# The lines of a file as a list (semicolons and brackets blanked, empty lines kept).
+function(read_lines path out_var)
+  file(READ "${path}" text)
+  string(REGEX REPLACE "[][;\\]" " " text "${text}")
+  string(REPLACE "\n" ";" text "${text}")
+  set(${out_var} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The #include lines of a file, each as "line|<or\"|header".
+function(each_include rel out_var)
+  read_lines("${ROOT}/${rel}" lines)
+  set(n 0)
+  set(found "")
+  foreach(l IN LISTS lines)
+    math(EXPR n "${n} + 1")
+    if(l MATCHES "^[ \t]*#[ \t]*include[ \t]*([<\"])([^>\"]+)[>\"]")
+      list(APPEND found "${n}|${CMAKE_MATCH_1}|${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  set(${out_var} "${found}" PARENT_SCOPE)
+endfunction()
+
+# The folder a quoted project include names ("link/FrameCodec.h" -> link), or "".
+function(project_dir header out_var)
+  if(header MATCHES "^([A-Za-z_]+)/")
+    set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    set(${out_var} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(sources_under dir out_var)
+  file(GLOB_RECURSE found RELATIVE "${ROOT}" "${ROOT}/${dir}/*.h" "${ROOT}/${dir}/*.cpp")
+  set(${out_var} "${found}" PARENT_SCOPE)
+endfunction()
+
+# Std-only: standard headers and the allowed project folders only.
+function(check_std_only rel allowed_dirs)
+  each_include("${rel}" incs)
+  foreach(i IN LISTS incs)
+    string(REPLACE "|" ";" parts "${i}")
+    list(GET parts 0 line)
+    list(GET parts 1 kind)
+    list(GET parts 2 header)
+    if(kind STREQUAL "<")
+      if(NOT header IN_LIST STD_HEADERS)
+        if(header MATCHES "^Q")
+          breach("${rel}" ${line} "std-only file includes the Qt header <${header}>")
+        else()
+          breach("${rel}" ${line} "std-only file includes <${header}>, not a standard C++ header")
+        endif()
+      endif()
+    else()
+      project_dir("${header}" d)
+      if(NOT d IN_LIST allowed_dirs)
+        breach("${rel}" ${line} "std-only file includes \"${header}\" from outside the std-only folders")
+      endif()
+    endif()
+  endforeach()
+  set(breaches "${breaches}" PARENT_SCOPE)
+endfunction()
+
+# Files of `dir` include no Qt header and nothing from the folders `above`.
+function(check_no_qt_and_not_above dir above)
+  sources_under(${dir} files)
+  foreach(f IN LISTS files)
+    each_include("${f}" incs)
+    foreach(i IN LISTS incs)
+      string(REPLACE "|" ";" parts "${i}")
+      list(GET parts 0 line)
+      list(GET parts 2 header)
+      project_dir("${header}" d)
+      if(d IN_LIST above)
+        breach("${f}" ${line} "${dir}/ includes \"${header}\" from a layer above it")
+      endif()
+      if(header MATCHES "^Q")
+        breach("${f}" ${line} "${dir}/ includes the Qt header <${header}>")
+      endif()
+    endforeach()
+  endforeach()
+  set(breaches "${breaches}" PARENT_SCOPE)
+endfunction()
+
+function(check_layers)
+  foreach(dir IN LISTS STD_ONLY_DIRS)
+    sources_under(${dir} files)
+    foreach(f IN LISTS files)
+      check_std_only("${f}" "${STD_ONLY_DIRS}")
+    endforeach()
+  endforeach()
+  sources_under(sim files)
+  foreach(f IN LISTS files)
+    if(NOT f IN_LIST SIM_POSIX_FILES)
+      check_std_only("${f}" "${STD_ONLY_DIRS};sim")
+    endif()
+  endforeach()
+
+  check_no_qt_and_not_above(serial "${ABOVE_SERIAL_DIRS}")
+  check_no_qt_and_not_above(device "widgets;app")
+  set(breaches "${breaches}" PARENT_SCOPE)
+endfunction()
+
+function(check_qt_test_macros)
+  sources_under(tests files)
+  foreach(f IN LISTS files)
+    file(READ "${ROOT}/${f}" text)
+    if(NOT text MATCHES "#[ \t]*include[ \t]*[<\"]gtest/")
+      continue()
+    endif()
+    read_lines("${ROOT}/${f}" lines)
+    set(n 0)
+    foreach(l IN LISTS lines)
+      math(EXPR n "${n} + 1")
+      if(l MATCHES "(^|[^A-Za-z0-9_])(QTRY_[A-Z_]+|QCOMPARE|QVERIFY[A-Z0-9_]*|QFAIL)[ \t]*\\(")
+        breach("${f}" ${n} "${CMAKE_MATCH_2} in a GoogleTest file: its failure would not fail the test")
+      endif()
+    endforeach()
+  endforeach()
+  set(breaches "${breaches}" PARENT_SCOPE)
+endfunction()
+
+if(NOT DEFINED ROOT OR NOT DEFINED CHECK)
+  message(FATAL_ERROR "usage: cmake -DROOT=<tree> -DCHECK=layers|qt_test_macros|selftest -P CheckSources.cmake")
+endif()
+
+if(CHECK STREQUAL "layers")
+  check_layers()
+elseif(CHECK STREQUAL "qt_test_macros")
+  check_qt_test_macros()
+elseif(CHECK STREQUAL "selftest")
+  # One break of each rule, and a clean file of each kind beside it.
+  file(REMOVE_RECURSE "${ROOT}")
+  file(WRITE "${ROOT}/link/Qt.h" "#include <cstdint>\n#include <QString>\n")
+  file(WRITE "${ROOT}/params/Os.cpp" "#include \"params/Os.h\"\n#include <unistd.h>\n")
+  file(WRITE "${ROOT}/terminal/Sys.h" "#include <sys/stat.h>\n")
+  file(WRITE "${ROOT}/service/Up.cpp" "#include \"serial/ComPort.h\"\n")
+  file(WRITE "${ROOT}/telemetry/Clean.h" "#include <vector>\n#include \"link/FrameCodec.h\"\n")
+  file(WRITE "${ROOT}/sim/ControllerCore.cpp" "#include <termios.h>\n")
+  file(WRITE "${ROOT}/sim/PosixLine.cpp" "#include <termios.h>\n")
+  file(WRITE "${ROOT}/sim/NewPart.h" "#include \"serial/ComPort.h\"\n")
+  file(WRITE "${ROOT}/serial/Up.h" "#include <termios.h>\n#include \"link/Transactions.h\"\n")
+  file(WRITE "${ROOT}/serial/posix/Deep.cpp" "#include \"device/DeviceLink.h\"\n#include \"common/MainLoop.h\"\n")
+  file(WRITE "${ROOT}/device/Qt.cpp" "#include <QObject>\n#include \"serial/ComPort.h\"\n")
+  file(WRITE "${ROOT}/tests/x/BadTest.cpp"
+       "#include <gtest/gtest.h>\nTEST(A, B) {\n  QTRY_COMPARE(1, 1);\n  QVERIFY(true);\n  // QCOMPARE in a comment is no call\n}\n")
+  file(WRITE "${ROOT}/tests/x/QtTest.cpp" "#include <QTest>\nvoid f() { QVERIFY(true); }\n")
+  check_layers()
+  check_qt_test_macros()
+  set(expected
+    "link/Qt.h:2:" "params/Os.cpp:2:" "terminal/Sys.h:1:" "service/Up.cpp:1:"
+    "sim/ControllerCore.cpp:1:" "sim/NewPart.h:1:" "serial/Up.h:2:" "serial/posix/Deep.cpp:1:" "device/Qt.cpp:1:"
+    "tests/x/BadTest.cpp:3:" "tests/x/BadTest.cpp:4:")
+  set(unexpected "telemetry/Clean.h" "sim/PosixLine.cpp" "serial/Up.h:1:" "serial/posix/Deep.cpp:2:"
+                 "device/Qt.cpp:2:" "tests/x/BadTest.cpp:5:" "tests/x/QtTest.cpp")
+  set(failed "")
+  foreach(e IN LISTS expected)
+    string(FIND "${breaches}" "${e}" at)
+    if(at EQUAL -1)
+      string(APPEND failed "not found: ${e}\n")
+    endif()
+  endforeach()
+  foreach(e IN LISTS unexpected)
+    string(FIND "${breaches}" "${e}" at)
+    if(NOT at EQUAL -1)
+      string(APPEND failed "wrongly reported: ${e}\n")
+    endif()
+  endforeach()
+  file(REMOVE_RECURSE "${ROOT}")
+  if(failed)
+    message(FATAL_ERROR "the source checks missed or invented breaches:\n${failed}reported:\n${breaches}")
+  endif()
+  message(STATUS "every planted breach found, nothing else")
+  return()
+else()
+  message(FATAL_ERROR "unknown check ${CHECK}")
+endif()
+
+if(breaches)
+  message(FATAL_ERROR "${CHECK}:\n${breaches}")
+endif()
+message(STATUS "${CHECK}: clean")
