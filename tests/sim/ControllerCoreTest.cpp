@@ -2,10 +2,14 @@
 
 #include <map>
 
+#include "common/EventPump.h"
 #include "link/FrameCodec.h"
 #include "link/ReceivePath.h"
+#include "link/Transactions.h"
 #include "params/Packing.h"
 #include "sim/ControllerCore.h"
+#include "sim/SimLoop.h"
+#include "sim/TwinCheck.h"
 
 namespace lum::sim {
 namespace {
@@ -453,6 +457,114 @@ TEST(ControllerCore, SilentControllerSendsNothing) {
     b.core->Receive(BuildReadFrame(0, 64), b.now);
     b.Run(1s);
     EXPECT_TRUE(b.out.writes.empty());
+}
+
+// The tool's link (receive path and transactions) against a noisy controller, with its
+// clean twin beside it, on a clock that moves only while the transactions wait: every
+// step, what each controller sends comes due; the noisy one's characters reach the
+// receive path as one chunk (as one read of the port would take them), the twin's are
+// kept. Requests go to both at the same moment.
+struct TwinBench : IEventPump, IPortWriter {
+    static constexpr std::chrono::milliseconds kStep{2};
+    TimePoint now = TimePoint{} + 100h;
+    ControllerCore core;
+    CleanTwin twin;
+    LinkState state;
+    ReceivePath rx{state};
+    LinkTrace trace;
+    Transactions tx{state, *this, *this, [this](const std::string&) { trace.MarkSend(); }, [this] { return now; }};
+
+    explicit TwinBench(const SimOptions& o) : core(o, now), twin(o, now) { trace.Attach(rx, state); }
+
+    // Moves the clock step by step until something arrived or maxWait has passed.
+    void RunPending(std::chrono::milliseconds maxWait) override {
+        const TimePoint end = now + maxWait;
+        while (now < end) {
+            now = std::min(now + kStep, end);
+            std::string chunk;
+            for (const auto& w : core.TakeDue(now)) chunk += w;
+            for (const auto& w : twin.core.TakeDue(now)) twin.sent += w;
+            if (!chunk.empty()) {
+                rx.Chunk(chunk);
+                return;
+            }
+        }
+    }
+    void WriteString(const std::string& text) override {
+        core.Receive(text, now);
+        twin.core.Receive(text, now);
+    }
+};
+
+// What a noisy line lets through, request by request, compared with the clean twin: the
+// tool shows only status records the controller really sent, every transaction ends as the
+// first frame after its request dictates, and every block and journal record accepted is
+// the controller's. Reads near the end of memory get short replies, which must fail.
+TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
+    struct Read {
+        std::uint16_t address;
+        std::uint8_t count;
+    };
+    // Past address 192 the controller answers with fewer bytes than asked for.
+    constexpr Read kReads[] = {{0, 64}, {64, 16}, {128, 8}, {184, 8}, {200, 4}, {224, 64}, {250, 8}, {96, 2}};
+    SimOptions o;
+    o.interval = 50ms;
+    o.noise = 0.02;
+    o.drop = 0.05;
+    o.chunked = true;
+    o.seed = 20261208;
+    o.eventRecords = 30;
+    TwinBench b(o);
+    const Memory& memory = b.twin.core.GetMemory();
+
+    int blocksAccepted = 0, shortAnswers = 0, journalAccepted = 0;
+    for (int round = 0; b.now < TimePoint{} + 100h + 120s; ++round) {
+        const Read r = kReads[round % std::size(kReads)];
+        std::vector<std::uint8_t> dest(r.count, 0xC3);
+        b.trace.sendMark = LinkTrace::kNotSent;
+        const bool ok = b.tx.ReadBlock(r.address, r.count, dest);
+        EXPECT_EQ(CheckReply(b.trace, b.trace.frames.size(), ok, dest, kReadCode, r.count), "")
+            << "read " << r.address << "/" << int(r.count) << " in round " << round;
+        if (r.address + r.count > 256) ++shortAnswers;
+        if (ok) {
+            ++blocksAccepted;
+            ASSERT_LE(r.address + r.count, 256) << "a short reply was accepted";
+            EXPECT_TRUE(std::equal(dest.begin(), dest.end(), memory.begin() + r.address))
+                << "corrupted block " << r.address << "/" << int(r.count) << " accepted in round " << round;
+        } else {
+            EXPECT_EQ(dest, std::vector<std::uint8_t>(r.count, 0xC3));
+        }
+        if (round % 4 == 3) {
+            const auto index = static_cast<std::uint8_t>(round / 4 % 35);
+            std::array<std::uint8_t, 5> record;
+            record.fill(0xC3);
+            b.trace.sendMark = LinkTrace::kNotSent;
+            const bool got = b.tx.ReadJournalRecord(index, JournalSelector::Events, record);
+            EXPECT_EQ(CheckReply(b.trace, b.trace.frames.size(), got, record, kJournalCode, 5), "")
+                << "journal record " << int(index);
+            if (got) {
+                ++journalAccepted;
+                const auto& journal = b.twin.core.Journal(0);
+                EXPECT_EQ(record, index < journal.size() ? JournalBytes(journal[index])
+                                                         : JournalBytes({0, 0, 0, 0, kJournalEnd}))
+                    << "journal record " << int(index);
+            }
+        }
+    }
+    const std::size_t compared = ExpectShownRecordsAreTheTwins(b.trace.shown, StatusRecordsIn(b.twin.sent));
+
+    // Enough traffic, and enough of each kind of trouble, for the comparison to mean something.
+    const LinkCounters& n = b.state.Counters;
+    EXPECT_GE(compared, 300u);
+    EXPECT_GE(blocksAccepted, 40);
+    EXPECT_GE(journalAccepted, 10);
+    EXPECT_GE(shortAnswers, 50);
+    EXPECT_GE(n.ShortReply, 3u);
+    EXPECT_GE(n.BadCheck, 1000u);
+    EXPECT_GE(n.CorruptReply, 20u);
+    EXPECT_GE(n.WrongCode, 5u);
+    // The line really was that bad: most of what the twin sent never reached the tool intact.
+    EXPECT_LT(b.trace.shown.size(), StatusRecordsIn(b.twin.sent).size() / 2);
 }
 
 }  // namespace
