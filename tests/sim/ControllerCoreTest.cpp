@@ -472,6 +472,7 @@ struct TwinBench : IEventPump, IPortWriter {
     LinkState state;
     ReceivePath rx{state};
     LinkTrace trace;
+    std::string noisySent;  // every character the noisy controller sent
     Transactions tx{state, *this, *this, [this](const std::string&) { trace.MarkSend(); }, [this] { return now; }};
 
     explicit TwinBench(const SimOptions& o) : core(o, now), twin(o, now) { trace.Attach(rx, state); }
@@ -485,6 +486,7 @@ struct TwinBench : IEventPump, IPortWriter {
             for (const auto& w : core.TakeDue(now)) chunk += w;
             for (const auto& w : twin.core.TakeDue(now)) twin.sent += w;
             if (!chunk.empty()) {
+                noisySent += chunk;
                 rx.Chunk(chunk);
                 return;
             }
@@ -499,7 +501,9 @@ struct TwinBench : IEventPump, IPortWriter {
 // What a noisy line lets through, request by request, compared with the clean twin: the
 // tool shows only status records the controller really sent, every transaction ends as the
 // first frame after its request dictates, and every block and journal record accepted is
-// the controller's. Reads near the end of memory get short replies, which must fail.
+// the controller's. Reads near the end of memory get short replies, which must fail. The
+// only corruption let through is one no check can see: intact hex text on the line and a
+// matching check byte (TwinCheck.h); it stays rare.
 TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     struct Read {
         std::uint16_t address;
@@ -517,7 +521,16 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     TwinBench b(o);
     const Memory& memory = b.twin.core.GetMemory();
 
-    int blocksAccepted = 0, shortAnswers = 0, journalAccepted = 0;
+    int blocksAccepted = 0, shortAnswers = 0, journalAccepted = 0, checkBlind = 0;
+    // An accepted reply that differs from what the controller holds must be check-blind.
+    const auto expectCheckBlind = [&](const char* what, int round) {
+        const auto& reply = b.trace.frames[b.trace.sendMark].bytes;
+        if (CheckBlind(reply, b.noisySent)) {
+            ++checkBlind;
+        } else {
+            ADD_FAILURE() << "corrupted " << what << " accepted in round " << round;
+        }
+    };
     for (int round = 0; b.now < TimePoint{} + 100h + 120s; ++round) {
         const Read r = kReads[round % std::size(kReads)];
         std::vector<std::uint8_t> dest(r.count, 0xC3);
@@ -529,8 +542,7 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
         if (ok) {
             ++blocksAccepted;
             ASSERT_LE(r.address + r.count, 256) << "a short reply was accepted";
-            EXPECT_TRUE(std::equal(dest.begin(), dest.end(), memory.begin() + r.address))
-                << "corrupted block " << r.address << "/" << int(r.count) << " accepted in round " << round;
+            if (!std::equal(dest.begin(), dest.end(), memory.begin() + r.address)) expectCheckBlind("block", round);
         } else {
             EXPECT_EQ(dest, std::vector<std::uint8_t>(r.count, 0xC3));
         }
@@ -545,17 +557,20 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
             if (got) {
                 ++journalAccepted;
                 const auto& journal = b.twin.core.Journal(0);
-                EXPECT_EQ(record, index < journal.size() ? JournalBytes(journal[index])
-                                                         : JournalBytes({0, 0, 0, 0, kJournalEnd}))
-                    << "journal record " << int(index);
+                if (record != (index < journal.size() ? JournalBytes(journal[index])
+                                                      : JournalBytes({0, 0, 0, 0, kJournalEnd}))) {
+                    expectCheckBlind("journal record", round);
+                }
             }
         }
     }
-    const std::size_t compared = ExpectShownRecordsAreTheTwins(b.trace.shown, StatusRecordsIn(b.twin.sent));
+    const auto clean = StatusFramesIn(b.twin.sent);
+    const Comparison statuses = CompareShownWithTwin(b.trace.shown, clean, b.noisySent);
 
     // Enough traffic, and enough of each kind of trouble, for the comparison to mean something.
     const LinkCounters& n = b.state.Counters;
-    EXPECT_GE(compared, 300u);
+    EXPECT_GE(statuses.compared, 300u);
+    EXPECT_LE(statuses.checkBlind + checkBlind, 3u);
     EXPECT_GE(blocksAccepted, 40);
     EXPECT_GE(journalAccepted, 10);
     EXPECT_GE(shortAnswers, 50);
@@ -564,7 +579,7 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     EXPECT_GE(n.CorruptReply, 20u);
     EXPECT_GE(n.WrongCode, 5u);
     // The line really was that bad: most of what the twin sent never reached the tool intact.
-    EXPECT_LT(b.trace.shown.size(), StatusRecordsIn(b.twin.sent).size() / 2);
+    EXPECT_LT(b.trace.shown.size(), clean.size() / 2);
 }
 
 }  // namespace
