@@ -505,12 +505,6 @@ struct TwinBench : IEventPump, IPortWriter {
 // only corruption let through is one no check can see: intact hex text on the line and a
 // matching check byte (TwinCheck.h); it stays rare.
 TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
-    struct Read {
-        std::uint16_t address;
-        std::uint8_t count;
-    };
-    // Past address 192 the controller answers with fewer bytes than asked for.
-    constexpr Read kReads[] = {{0, 64}, {64, 16}, {128, 8}, {184, 8}, {200, 4}, {224, 64}, {250, 8}, {96, 2}};
     SimOptions o;
     o.interval = 50ms;
     o.noise = 0.02;
@@ -519,50 +513,11 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     o.seed = 20261208;
     o.eventRecords = 30;
     TwinBench b(o);
-    const Memory& memory = b.twin.core.GetMemory();
+    const TwinContent twin{b.twin.core.GetMemory(), b.twin.core.Journal(0)};
 
-    int blocksAccepted = 0, shortAnswers = 0, journalAccepted = 0, checkBlind = 0;
-    // An accepted reply that differs from what the controller holds must be check-blind.
-    const auto expectCheckBlind = [&](const char* what, int round) {
-        const auto& reply = b.trace.frames[b.trace.sendMark].bytes;
-        if (CheckBlind(reply, b.noisySent)) {
-            ++checkBlind;
-        } else {
-            ADD_FAILURE() << "corrupted " << what << " accepted in round " << round;
-        }
-    };
+    RoundTally tally;
     for (int round = 0; b.now < TimePoint{} + 100h + 120s; ++round) {
-        const Read r = kReads[round % std::size(kReads)];
-        std::vector<std::uint8_t> dest(r.count, 0xC3);
-        b.trace.sendMark = LinkTrace::kNotSent;
-        const bool ok = b.tx.ReadBlock(r.address, r.count, dest);
-        EXPECT_EQ(CheckReply(b.trace, b.trace.frames.size(), ok, dest, kReadCode, r.count), "")
-            << "read " << r.address << "/" << int(r.count) << " in round " << round;
-        if (r.address + r.count > 256) ++shortAnswers;
-        if (ok) {
-            ++blocksAccepted;
-            ASSERT_LE(r.address + r.count, 256) << "a short reply was accepted";
-            if (!std::equal(dest.begin(), dest.end(), memory.begin() + r.address)) expectCheckBlind("block", round);
-        } else {
-            EXPECT_EQ(dest, std::vector<std::uint8_t>(r.count, 0xC3));
-        }
-        if (round % 4 == 3) {
-            const auto index = static_cast<std::uint8_t>(round / 4 % 35);
-            std::array<std::uint8_t, 5> record;
-            record.fill(0xC3);
-            b.trace.sendMark = LinkTrace::kNotSent;
-            const bool got = b.tx.ReadJournalRecord(index, JournalSelector::Events, record);
-            EXPECT_EQ(CheckReply(b.trace, b.trace.frames.size(), got, record, kJournalCode, 5), "")
-                << "journal record " << int(index);
-            if (got) {
-                ++journalAccepted;
-                const auto& journal = b.twin.core.Journal(0);
-                if (record != (index < journal.size() ? JournalBytes(journal[index])
-                                                      : JournalBytes({0, 0, 0, 0, kJournalEnd}))) {
-                    expectCheckBlind("journal record", round);
-                }
-            }
-        }
+        CheckedRound(b.tx, b.trace, twin, b.noisySent, round, 4, tally);
     }
     const auto clean = StatusFramesIn(b.twin.sent);
     const Comparison statuses = CompareShownWithTwin(b.trace.shown, clean, b.noisySent);
@@ -570,10 +525,10 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     // Enough traffic, and enough of each kind of trouble, for the comparison to mean something.
     const LinkCounters& n = b.state.Counters;
     EXPECT_GE(statuses.compared, 300u);
-    EXPECT_LE(statuses.checkBlind + checkBlind, 3u);
-    EXPECT_GE(blocksAccepted, 40);
-    EXPECT_GE(journalAccepted, 10);
-    EXPECT_GE(shortAnswers, 50);
+    EXPECT_LE(statuses.checkBlind + static_cast<std::size_t>(tally.checkBlind), 3u);
+    EXPECT_GE(tally.blocks, 40);
+    EXPECT_GE(tally.records, 10);
+    EXPECT_GE(tally.shortAsked, 50);
     EXPECT_GE(n.ShortReply, 3u);
     EXPECT_GE(n.BadCheck, 1000u);
     EXPECT_GE(n.CorruptReply, 20u);

@@ -12,6 +12,7 @@
 // are at hand (the in-process tests), elsewhere the check byte alone decides.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -22,6 +23,8 @@
 #include "link/FrameCodec.h"
 #include "link/LinkState.h"
 #include "link/ReceivePath.h"
+#include "link/Transactions.h"
+#include "sim/ControllerCore.h"
 #include "telemetry/StatusRecord.h"
 
 namespace lum::sim {
@@ -126,6 +129,75 @@ inline Comparison CompareShownWithTwin(const std::vector<std::vector<std::uint8_
         }
     }
     return result;
+}
+
+// What the controller holds, as its clean twin has it.
+struct TwinContent {
+    Memory memory{};
+    std::vector<JournalRecord> events;
+};
+
+struct RoundTally {
+    int blocks = 0;        // block reads accepted
+    int records = 0;       // journal records accepted
+    int shortAsked = 0;    // reads that ran past the end of memory (the reply is short)
+    int checkBlind = 0;    // accepted, not the controller's, and invisible to every check
+};
+
+// One round of requests, each checked: a block read (address and count chosen by the
+// round; some run past the end of memory, where the controller answers short) and, every
+// `journalEvery` rounds, an event journal record. A transaction must end as the first
+// frame after its request dictates (CheckReply); a failed one leaves its destination
+// alone; what is accepted must be the controller's, or else check-blind (`noisy`: see
+// CheckBlind).
+inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& twin, std::string_view noisy,
+                         int round, int journalEvery, RoundTally& tally) {
+    struct Read {
+        std::uint16_t address;
+        std::uint8_t count;
+    };
+    constexpr Read kReads[] = {{0, 64}, {64, 8}, {128, 16}, {184, 8}, {200, 4}, {250, 8}, {96, 2}, {224, 64}};
+    const auto accepted = [&](const char* what) {
+        if (CheckBlind(trace.frames[trace.sendMark].bytes, noisy)) {
+            ++tally.checkBlind;
+        } else {
+            ADD_FAILURE() << "corrupted " << what << " accepted in round " << round;
+        }
+    };
+
+    const Read r = kReads[static_cast<std::size_t>(round) % std::size(kReads)];
+    std::vector<std::uint8_t> dest(r.count, 0xC3);
+    trace.sendMark = LinkTrace::kNotSent;
+    const bool ok = tx.ReadBlock(r.address, r.count, dest);
+    EXPECT_EQ(CheckReply(trace, trace.frames.size(), ok, dest, kReadCode, r.count), "")
+        << "read " << r.address << "/" << int(r.count) << " in round " << round;
+    const bool pastEnd = r.address + r.count > static_cast<int>(twin.memory.size());
+    if (pastEnd) ++tally.shortAsked;
+    if (ok) {
+        ++tally.blocks;
+        if (pastEnd) {
+            ADD_FAILURE() << "a short reply was accepted in round " << round;
+        } else if (!std::equal(dest.begin(), dest.end(), twin.memory.begin() + r.address)) {
+            accepted("block");
+        }
+    } else {
+        EXPECT_EQ(dest, std::vector<std::uint8_t>(r.count, 0xC3)) << "round " << round;
+    }
+
+    if (round % journalEvery != journalEvery - 1) return;
+    const auto index = static_cast<std::uint8_t>(round / journalEvery % (twin.events.size() + 3));
+    std::array<std::uint8_t, 5> record;
+    record.fill(0xC3);
+    trace.sendMark = LinkTrace::kNotSent;
+    const bool got = tx.ReadJournalRecord(index, JournalSelector::Events, record);
+    EXPECT_EQ(CheckReply(trace, trace.frames.size(), got, record, kJournalCode, 5), "")
+        << "journal record " << int(index) << " in round " << round;
+    if (!got) return;
+    ++tally.records;
+    if (record != (index < twin.events.size() ? JournalBytes(twin.events[index])
+                                              : JournalBytes({0, 0, 0, 0, kJournalEnd}))) {
+        accepted("journal record");
+    }
 }
 
 }  // namespace lum::sim
