@@ -21,7 +21,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/lum-fuzz.XXXXXX")
 failed=0
 summary=()
 for target in "${targets[@]}"; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue  # not the build system's folders
   name=$(basename "$target")
   corpus_name=${name#fuzz_}
   work="$scratch/$corpus_name"
