@@ -7,7 +7,8 @@
 //    bytes), and a text holding the node separator ";", shown as U+FFFD, which code page
 //    1251 cannot carry back.
 //  - Bytes that no parameter of the catalogue covers hold 255 after packing.
-// Input: the image (shorter input is padded with 255, longer input is cut).
+// Input: one byte choosing the catalogue, then the image (shorter input is padded with 255,
+// longer input is cut).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -39,10 +40,11 @@ std::vector<std::string> Texts(const lum::IParamTree& tree) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const int index = data[0] % lum::ModelCount;
     lum::ConfigImage image = lum::ErasedImage();
-    std::copy_n(data, std::min(size, image.size()), image.begin());
-
-    for (int index = 0; index < lum::ModelCount; ++index) {
+    std::copy_n(data + 1, std::min(size - 1, image.size()), image.begin());
+    {
         const auto catalog = lum::CatalogForModel(*lum::ModelCodeForIndex(index));
         lum::ParamTreeModel tree;
         lum::LoadCatalog(tree, catalog);
@@ -67,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const lum::PackError& e) {
             if (!refusable) std::fprintf(stderr, "catalogue %d: %s\n", index, e.what());
             Require(refusable, "unpacked values pack again");
-            continue;
+            return 0;
         }
         std::vector<bool> covered(lum::ConfigImageSize, false);
         for (const auto& row : catalog) {
