@@ -86,16 +86,6 @@ void TForm1::ShowPortText(const QString& text, const QString& device) {
     ComboBox1->setToolTip(device);
 }
 
-void TForm1::AddTerminalLine(const std::string& line) {
-    QString shown;
-    shown.reserve(static_cast<qsizetype>(line.size()));
-    for (unsigned char c : line) {
-        if (c < 0x20) shown += QChar(0x2400 + c);  // control pictures: ␐ start, ␍ end of a frame
-        else shown += QChar(c < 0x80 ? c : 0xFFFD);
-    }
-    Memo1->appendPlainText(shown);
-}
-
 void TForm1::SetTransactionControlsEnabled(bool enabled) {
     if (!enabled) {
         savedEnabled_.clear();

@@ -17,7 +17,6 @@
 #include "params/NodeText.h"
 #include "params/ParamLookup.h"
 #include "params/Transfer.h"
-#include "params/ValueCheck.h"
 #include "telemetry/StatusPresenter.h"
 
 namespace lum {
@@ -114,8 +113,6 @@ void TForm1::TreeList1DblClick() {
     const std::size_t index = static_cast<std::size_t>(TreeList1->indexOf(item));
     TreeListAdapter tree(*TreeList1);
     const std::string value = GetNodeField(tree, index, FieldValue);
-    const std::string min = GetNodeField(tree, index, FieldMin);
-    const std::string max = GetNodeField(tree, index, FieldMax);
     const std::string kind = GetNodeField(tree, index, FieldKind);
     if (!Form2->Prepare(Q(kind), Q(value))) return;
 
@@ -128,21 +125,15 @@ void TForm1::TreeList1DblClick() {
     // A status record may have rebuilt the tree meanwhile: the value then has no row.
     if (TreeList1->currentItem() != item || TreeList1->indexOf(item) != static_cast<int>(index)) return;
     const std::string text = Form2->ResultText().toStdString();
-    if (Form2->UsesList()) {
-        if (!text.empty()) SetNodeField(tree, index, FieldValue, text);
-        return;
-    }
-    if (const auto warning = CheckNumberValue(text, min, max, DecimalSeparator())) {
+    if (Form2->UsesList() && text.empty()) return;  // the row's value was none of the items, none picked
+    if (const auto warning = SetParameterValue(tree, index, text, DecimalSeparator()))
         dialogs_.MessageBox(*warning, kCaptionWarning, MsgButtons::Ok);
-        return;
-    }
-    SetNodeField(tree, index, FieldValue, text);
 }
 
 void TForm1::Button4Click() {
     TransferIndicators shown(*this, kReading);
     Transactions::Operation op = Device->Tx.Begin();
-    const ReadResult r = ReadConfiguration(op, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
+    const ReadResult r = ReadConfiguration(op, Device->State, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
     op.Release();
     if (!r.Ok) {
         dialogs_.MessageBox(kNoLink, kCaptionErrorRu, MsgButtons::Ok);
@@ -159,7 +150,7 @@ void TForm1::Button3Click() {
     TreeListAdapter tree(*TreeList1);
     PackTreeToImage(tree, ConfigImage);  // a value that cannot be packed stops here: nothing sent
     Transactions::Operation op = Device->Tx.Begin();
-    const WriteResult w = WriteConfiguration(op, ConfigImage, [this](TransferStage stage, int p) {
+    const WriteResult w = WriteConfiguration(op, Device->State, ConfigImage, [this](TransferStage stage, int p) {
         if (stage == TransferStage::Write) ProgressBar1->setValue(p);
     });
     op.Release();

@@ -70,6 +70,7 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     Timer2->start();
 
     SetUpLink();
+    SetUpTerminal();
     RunHandler([this] { FormCreate(); });
     ConnectPortSelector();
 
@@ -216,8 +217,8 @@ void TForm1::BuildServicePage() {
 
 void TForm1::BuildTerminalPage() {
     QWidget* p = TabSheet3;
-    Memo1 = MakeMemo(p, "Memo1", 0, 0, 785, 474);
-    Memo1->setReadOnly(true);
+    Memo1 = Named(new TerminalMemo(p), "Memo1");
+    Memo1->setGeometry(0, 0, 785, 474);
     iSwitchLed2 = Named(new SwitchLamp(QStringLiteral("Отображать данные"), p), "iSwitchLed2");
     iSwitchLed2->setGeometry(8, 490, 160, 22);
     Button5 = MakeButton(p, "Button5", QStringLiteral("Очистить "), 180, 482, 100, 35);

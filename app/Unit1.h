@@ -27,12 +27,15 @@
 #include "widgets/Lamp.h"
 #include "widgets/NumericDisplay.h"
 #include "widgets/StripChart.h"
+#include "widgets/TerminalMemo.h"
 #include "widgets/TextField.h"
 
 namespace lum {
 
 class TForm2;
 class TelemetryBinding;
+class Terminal;
+class TerminalPage;
 
 // Colours the program sets on the generator dial's pointer.
 inline const QColor kPointerBlue(0, 0, 255);
@@ -103,8 +106,18 @@ public:
     void OpenDevicePath(const std::string& path);
     // Shows `text` in the port selector without running its change handler (tooltip: device).
     void ShowPortText(const QString& text, const QString& device);
-    // Adds one line to the terminal Memo1 (control characters shown as symbols).
+    // Adds one sent-frame line to the terminal Memo1 (control characters shown as symbols).
     void AddTerminalLine(const std::string& line);
+
+    // ---- terminal and traffic log (app/PageTerminal.cpp) -----------------------------------
+    void Button5Click();       // "Очистить ": clears Memo1, nothing else
+    void Button6Click();       // "Имя файла": the log file name through the save dialog
+    void Button15Click();      // "Имя LOG-файла": the same name
+    void iSwitchLed1Change();  // either log switch (iSwitchLed1, iSwitchLed3)
+    void iSwitchLed2Change();  // "Отображать данные"
+    // LineCount, ShowData, LogActive, LogFileName and the log file.
+    Terminal& TerminalState();
+    TerminalPage& TerminalView();
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -179,9 +192,10 @@ public:
     SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
 
     // "Терминал+лог"
-    QPlainTextEdit* Memo1;
+    TerminalMemo* Memo1;
     SwitchLamp *iSwitchLed1, *iSwitchLed2;
     QPushButton *Button5, *Button6;
+    QLabel* LinkHealthPanel = nullptr;  // the link's counters, refreshed every second
 
     // ---- status bar and timers -----------------------------------------------------------
     QWidget* StatusBar1;
@@ -194,6 +208,7 @@ protected:
 
 private:
     std::unique_ptr<TelemetryBinding> telemetry_;
+    TerminalPage* terminalPage_ = nullptr;  // a child of the window
     void BuildTopStrip();
     void BuildStatusBar();
     void BuildMeasurementsPage();  // app/PageMeasurements.cpp
@@ -205,6 +220,8 @@ private:
     void BuildTerminalPage();
     void ListPortsIntoSelector();
     void SetUpLink();
+    void SetUpTerminal();
+    void ChooseLogFileName();
     void ConnectPortSelector();
     void SetTransactionControlsEnabled(bool enabled);
 

@@ -28,6 +28,10 @@ TForm2::TForm2(QWidget* parent)
     setWindowTitle(QStringLiteral("Установка параметра"));
     setFixedSize(174, 29);
     setModal(true);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(10);
+    setFont(font);
 
     Button1 = new QPushButton(QStringLiteral("Установить"), this);
     Button1->setObjectName("Button1");
@@ -99,6 +103,8 @@ void TForm2::showEvent(QShowEvent* e) {
     if (Edit1->isVisible()) {
         Edit1->setFocus();
         Edit1->selectAll();
+    } else if (list_) {
+        list_->setFocus();
     }
 }
 

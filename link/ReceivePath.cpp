@@ -47,10 +47,9 @@ void ReceivePath::Chunk(std::string_view chunk) {
 }
 
 void ReceivePath::HandOverLine() {
-    if (lineBuffer_.find(kFrameEnd) == std::string::npos) return;
     if (LineStep) {
-        LineStep(lineBuffer_);
-    } else {
+        if (!lineBuffer_.empty()) LineStep(lineBuffer_);
+    } else if (lineBuffer_.find(kFrameEnd) != std::string::npos) {
         lineBuffer_.clear();
     }
 }

@@ -53,8 +53,9 @@ class ReceivePath {
     // Hooks (all optional).
     // Runs for an intact status frame: RxFrame holds it, RxFrameLength bytes long.
     std::function<void(const LinkState&)> DecodeStatusRecord;
-    // Runs whenever LineBuffer holds a carriage return; its owner empties the buffer.
-    // Unset: the buffer is simply emptied.
+    // Runs after every chunk while LineBuffer is not empty; the hook takes out the lines it
+    // hands on (those ending in a carriage return, and any it cuts for length) and leaves
+    // the rest for the next chunk. Unset: the buffer is emptied once it holds a carriage return.
     std::function<void(std::string& lineBuffer)> LineStep;
     // Runs after every received chunk: restart Timer1 with 300 ms.
     std::function<void()> RestartTimer1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/NodeText.h"
+#include "params/ValueCheck.h"
 
 namespace lum {
 namespace {
@@ -78,6 +79,16 @@ LookupResult FindParameter(const IParamTree& tree, std::string_view query) {
         for (const auto& p : parameters) result.Candidates.push_back(p.second);
     }
     return result;
+}
+
+std::optional<std::string> SetParameterValue(IParamTree& tree, std::size_t index, const std::string& text,
+                                             char decimalSeparator) {
+    if (auto warning = CheckNewValue(GetNodeField(tree, index, FieldKind), text, GetNodeField(tree, index, FieldMin),
+                                     GetNodeField(tree, index, FieldMax), decimalSeparator)) {
+        return warning;
+    }
+    SetNodeField(tree, index, FieldValue, text);
+    return std::nullopt;
 }
 
 std::vector<ParamDifference> DifferingParameters(const IParamTree& tree, const ConfigImage& first,

@@ -34,6 +34,13 @@ struct LookupResult {
 // parameters whose path contains the query's last part, or all parameters when none does.
 LookupResult FindParameter(const IParamTree& tree, std::string_view query);
 
+// Puts `text` into the value field of parameter `index` when it passes the edit dialog's
+// checks for the row (CheckNewValue with the row's kind, min and max). Nothing when it was
+// set, otherwise the message, with the tree unchanged. std::out_of_range for a bad index,
+// NodeTextError for a text holding ";".
+std::optional<std::string> SetParameterValue(IParamTree& tree, std::size_t index, const std::string& text,
+                                             char decimalSeparator);
+
 // A parameter whose bytes differ between two images, with the value text each image
 // gives it (as unpacking would show it).
 struct ParamDifference {

@@ -44,23 +44,28 @@ bool ReadBlockAgreed(IBlockLink& link, std::uint16_t address, std::uint8_t count
                      std::span<std::uint8_t> destination, TransferFailure& failure, int* reads) {
     std::array<BlockBytes, kMaxBlockReads> copies{};
     int made = 0;
-    failure = TransferFailure::None;
+    int kept = 0;  // copies received whole
+    bool lost = false;
     for (int n = 0; n < kMaxBlockReads; ++n) {
-        std::span<std::uint8_t> copy(copies[static_cast<std::size_t>(n)].data(), count);
+        std::span<std::uint8_t> copy(copies[static_cast<std::size_t>(kept)].data(), count);
         ++made;
         if (!link.ReadBlock(address, count, copy)) {
-            failure = TransferFailure::NoReply;
-            break;
+            lost = true;
+            if (link.LastRequestFoundLineSilent()) break;
+            continue;
         }
-        for (int m = 0; m < n; ++m) {
+        for (int m = 0; m < kept; ++m) {
             if (std::equal(copy.begin(), copy.end(), copies[static_cast<std::size_t>(m)].begin())) {
                 std::copy(copy.begin(), copy.end(), destination.begin());
+                failure = TransferFailure::None;
                 if (reads) *reads = made;
                 return true;
             }
         }
+        ++kept;
     }
-    if (failure == TransferFailure::None) failure = TransferFailure::Disagreement;
+    // Copies that came but never agreed point at a spoilt line; otherwise replies were missing.
+    failure = kept >= 2 || !lost ? TransferFailure::Disagreement : TransferFailure::NoReply;
     if (reads) *reads = made;
     return false;
 }
@@ -79,6 +84,12 @@ ReadResult ReadConfiguration(IBlockLink& link, ConfigImage& image, const Transfe
 ReadResult ReadConfiguration(Transactions::Operation& op, ConfigImage& image, const TransferProgressFn& progress,
                              const StopRequestedFn& stopRequested) {
     OperationBlockLink link(op);
+    return ReadConfiguration(link, image, progress, stopRequested);
+}
+
+ReadResult ReadConfiguration(Transactions::Operation& op, const LinkState& state, ConfigImage& image,
+                             const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
+    OperationBlockLink link(op, &state);
     return ReadConfiguration(link, image, progress, stopRequested);
 }
 
@@ -119,6 +130,12 @@ WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const
 WriteResult WriteConfiguration(Transactions::Operation& op, const ConfigImage& image,
                                const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
     OperationBlockLink link(op);
+    return WriteConfiguration(link, image, progress, stopRequested);
+}
+
+WriteResult WriteConfiguration(Transactions::Operation& op, const LinkState& state, const ConfigImage& image,
+                               const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
+    OperationBlockLink link(op, &state);
     return WriteConfiguration(link, image, progress, stopRequested);
 }
 

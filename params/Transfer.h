@@ -5,7 +5,9 @@
 // Every configuration block is read until two copies agree (at most four reads): the
 // check byte of a frame is an 8-bit XOR, and corrupted hex digits in the same nibble
 // position cancel out in it, so a single reply is not enough evidence that the bytes are
-// the controller's. A block whose copies never agree fails like a lost reply.
+// the controller's. A lost or spoilt reply uses up one of the four reads; a request that
+// found the line silent (no controller frame to answer, nothing sent) ends the block at
+// once. A block without two agreeing copies fails like a lost reply.
 //
 // The controller never acknowledges a write, so a write is reported good only when the
 // written ranges, read back, match what was sent byte for byte.
@@ -30,22 +32,37 @@ class IBlockLink {
     virtual ~IBlockLink() = default;
     virtual bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) = 0;
     virtual bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) = 0;
+    // After a failed request: true when no controller frame came to answer, so nothing was
+    // sent (the controller is off or the cable is out) and repeating is pointless.
+    virtual bool LastRequestFoundLineSilent() const { return false; }
 };
 
 // The link's transactions as an IBlockLink, through an Operation token that holds the
-// reply slot for the whole transfer.
+// reply slot for the whole transfer. With the link's state, a request that found the line
+// silent is told apart from a lost reply (see LastRequestFoundLineSilent).
 class OperationBlockLink : public IBlockLink {
   public:
-    explicit OperationBlockLink(Transactions::Operation& op) : op_(op) {}
+    explicit OperationBlockLink(Transactions::Operation& op, const LinkState* state = nullptr)
+        : op_(op), state_(state) {}
     bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
-        return op_.ReadBlock(address, count, destination);
+        const std::uint32_t silent = SilentCount();
+        const bool ok = op_.ReadBlock(address, count, destination);
+        silent_ = !ok && SilentCount() != silent;
+        return ok;
     }
     bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
-        return op_.SendWriteBlock(address, count, data);
+        const std::uint32_t silent = SilentCount();
+        const bool ok = op_.SendWriteBlock(address, count, data);
+        silent_ = !ok && SilentCount() != silent;
+        return ok;
     }
+    bool LastRequestFoundLineSilent() const override { return silent_; }
 
   private:
+    std::uint32_t SilentCount() const { return state_ ? state_->Counters.PreSendTimeouts : 0; }
     Transactions::Operation& op_;
+    const LinkState* state_;
+    bool silent_ = false;
 };
 
 // Reads of one block until two copies agree.
@@ -60,6 +77,7 @@ using StopRequestedFn = std::function<bool()>;
 enum class TransferFailure {
     None,
     NoReply,       // a block transaction failed (no controller frame, no reply, another code)
+                   // and, for a read, no two agreeing copies came within the four reads
     Disagreement,  // a block's copies never agreed within kMaxBlockReads reads
     Stopped,       // the stop request was granted between blocks
 };
@@ -82,6 +100,8 @@ struct ReadResult {
 ReadResult ReadConfiguration(IBlockLink& link, ConfigImage& image, const TransferProgressFn& progress = {},
                              const StopRequestedFn& stopRequested = {});
 ReadResult ReadConfiguration(Transactions::Operation& op, ConfigImage& image,
+                             const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
+ReadResult ReadConfiguration(Transactions::Operation& op, const LinkState& state, ConfigImage& image,
                              const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
 
 // A byte that read back otherwise than it was sent.
@@ -111,6 +131,8 @@ struct WriteResult {
 WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const TransferProgressFn& progress = {},
                                const StopRequestedFn& stopRequested = {});
 WriteResult WriteConfiguration(Transactions::Operation& op, const ConfigImage& image,
+                               const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
+WriteResult WriteConfiguration(Transactions::Operation& op, const LinkState& state, const ConfigImage& image,
                                const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
 
 }  // namespace lum

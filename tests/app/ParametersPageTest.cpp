@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,9 @@
 #include "app/Unit2.h"
 #include "params/ConfigFile.h"
 #include "params/NodeText.h"
+#include "app/QtSafeSync.h"
+#include "params/Transfer.h"
+#include "sim/SimRunner.h"
 #include "tests/app/QtTestApp.h"
 
 namespace lum {
@@ -234,6 +238,45 @@ TEST_F(ParametersPage, ListsOpenOnTheRowsValueAndOfferOnlyTheirItems) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
+    form->resize(799, 572);
+    form->show();
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    ColumnTree& t = *form->TreeList1;
+    t.setCurrentItem(t.nodeAt(kEngineType));
+    QCoreApplication::processEvents();
+    int opened = 0;
+    const auto answer = [&] {
+        QTimer::singleShot(0, form2.get(), [&] {
+            if (!form2->isVisible()) return;
+            ++opened;
+            form2->ComboBox4->setCurrentIndex(2);
+            form2->Button1->click();
+        });
+    };
+    answer();
+    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, t.visualItemRect(t.nodeAt(kEngineType)).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(Field(kEngineType, FieldValue), "сухой контакт");
+    // Below the last row, the selected row is edited too.
+    answer();
+    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, QPoint(100, t.viewport()->height() - 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 2);
+}
+
+TEST_F(ParametersPage, ModelSwitchWhileTheDialogIsOpenDropsItsValue) {
+    EXPECT_TRUE(Edit(kMainsLow, [&](TForm2& d) {
+        d.Edit1->setText(QStringLiteral("200"));
+        form->SelectCatalogForModel(201);  // a status record of another model arrives meanwhile
+    }));
+    EXPECT_EQ(form->TreeList1->allNodes().size(), 83);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "180");
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
 TEST_F(ParametersPage, DialogSitsNextToThePointerAndStaysOnScreen) {
     const QRect screen(0, 0, 1280, 1024);
     form2->PlaceAt({500, 400}, screen);
@@ -362,6 +405,218 @@ TEST_F(ParametersPage, GaugeMarksFromTheImage) {
     EXPECT_EQ(form->iAnalog_Temperature->sectionEnd1(), -5);
     EXPECT_EQ(form->iAnalog_A->sectionEnd1(), 65535);
     EXPECT_EQ(form->iAnalog_C->sectionEnd2(), 65535);
+}
+
+// ---- against the controller simulator over a pseudo-terminal ----------------------
+
+class ParametersLink : public ParametersPage {
+  protected:
+    void SetUp() override {
+        ParametersPage::SetUp();
+        InstallQtSafeSync(dialogs);
+    }
+    void TearDown() override {
+        if (form) form->FormDestroy();
+        sim.Stop();
+        ParametersPage::TearDown();
+        UninstallQtSafeSync();
+    }
+    void Start(sim::SimOptions o) {
+        o.interval = std::chrono::milliseconds(150);
+        form->OpenDevicePath(sim.Start(o));
+        ASSERT_TRUE(Until([&] { return form->Device->State.RxFrameCount >= 2; })) << "no status frames";
+    }
+    static bool Until(const std::function<bool()>& pred, int ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return pred();
+    }
+    sim::Memory Memory() {
+        sim::Memory m{};
+        sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { m = core.GetMemory(); });
+        return m;
+    }
+    void SetMemory(const std::function<void(sim::Memory&)>& change) {
+        sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { change(core.MutableMemory()); });
+    }
+    const ScriptedDialogs::Box& LastBox() {
+        static const ScriptedDialogs::Box none{"(no box)", "", MsgButtons::Ok};
+        return dialogs.boxes.empty() ? none : dialogs.boxes.back();
+    }
+
+    sim::SimRunner sim;
+};
+
+constexpr const char* kNoLinkText = "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
+
+TEST_F(ParametersLink, ReadShowsTheControllersValues) {
+    Start({});
+    SetMemory([](sim::Memory& m) {
+        m[36] = 0;
+        m[37] = 175;    // mains lower threshold
+        m[90] = 2;      // telephone 1: "управление"
+        m[180] = 0x01;  // successful sends: 300
+        m[181] = 0x2C;
+        for (int i = 0; i < 8; ++i) m[184 + i] = static_cast<std::uint8_t>('A' + i);
+        m[15] = 0xF6;  // -10 degrees
+        m[44] = 0;  // UPS upper threshold 20.0 V: scale 16..32
+        m[45] = 200;
+    });
+    form->Button4->click();
+    EXPECT_EQ(LastBox().text, "Параметры успешно прочитаны из устройства.");
+    EXPECT_EQ(LastBox().caption, "info");
+    EXPECT_TRUE(dialogs.errors.empty());
+    const sim::Memory memory = Memory();
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), form->ConfigImage.begin()));
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "175");
+    EXPECT_EQ(Field(kAccess1, FieldValue), "управление");
+    EXPECT_EQ(Field(kGoodSends, FieldValue), "300");
+    EXPECT_EQ(Field(kSerial, FieldValue), "ABCDEFGH");
+    EXPECT_EQ(Field(kSensorLow, FieldValue), "-10");
+    EXPECT_EQ(form->iAnalog_A->sectionEnd1(), 175);
+    EXPECT_EQ(form->iAnalog_UPS->sectionEnd2(), 20);
+    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 32);
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_EQ(form->StatusPanelText(1), QString());
+    EXPECT_TRUE(form->Button4->isEnabled());
+}
+
+TEST_F(ParametersLink, EditedValuesAreWrittenAndNothingElseChanges) {
+    Start({});
+    form->Button4->click();
+    ASSERT_EQ(LastBox().caption, "info");
+    const sim::Memory before = Memory();
+    EXPECT_TRUE(Type(kMainsLow, "205"));                                                // a number
+    EXPECT_TRUE(Edit(kAccess1, [](TForm2& d) { d.ComboBox5->setCurrentIndex(1); }));  // a list
+    EXPECT_TRUE(Type(kPhone1, "9161234567"));                                           // a telephone number
+    const auto writesBefore = form->Device->Writer.Writes;
+    form->Button3->click();
+    EXPECT_EQ(LastBox().text, "Параметры успешно записаны в устройство.") << LastBox().text;
+    EXPECT_EQ(LastBox().caption, "info");
+    EXPECT_GE(form->Device->Writer.Writes - writesBefore, 4 + 8);  // four writes, two reads of each block
+    const sim::Memory after = Memory();
+    sim::Memory expected = before;
+    expected[36] = 0;
+    expected[37] = 205;
+    expected[90] = 1;
+    const std::uint8_t phone[] = {9, 1, 6, 1, 2, 3, 4, 5, 6, 7};
+    std::copy(std::begin(phone), std::end(phone), expected.begin() + 80);
+    for (std::size_t a = 0; a < 256; ++a) EXPECT_EQ(after[a], expected[a]) << "address " << a;
+    // A second read shows the edits.
+    form->LoadCatalogForModel(200);
+    form->Button4->click();
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "205");
+    EXPECT_EQ(Field(kAccess1, FieldValue), "информир.");
+    EXPECT_EQ(Field(kPhone1, FieldValue), "9161234567");
+}
+
+TEST_F(ParametersLink, NoRepliesLeaveTreeAndImageUntouched) {
+    sim::SimOptions o;
+    o.drop = 1.0;
+    Start(o);
+    TreeListAdapter tree(*form->TreeList1);
+    SetNodeField(tree, kMainsLow, FieldValue, "199");
+    const auto texts = Texts();
+    const auto image = form->ConfigImage;
+    form->Button4->click();
+    EXPECT_EQ(LastBox().text, kNoLinkText);
+    EXPECT_EQ(LastBox().caption, "Ошибка");
+    EXPECT_EQ(Texts(), texts);
+    EXPECT_EQ(form->ConfigImage, image);
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+}
+
+TEST_F(ParametersLink, UnpackableValueOrEmptyTreeSendsNothing) {
+    Start({});
+    const sim::Memory before = Memory();
+    TreeListAdapter tree(*form->TreeList1);
+    SetNodeField(tree, kPhone1, FieldValue, "123");
+    const auto writes = form->Device->Writer.Writes;
+    form->Button3->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("Номер абонента"), std::string::npos) << dialogs.errors[0];
+    EXPECT_NE(dialogs.errors[0].find("«123»"), std::string::npos) << dialogs.errors[0];
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("?"));
+    form->Button3->click();
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_EQ(form->Device->Writer.Writes, writes);
+    EXPECT_EQ(Memory(), before);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ParametersLink, IgnoredBlockIsReportedParameterByParameter) {
+    sim::SimOptions o;
+    o.ignoreWritesAt = 64;
+    Start(o);
+    form->Button4->click();
+    ASSERT_EQ(LastBox().caption, "info");
+    EXPECT_TRUE(Type(kMainsLow, "210"));                                                 // block 4..63
+    EXPECT_TRUE(Edit(kEngineType, [](TForm2& d) { d.ComboBox4->setCurrentIndex(1); }));  // block 64..127
+    EXPECT_TRUE(Type(kPhone1, "0000000042"));                                            // block 64..127
+    EXPECT_TRUE(Type(kLogin, "admin"));                                                  // block 192..255
+    form->Button3->click();
+    EXPECT_EQ(LastBox().caption, "Ошибка");
+    const std::string report = LastBox().text;
+    EXPECT_NE(report.find("Тип двигателя электрогенератора: записано «дизель», прочитано «бензин»"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("Параметры GSM модема/Телефонный номер 1/Номер абонента: записано «0000000042», "
+                          "прочитано «0000000000»"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 2) << report;  // those two and nothing else
+    EXPECT_EQ(report.find("Нижний порог"), std::string::npos);
+    EXPECT_EQ(report.find("Login"), std::string::npos);
+    EXPECT_EQ(Memory()[37], 210);
+}
+
+TEST_F(ParametersLink, NoiseNeverPutsACorruptedValueIntoTreeFileOrController) {
+    sim::SimOptions o;
+    o.noise = 0.002;
+    o.seed = 5;
+    Start(o);
+    int good = 0;
+    for (int attempt = 0; attempt < 8 && good < 2; ++attempt) {
+        const auto image = form->ConfigImage;
+        const auto texts = Texts();
+        form->Button4->click();
+        if (LastBox().caption == "info") {
+            ++good;
+            const sim::Memory memory = Memory();
+            ASSERT_TRUE(std::equal(memory.begin(), memory.end(), form->ConfigImage.begin()));
+        } else {
+            EXPECT_EQ(form->ConfigImage, image);
+            EXPECT_EQ(Texts(), texts);
+        }
+    }
+    ASSERT_GE(good, 1) << "no read got through the noise";
+    // The tree (read through the noise) saved to a file: every byte the controller's, except
+    // the bytes a save always erases.
+    dialogs.fileAnswers.push_back(File("noisy"));
+    form->Button1->click();
+    const ConfigImage saved = LoadConfigFile(File("noisy.txt"));
+    const sim::Memory memory = Memory();
+    TreeListAdapter tree(*form->TreeList1);
+    ConfigImage packed{};
+    PackTreeToImage(tree, packed);
+    EXPECT_EQ(saved, packed);
+    for (std::size_t a = 0; a < 256; ++a) {
+        if (saved[a] != 255) {
+            EXPECT_EQ(saved[a], memory[a]) << "address " << a;
+        }
+    }
+    // Written back through the noise: the controller's memory is what was sent.
+    EXPECT_TRUE(Type(kMainsLow, "170"));
+    form->Button3->click();
+    PackTreeToImage(tree, packed);
+    const sim::Memory written = Memory();
+    for (const ImageBlock& b : WriteBlocks) {
+        for (std::size_t a = b.Address; a < std::size_t{b.Address} + b.Count; ++a) {
+            EXPECT_EQ(written[a], packed[a]) << "address " << a;
+        }
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ struct Recorder {
     ReceivePath rx{state};
     std::vector<std::string> events;
     std::vector<std::string> lines;
+    int lineSteps = 0;
 
     Recorder() {
         rx.DecodeStatusRecord = [this](const LinkState& s) {
@@ -28,6 +29,8 @@ struct Recorder {
         rx.FrameCounted = [this](std::uint32_t n) { events.push_back("count " + std::to_string(n)); };
         rx.RestartTimer1 = [this] { events.push_back("timer"); };
         rx.LineStep = [this](std::string& line) {
+            ++lineSteps;
+            if (line.find('\r') == std::string::npos) return;  // keeps gathering
             lines.push_back(line);
             line.clear();
         };
@@ -197,12 +200,14 @@ TEST(ReceivePath, FramesTooShortOrCutOffAreDroppedAndTheNextStartByteResynchroni
     EXPECT_EQ(r.state.Counters.BadCheck, 0u);
 }
 
-TEST(ReceivePath, LinesAreHandedOverWheneverACarriageReturnArrived) {
+TEST(ReceivePath, LineHookSeesEveryChunkAndTakesWhatItHandsOn) {
     Recorder r;
     r.rx.Chunk(
         "\x10"
         "01");
     EXPECT_TRUE(r.lines.empty());
+    EXPECT_EQ(r.lineSteps, 1);  // the hook sees what was gathered after every chunk
+    EXPECT_EQ(r.rx.LineBuffer(), "\x10" "01");
     r.rx.Chunk(
         "02\r\x10"
         "0");

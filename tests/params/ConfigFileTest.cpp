@@ -148,6 +148,18 @@ TEST(ConfigFileSave, WritesThroughATemporaryAndReplacesTheTarget) {
     EXPECT_EQ(LoadConfigFile(path), Ramp());
 }
 
+TEST(ConfigFileSave, TheOldFileIsReplacedWholeNotOverwritten) {
+    // A second name for the old file keeps the old content: the new file is a new file,
+    // complete before it takes the name, never the old one rewritten in place.
+    TempDir dir;
+    const std::string path = dir.File("conf.txt");
+    SaveConfigFile(path, ErasedImage());
+    fs::create_hard_link(path, dir.File("old-link"));
+    SaveConfigFile(path, Ramp());
+    EXPECT_EQ(LoadConfigFile(path), Ramp());
+    EXPECT_EQ(LoadConfigFile(dir.File("old-link")), ErasedImage());
+}
+
 TEST(ConfigFileSave, FailureLeavesTheOldFileAndNoTemporary) {
     TempDir dir;
     // The target is a non-empty folder: the rename over it fails.

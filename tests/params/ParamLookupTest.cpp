@@ -65,6 +65,23 @@ TEST(ParamFinding, GroupHeadingsAreNotParameters) {
     EXPECT_FALSE(FindParameter(Tree(CatalogPetrolV3), "Термодатчик/Нижний порог температуры").Index);
 }
 
+TEST(SettingValues, ChecksAsTheDialogDoes) {
+    ParamTreeModel tree = Tree();
+    EXPECT_EQ(SetParameterValue(tree, 3, "221", ','), "Значение вне диапазона");
+    EXPECT_EQ(SetParameterValue(tree, 3, "2x", ','), "Значение должно быть числом");
+    EXPECT_EQ(GetNodeField(tree, 3, FieldValue), "180");
+    EXPECT_EQ(SetParameterValue(tree, 3, "200", ','), std::nullopt);
+    EXPECT_EQ(GetNodeField(tree, 3, FieldValue), "200");
+    EXPECT_TRUE(SetParameterValue(tree, 10, "on", ','));
+    EXPECT_EQ(SetParameterValue(tree, 10, "выкл.", ','), std::nullopt);
+    EXPECT_EQ(GetNodeField(tree, 10, FieldValue), "выкл.");
+    EXPECT_TRUE(SetParameterValue(tree, 52, "5", ','));  // read-only
+    EXPECT_TRUE(SetParameterValue(tree, 1, "5", ','));   // group heading
+    EXPECT_EQ(GetNodeField(tree, 52, FieldValue), "");
+    EXPECT_THROW(SetParameterValue(tree, 49, "a;b", ','), NodeTextError);
+    EXPECT_EQ(GetNodeField(tree, 49, FieldValue), "vobex");
+}
+
 TEST(Differences, NamesValueSentAndValueRead) {
     ParamTreeModel tree = Tree();
     ConfigImage sent{};

@@ -14,7 +14,8 @@ namespace lum {
 namespace {
 
 // A controller memory behind IBlockLink. Faults are scripted per call: `readFault(n)`
-// for the n-th read (0-based) returns: 0 = good, -1 = lost, k > 0 = corrupt byte k-1 of the reply.
+// for the n-th read (0-based) returns: 0 = good, -1 = reply lost, -2 = line silent
+// (nothing sent), k > 0 = corrupt byte k-1 of the reply.
 class FakeController : public IBlockLink {
   public:
     ConfigImage memory{};
@@ -22,19 +23,23 @@ class FakeController : public IBlockLink {
     std::function<int(int n)> readFault = [](int) { return 0; };
     std::function<bool(int n)> writeLost = [](int) { return false; };
     std::optional<std::uint16_t> ignoreWritesAt;
+    bool silent = false;
 
     bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
         const int n = static_cast<int>(reads.size());
         reads.push_back({address, count});
         const int fault = readFault(n);
+        silent = fault == -2;
         if (fault < 0) return false;
         std::copy_n(memory.begin() + address, count, destination.begin());
         if (fault > 0) destination[static_cast<std::size_t>(fault - 1)] ^= 0x11;
         return true;
     }
+    bool LastRequestFoundLineSilent() const override { return silent; }
     bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
         const int n = static_cast<int>(writes.size());
         writes.push_back({address, count});
+        silent = false;
         if (writeLost(n)) return false;
         EXPECT_EQ(data.size(), count);
         if (ignoreWritesAt != address) std::copy_n(data.begin(), count, memory.begin() + address);
@@ -110,23 +115,50 @@ TEST(ReadTransfer, CopiesThatNeverAgreeFailAfterFourReadsAndChangeNothing) {
     EXPECT_EQ(image, before);
 }
 
-TEST(ReadTransfer, LostReplyAtAnyBlockStopsThereAndLeavesTheImageAsItWas) {
+TEST(ReadTransfer, ALostReplyUsesUpOneOfTheFourReads) {
     for (int lost = 0; lost < 8; ++lost) {
         FakeController c;
         c.memory = Ramp();
         c.readFault = [lost](int n) { return n == lost ? -1 : 0; };
         ConfigImage image = ErasedImage();
+        const ReadResult r = ReadConfiguration(c, image);
+        EXPECT_TRUE(r.Ok) << lost;
+        EXPECT_EQ(r.Transactions, 9) << lost;
+        EXPECT_EQ(image, c.memory) << lost;
+    }
+}
+
+TEST(ReadTransfer, SilentLineAtAnyBlockStopsThereAndLeavesTheImageAsItWas) {
+    for (int silent = 0; silent < 8; ++silent) {
+        FakeController c;
+        c.memory = Ramp();
+        c.readFault = [silent](int n) { return n == silent ? -2 : 0; };
+        ConfigImage image = ErasedImage();
         image[5] = 42;
         const ConfigImage before = image;
         std::vector<int> positions;
         const ReadResult r = ReadConfiguration(c, image, [&](TransferStage, int p) { positions.push_back(p); });
-        EXPECT_FALSE(r.Ok) << lost;
+        EXPECT_FALSE(r.Ok) << silent;
         EXPECT_EQ(r.Failure, TransferFailure::NoReply);
-        EXPECT_EQ(r.BlocksRead, static_cast<std::size_t>(lost / 2)) << lost;
-        EXPECT_EQ(c.reads.size(), static_cast<std::size_t>(lost + 1)) << lost;
-        EXPECT_EQ(image, before) << lost;
-        EXPECT_EQ(positions.size(), static_cast<std::size_t>(lost / 2 + 1)) << lost;
+        EXPECT_EQ(r.BlocksRead, static_cast<std::size_t>(silent / 2)) << silent;
+        EXPECT_EQ(c.reads.size(), static_cast<std::size_t>(silent + 1)) << silent;
+        EXPECT_EQ(image, before) << silent;
+        EXPECT_EQ(positions.size(), static_cast<std::size_t>(silent / 2 + 1)) << silent;
     }
+}
+
+TEST(ReadTransfer, FourReadsWithoutTwoAgreeingCopiesFailTheBlock) {
+    // Block 1: one good copy, three lost replies.
+    FakeController c;
+    c.memory = Ramp();
+    c.readFault = [](int n) { return n >= 3 && n < 6 ? -1 : 0; };
+    ConfigImage image = ErasedImage();
+    const ReadResult r = ReadConfiguration(c, image);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+    EXPECT_EQ(r.BlocksRead, 1u);
+    EXPECT_EQ(c.reads.size(), 6u);
+    EXPECT_EQ(image, ErasedImage());
 }
 
 TEST(ReadTransfer, StopRequestEndsBetweenBlocksWithTheImageUnchanged) {
@@ -200,7 +232,7 @@ TEST(WriteTransfer, LostWriteStopsThereAndNothingIsVerified) {
 TEST(WriteTransfer, ReadBackThatFailsIsNotASuccess) {
     FakeController c;
     c.memory = ErasedImage();
-    c.readFault = [](int n) { return n == 4 ? -1 : 0; };
+    c.readFault = [](int n) { return n >= 4 ? -1 : 0; };  // the third block's read-back never comes
     const WriteResult r = WriteConfiguration(c, Ramp());
     EXPECT_TRUE(r.AllWritten());
     EXPECT_FALSE(r.Verified);

@@ -1,0 +1,66 @@
+#include "terminal/LogFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace lum {
+namespace {
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+StdLogFile::~StdLogFile() {
+    try {
+        Close();
+    } catch (const LogFileError&) {
+        // Nobody is left to tell.
+    }
+}
+
+void StdLogFile::Fail(const char* what, int error) {
+    std::string message = std::string(what) + " \"" + path_ + "\"";
+    if (error != 0) message += ": " + std::string(std::strerror(error));
+    throw LogFileError(message);
+}
+
+void StdLogFile::Open(const std::string& path) {
+    Close();
+    path_ = path;
+    errno = 0;
+    out_.clear();
+    out_.open(PathFromUtf8(path), std::ios::out | std::ios::app);
+    if (!out_.is_open()) {
+        const int error = errno;
+        out_.clear();
+        Fail("Не удалось открыть LOG-файл", error);
+    }
+}
+
+void StdLogFile::WriteLine(std::string_view text) {
+    errno = 0;
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out_.put('\n');
+    if (!out_) Fail("Ошибка записи в LOG-файл", errno);
+}
+
+void StdLogFile::Flush() {
+    errno = 0;
+    out_.flush();
+    if (!out_) Fail("Ошибка записи в LOG-файл", errno);
+}
+
+void StdLogFile::Close() {
+    if (!out_.is_open()) return;
+    errno = 0;
+    out_.close();
+    const bool failed = out_.fail();
+    const int error = errno;
+    out_.clear();
+    if (failed) Fail("Ошибка закрытия LOG-файла", error);
+}
+
+}  // namespace lum
