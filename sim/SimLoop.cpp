@@ -27,6 +27,7 @@ void RunLoop(ControllerCore& core, ISimLine& line, const std::atomic<bool>& stop
             next = core.NextDue();
             if (twin) {
                 for (const auto& w : twin->core.TakeDue(now)) twin->sent += w;
+                for (const auto& w : writes) twin->noisy += w;
             }
         }
         for (const auto& w : writes) line.Write(w);

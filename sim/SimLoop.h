@@ -17,11 +17,12 @@ namespace lum::sim {
 struct CleanTwin {
     CleanTwin(const SimOptions& noisy, TimePoint start);
     ControllerCore core;
-    std::string sent;  // every character the twin sent, in order
+    std::string sent;   // every character the twin sent, in order
+    std::string noisy;  // every character the noisy controller sent, in order
 };
 
 // Drives `core` on `line` until `stop` is set (and line.Interrupt() called to end a wait).
-// A twin, when given, takes the same steps off the line. Every use of `core` and `twin`
+// A twin, when given, takes the same steps off the line and keeps what both sent. Every use of `core` and `twin`
 // happens under `lock`. The calling thread runs the loop.
 void RunLoop(ControllerCore& core, ISimLine& line, const std::atomic<bool>& stop, std::mutex& lock,
              CleanTwin* twin = nullptr);

@@ -517,7 +517,7 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
 
     RoundTally tally;
     for (int round = 0; b.now < TimePoint{} + 100h + 120s; ++round) {
-        CheckedRound(b.tx, b.trace, twin, b.noisySent, round, 4, tally);
+        CheckedRound(b.tx, b.trace, twin, [&b] { return b.noisySent; }, round, 4, tally);
     }
     const auto clean = StatusFramesIn(b.twin.sent);
     const Comparison statuses = CompareShownWithTwin(b.trace.shown, clean, b.noisySent);

@@ -8,12 +8,13 @@
 // The one corruption tolerated is the one no check on the line can see: a frame whose
 // hex text was intact and whose check byte still matches (two corrupted digits in the same
 // nibble position cancel in an 8-bit XOR). Such a frame is counted as check-blind, never
-// silently passed; whether its text was intact is known only where the noisy characters
-// are at hand (the in-process tests), elsewhere the check byte alone decides.
+// silently passed; its text is looked up among the noisy controller's characters where
+// they are at hand, elsewhere the check byte alone decides.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
@@ -148,17 +149,17 @@ struct RoundTally {
 // round; some run past the end of memory, where the controller answers short) and, every
 // `journalEvery` rounds, an event journal record. A transaction must end as the first
 // frame after its request dictates (CheckReply); a failed one leaves its destination
-// alone; what is accepted must be the controller's, or else check-blind (`noisy`: see
-// CheckBlind).
-inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& twin, std::string_view noisy,
-                         int round, int journalEvery, RoundTally& tally) {
+// alone; what is accepted must be the controller's, or else check-blind (`noisy` gives
+// the noisy controller's characters at the moment of asking; see CheckBlind).
+inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& twin,
+                         const std::function<std::string()>& noisy, int round, int journalEvery, RoundTally& tally) {
     struct Read {
         std::uint16_t address;
         std::uint8_t count;
     };
     constexpr Read kReads[] = {{0, 64}, {64, 8}, {128, 16}, {184, 8}, {200, 4}, {250, 8}, {96, 2}, {224, 64}};
     const auto accepted = [&](const char* what) {
-        if (CheckBlind(trace.frames[trace.sendMark].bytes, noisy)) {
+        if (CheckBlind(trace.frames[trace.sendMark].bytes, noisy())) {
             ++tally.checkBlind;
         } else {
             ADD_FAILURE() << "corrupted " << what << " accepted in round " << round;
