@@ -13,16 +13,32 @@ LUM_PACKAGES=(
   clang libclang-rt-14-dev
 )
 
+# The Windows cross-build and its tests under wine (.ci/run only; ./run.sh and ./test.sh do not pull
+# them): MinGW-w64 with POSIX threads (std::thread), GoogleTest's sources to build for Windows, wine
+# with its 64-bit loader.
+LUM_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix
+  googletest
+  wine wine64
+)
+
+# lum_missing_packages [package...]: those not installed (default: LUM_PACKAGES).
 lum_missing_packages() {
   local p
-  for p in "${LUM_PACKAGES[@]}"; do
+  [ $# -eq 0 ] && set -- "${LUM_PACKAGES[@]}"
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
   done
 }
 
+lum_ensure_windows_deps() {
+  lum_ensure_deps "${LUM_WINDOWS_PACKAGES[@]}"
+}
+
+# lum_ensure_deps [package...]: installs those missing (default: LUM_PACKAGES).
 lum_ensure_deps() {
   local missing
-  missing=$(lum_missing_packages | tr '\n' ' ')
+  missing=$(lum_missing_packages "$@" | tr '\n' ' ')
   [ -z "${missing// /}" ] && return 0
   echo "Installing: $missing"
   local sudo=""

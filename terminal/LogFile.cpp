@@ -32,7 +32,9 @@ void StdLogFile::Open(const std::string& path) {
     path_ = path;
     errno = 0;
     out_.clear();
-    out_.open(PathFromUtf8(path), std::ios::out | std::ios::app);
+    // Binary: the lines keep their bytes (the frame's CR, then LF) on every system; a text-mode
+    // stream on Windows would turn LF into CR LF.
+    out_.open(PathFromUtf8(path), std::ios::out | std::ios::app | std::ios::binary);
     if (!out_.is_open()) {
         const int error = errno;
         out_.clear();
