@@ -59,6 +59,8 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     BuildServicePage();
     BuildTerminalPage();
     BuildStatusBar();
+    ConnectServicePage();
+    ConnectJournalPage();
     telemetry_ = std::make_unique<TelemetryBinding>(*this);
 
     Timer1 = Named(new QTimer(this), "Timer1");

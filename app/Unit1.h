@@ -15,11 +15,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "common/Dialogs.h"
 #include "device/DeviceLink.h"
+#include "service/Commands.h"
+#include "service/Journal.h"
 #include "serial/ComPort.h"
 #include "widgets/BarGauge.h"
 #include "widgets/ColumnTree.h"
@@ -177,10 +180,17 @@ public:
     // The system's decimal separator, as the edit dialog's number check uses it.
     static char DecimalSeparator();
 
-    // "Журнал событий"
+    // "Журнал событий" (handlers in app/PageJournal.cpp)
     QLabel *Label19, *Label20;
     QPlainTextEdit *Memo3, *Memo4;
     QPushButton* Button13;
+    QPushButton* Button18;  // "Сохранить журнал"
+    // Reads both journals into Memo3 and Memo4, progress in status bar panel 1.
+    void Button13Click();
+    // Saves the lists of the last reading as CSV through the dialogs service.
+    void Button18Click();
+    // The records listed by the last reading.
+    std::vector<JournalEntry> JournalEvents, JournalAlarms;
 
     // "Диаграммы"
     StripChart* iPlot1;
@@ -190,6 +200,20 @@ public:
     QPushButton *Button7, *Button8, *Button9, *Button10, *Button11, *Button12, *Button14, *Button15;
     QPushButton *Button16, *Button17;
     SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
+    // Handlers (app/PageService.cpp).
+    void Button7Click();   // motor-hours counter
+    void Button8Click();   // test SMS
+    void Button9Click();   // test GPRS
+    void Button10Click();  // serial number
+    void Button11Click();  // modem restart
+    void Button12Click();  // clock from the PC
+    void Button14Click();  // service password
+    void Button16Click();  // start
+    void Button17Click();  // stop
+    void iSwitchLed4Click();
+    void iSwitchLed5Click();
+    // The PC's local time, read once per clock synchronisation (tests put their own clock here).
+    std::function<LocalDateTime()> LocalTimeSource;
 
     // "Терминал+лог"
     TerminalMemo* Memo1;
@@ -217,6 +241,13 @@ private:
     void BuildJournalPage();
     void BuildDiagramsPage();      // app/PageDiagrams.cpp
     void BuildServicePage();
+    void ConnectServicePage();  // app/PageService.cpp
+    void ConnectJournalPage();  // app/PageJournal.cpp
+    // Sends one service request and tells the engineer what went wrong, if anything.
+    void SendServiceRequestAndReport(const ServiceRequest& request);
+    // Runs a request builder; a refused entry shows its warning and gives nothing.
+    std::optional<ServiceRequest> BuildServiceRequest(const std::function<ServiceRequest()>& build);
+    bool journalStopRequested_ = false;
     void BuildTerminalPage();
     void ListPortsIntoSelector();
     void SetUpLink();

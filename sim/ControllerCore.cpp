@@ -18,7 +18,7 @@ constexpr std::size_t kRxLimit = 1024;
 constexpr std::size_t kMaxReplyData = 250;  // a reply frame stays within 256 bytes
 
 // Work modes the simulated generator goes through.
-constexpr std::uint8_t kMains = 0, kStarting = 3, kWarmUp = 4, kRunning = 5, kCooling = 8;
+constexpr std::uint8_t kMains = 0, kStarting = 3, kWarmUp = 4, kRunning = 5, kRest = 6, kCooling = 8;
 
 // One start attempt: the start step shown in the state timer's low byte and its length.
 struct StartStep {
@@ -211,6 +211,9 @@ void ControllerCore::EnterState(std::uint8_t state, TimePoint at) {
         case kCooling:
             nextTransition_ = at + kCoolingTime;
             break;
+        case kRest:
+            nextTransition_ = at + std::chrono::seconds(restSeconds_);
+            break;
         default:
             transitionPending_ = false;
             break;
@@ -254,8 +257,13 @@ void ControllerCore::Advance(TimePoint now) {
                 EnterState(kCooling, at);
                 break;
             case kCooling:
-                EnterState(kMains, at);
+                // After a stop with a waiting time the generator rests that long.
+                EnterState(restSeconds_ != 0 ? kRest : kMains, at);
                 AddEvent(kEvStop, at);
+                break;
+            case kRest:
+                restSeconds_ = 0;
+                EnterState(kMains, at);
                 break;
             default:
                 transitionPending_ = false;
@@ -277,6 +285,7 @@ void ControllerCore::HandleStart(std::uint16_t seconds, TimePoint now) {
     }
     Log("команда 50 (старт) на " + std::to_string(seconds) + " с");
     runSeconds_ = seconds;
+    restSeconds_ = 0;
     attempt_ = 0;
     startStep_ = 0;
     attemptFails_ = Uniform(startRng_) < 0.3;
@@ -287,6 +296,7 @@ void ControllerCore::HandleStart(std::uint16_t seconds, TimePoint now) {
 void ControllerCore::HandleStop(std::uint16_t seconds, TimePoint now) {
     Log("команда 51 (стоп), время ожидания " + std::to_string(seconds) + " с");
     if (workMode_ == kStarting || workMode_ == kWarmUp || workMode_ == kRunning) {
+        restSeconds_ = seconds;
         EnterState(kCooling, now);
     } else {
         Log("генератор не работает: стоп без действия");

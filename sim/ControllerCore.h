@@ -17,7 +17,9 @@
 //       the end marker FF FF FF FF FF
 //   38  set the clock (hour, minute, second, day, month, year in BCD)
 //   48, 49 automatic / semi-automatic mode (Mode 2, FlagsA bit 5 clear / set)
-//   50, 51 start / stop the generator (data: 16-bit seconds, high byte first)
+//   50, 51 start / stop the generator (data: 16-bit seconds, high byte first): a start
+//       runs it for that time (0: until stopped); a stop cools it down and then lets it
+//       rest (state 6) for the waiting time before it is back on the mains
 //   32, 33, 34 test SMS, test GPRS, modem restart: only noted in the log
 //
 // Fault injection (for tests): noise corrupts characters it sends, drop ignores requests,
@@ -179,6 +181,7 @@ class ControllerCore {
     int attempt_ = 0;
     bool attemptFails_ = false;
     std::uint16_t runSeconds_ = 0;  // 0: until stopped
+    std::uint16_t restSeconds_ = 0;  // waiting time of the last stop
     std::chrono::steady_clock::duration motorRemainder_{};
     TimePoint runMeasuredTo_;
     int minutesToService_ = 6000;

@@ -353,6 +353,20 @@ TEST(ControllerCore, StartAndStopGoThroughTheGeneratorStates) {
     EXPECT_EQ(b.core->WorkMode(), 8);
     b.Run(6s, 50ms);
     EXPECT_EQ(b.core->WorkMode(), 0);
+
+    // A stop with a waiting time: cooling, then rest for that time with its timer, then mains.
+    b.AskAfterStatus(BuildFrame(50, 0, 2, forever));
+    b.Run(30s, 50ms);
+    ASSERT_EQ(b.core->WorkMode(), 5);
+    const std::uint8_t wait[] = {0x00, 0x14};  // 20 s
+    b.AskAfterStatus(BuildFrame(51, 0, 2, wait));
+    b.Run(6s, 50ms);
+    EXPECT_EQ(b.LastStatus()[5], 6);
+    b.Run(10s, 50ms);
+    EXPECT_EQ(b.LastStatus()[5], 6);
+    EXPECT_NEAR(Word(b.LastStatus(), 6), 10, 2);  // seconds of rest so far
+    b.Run(11s, 50ms);
+    EXPECT_EQ(b.LastStatus()[5], 0);
 }
 
 TEST(ControllerCore, RequestsCountOnlyRightAfterItsOwnFrames) {

@@ -1,0 +1,163 @@
+#include "service/Journal.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "link/FrameCodec.h"
+
+namespace lum {
+namespace {
+
+constexpr std::string_view kEventTexts[] = {
+    "пропадание сети",
+    "запуск ГУ",
+    "работа ГУ",
+    "появление сети",
+    "включение БУЭ",
+    "ручной режим",
+    "автоматический режим",
+    "тестовый запуск",
+    "отдых ГУ",
+    "останов ГУ",
+    "работа ИБП",
+    "авария: разряд АКБ ГУ",
+    "авария: напряжение ГУ вне дипазона",
+    "авария: нет запуска ГУ",
+    "авария: нет останова ГУ",
+    "авария: нет импульсов с магнето",
+    "авария: нет напряжения с альтернатора",
+    "авария: частота ГУ вне диапазона",
+};
+constexpr std::uint8_t kFirstAlarmCode = 11;
+
+std::string TwoDigits(std::uint8_t bcd) {
+    return IntToZeroPadded(BcdToBin(bcd), 2);
+}
+
+// Every field of the export is a fixed text or digits without a comma or a quote, so
+// none needs quoting.
+std::string_view JournalName(JournalSelector journal) {
+    return journal == JournalSelector::Events ? "события" : "аварии";
+}
+
+}  // namespace
+
+std::string JournalTimeText(const JournalRecordBytes& r) {
+    return TwoDigits(r[0]) + ":" + TwoDigits(r[1]);
+}
+
+std::string JournalDateText(const JournalRecordBytes& r) {
+    return TwoDigits(r[2]) + "/" + TwoDigits(r[3]);
+}
+
+int JournalCapacity(JournalSelector journal) {
+    return journal == JournalSelector::Events ? kEventJournalRecords : kAlarmJournalRecords;
+}
+
+std::optional<std::string_view> EventText(JournalSelector journal, std::uint8_t code) {
+    if (code >= std::size(kEventTexts)) return std::nullopt;
+    if (journal == JournalSelector::Alarms && code < kFirstAlarmCode) return std::nullopt;
+    return kEventTexts[code];
+}
+
+bool IsJournalEnd(const JournalRecordBytes& record) {
+    return record[4] >= kJournalEndCode;
+}
+
+std::string JournalLine(JournalSelector journal, const JournalRecordBytes& record) {
+    std::string line = JournalTimeText(record) + " " + JournalDateText(record) + " ";
+    if (const auto text = EventText(journal, record[4])) line += *text;
+    return line;
+}
+
+bool TransactionsJournalReader::ReadRecord(std::uint8_t index, JournalSelector journal,
+                                           JournalRecordBytes& record) {
+    const std::uint32_t silentBefore = state_ ? state_->Counters.PreSendTimeouts : 0;
+    const bool ok = operation_.ReadJournalRecord(index, journal, record);
+    silent_ = !ok && state_ && state_->Counters.PreSendTimeouts != silentBefore;
+    return ok;
+}
+
+JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks) {
+    JournalReading reading;
+    const auto stopAsked = [&] {
+        if (callbacks.stop && callbacks.stop()) reading.stopped = true;
+        return reading.stopped;
+    };
+    // Reads one journal; false when the reading was stopped or the line fell silent.
+    const auto readJournal = [&](JournalSelector journal, std::vector<JournalEntry>& entries) {
+        if (callbacks.journalStarted) callbacks.journalStarted(journal);
+        const int capacity = JournalCapacity(journal);
+        for (int index = 0; index < capacity; ++index) {
+            JournalRecordBytes record{};
+            bool ok = false;
+            bool silent = true;  // every try so far found a silent line
+            for (int attempt = 0; attempt <= kJournalRetries && !ok; ++attempt) {
+                if (stopAsked()) return false;
+                ++reading.requests;
+                ok = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
+                silent = silent && !ok && reader.LineSilent();
+            }
+            if (silent) {
+                ++reading.unread;
+                reading.lineSilent = true;
+                if (callbacks.progress)
+                    callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
+                                       reading.unread);
+                return false;
+            }
+            const bool end = ok && IsJournalEnd(record);
+            if (!ok) {
+                ++reading.unread;
+            } else if (!end) {
+                JournalEntry entry{journal, static_cast<std::uint8_t>(index), record,
+                                   JournalLine(journal, record)};
+                entries.push_back(entry);
+                if (callbacks.entryRead) callbacks.entryRead(entries.back());
+            }
+            if (callbacks.progress)
+                callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
+                                   reading.unread);
+            if (end) break;
+        }
+        return true;
+    };
+    if (!readJournal(JournalSelector::Events, reading.events)) return reading;
+    reading.alarmsRead = true;
+    readJournal(JournalSelector::Alarms, reading.alarms);
+    return reading;
+}
+
+std::string JournalProgressText(int listed) {
+    return "Записей: " + std::to_string(listed);
+}
+
+std::string JournalUnreadText(int unread) {
+    if (unread <= 0) return {};
+    return "Не прочитано записей: " + std::to_string(unread);
+}
+
+std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms) {
+    std::string csv = "\xEF\xBB\xBF";
+    csv += "журнал,индекс,время,дата,код,текст\r\n";
+    for (const auto* list : {&events, &alarms}) {
+        for (const JournalEntry& e : *list) {
+            const auto text = EventText(e.journal, e.record[4]);
+            csv += std::string(JournalName(e.journal)) + "," + std::to_string(e.index) + "," +
+                   JournalTimeText(e.record) + "," + JournalDateText(e.record) + "," +
+                   std::to_string(e.record[4]) + "," + std::string(text.value_or("")) + "\r\n";
+        }
+    }
+    return csv;
+}
+
+void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
+                    const std::vector<JournalEntry>& alarms) {
+    const std::string csv = JournalCsv(events, alarms);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file) file.write(csv.data(), static_cast<std::streamsize>(csv.size()));
+    if (file) file.close();
+    if (!file) throw std::runtime_error("Не удалось записать файл " + path);
+}
+
+}  // namespace lum
