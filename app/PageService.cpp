@@ -30,8 +30,10 @@ void TForm1::ConnectServicePage() {
         {Button14, &TForm1::Button14Click}, {Button16, &TForm1::Button16Click},
         {Button17, &TForm1::Button17Click},
     };
-    for (auto [button, handler] : buttons)
-        connect(button, &QPushButton::clicked, this, Guarded([this, handler] { (this->*handler)(); }));
+    for (const auto& entry : buttons) {
+        const auto handler = entry.second;  // a structured binding cannot be captured before clang 16
+        connect(entry.first, &QPushButton::clicked, this, Guarded([this, handler] { (this->*handler)(); }));
+    }
     iSwitchLed4->onClick = Guarded([this] { iSwitchLed4Click(); });
     iSwitchLed5->onClick = Guarded([this] { iSwitchLed5Click(); });
 }

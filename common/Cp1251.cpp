@@ -44,34 +44,46 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one code point at pos and advances pos; raises on malformed input.
+// Decodes one code point at pos and advances pos. Only the shortest form is accepted;
+// overlong forms, surrogates (U+D800..U+DFFF), code points above U+10FFFF, a stray
+// continuation byte, a lead byte where a continuation byte belongs and a sequence cut off
+// by the end of the text raise EncodingError.
 char32_t NextCodePoint(std::string_view s, std::size_t& pos) {
     const auto b0 = static_cast<unsigned char>(s[pos]);
-    int extra = 0;
+    std::size_t extra = 0;
     char32_t cp = 0;
+    char32_t smallest = 0;  // the first code point that needs this many bytes
     if (b0 < 0x80) {
         ++pos;
         return b0;
     } else if ((b0 & 0xE0) == 0xC0) {
         extra = 1;
         cp = b0 & 0x1F;
+        smallest = 0x80;
     } else if ((b0 & 0xF0) == 0xE0) {
         extra = 2;
         cp = b0 & 0x0F;
+        smallest = 0x800;
     } else if ((b0 & 0xF8) == 0xF0) {
         extra = 3;
         cp = b0 & 0x07;
+        smallest = 0x10000;
     } else {
-        throw EncodingError("Некорректный текст UTF-8 (байт " + std::to_string(b0) + ")");
+        throw EncodingError("Некорректный текст UTF-8: байт " + std::to_string(b0) + " не начинает символ");
     }
-    if (pos + static_cast<std::size_t>(extra) >= s.size()) {
+    if (extra >= s.size() - pos) {
         throw EncodingError("Некорректный текст UTF-8: обрыв символа");
     }
-    for (int i = 1; i <= extra; ++i) {
+    for (std::size_t i = 1; i <= extra; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) throw EncodingError("Некорректный текст UTF-8");
+        if ((b & 0xC0) != 0x80) {
+            throw EncodingError("Некорректный текст UTF-8: символ прерван байтом " + std::to_string(b));
+        }
         cp = (cp << 6) | (b & 0x3F);
     }
+    if (cp < smallest) throw EncodingError("Некорректный текст UTF-8: избыточная запись символа");
+    if (cp >= 0xD800 && cp <= 0xDFFF) throw EncodingError("Некорректный текст UTF-8: суррогатная половина");
+    if (cp > 0x10FFFF) throw EncodingError("Некорректный текст UTF-8: код больше U+10FFFF");
     pos += extra + 1;
     return cp;
 }

@@ -11,6 +11,7 @@ LUM_PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-wine
   xvfb xauth socat
+  clang libclang-rt-14-dev
 )
 
 # The Windows cross-build and its tests under wine (.ci/run only; ./run.sh and ./test.sh do not pull

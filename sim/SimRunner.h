@@ -33,6 +33,8 @@ class SimRunner {
     // had, std::invalid_argument for an unknown model, std::logic_error when running.
     // The log sink is called on the background thread. Owner thread only.
     std::string Start(const SimOptions& options, ControllerCore::LogSink log = {});
+    // As Start, with a clean twin (sim/SimLoop.h) run beside the controller.
+    std::string StartWithTwin(const SimOptions& options, ControllerCore::LogSink log = {});
     // Stops the thread and closes the pseudo-terminal; nothing when not running. Owner thread only.
     void Stop();
     bool Running() const { return thread_.joinable(); }
@@ -41,10 +43,15 @@ class SimRunner {
     // Runs fn with the controller and the current time, under the controller's lock. Any
     // thread, while running.
     void WithController(const std::function<void(ControllerCore&, TimePoint now)>& fn);
+    // Runs fn with the clean twin, under the same lock; std::logic_error without one.
+    void WithTwin(const std::function<void(const CleanTwin&)>& fn);
 
   private:
+    std::string Launch(const SimOptions& options, ControllerCore::LogSink log, bool withTwin);
+
     std::unique_ptr<ISimLine> line_;
     std::unique_ptr<ControllerCore> core_;
+    std::unique_ptr<CleanTwin> twin_;
     std::mutex lock_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -179,11 +179,25 @@ void ChartModel::VisiblePoints(int channel, ChartRange window, int columns,
                 out.push_back(lo);
             }
         };
+        // The window's first and last points always come along, so the line runs from
+        // the window's edge to the newest value even when neither is a column's extreme.
+        const ChartPoint first = s.At(from);
+        const ChartPoint last = s.At(to - 1);
+        const auto same = [](const ChartPoint& a, const ChartPoint& b) {
+            return a.time == b.time && a.value == b.value;
+        };
+        bool firstFlush = true;
+        auto flushWithEdges = [&] {
+            if (column < 0) return;
+            if (firstFlush && !same(first, lo) && !same(first, hi)) out.push_back(first);
+            firstFlush = false;
+            flush();
+        };
         s.ForEach(from, to, [&](const ChartPoint& p) {
             long c = static_cast<long>((p.time - window.min) / perColumn);
             c = std::clamp(c, 0L, static_cast<long>(columns) - 1);
             if (c != column) {
-                flush();
+                flushWithEdges();
                 column = c;
                 lo = hi = p;
                 return;
@@ -191,7 +205,8 @@ void ChartModel::VisiblePoints(int channel, ChartRange window, int columns,
             if (p.value < lo.value) lo = p;
             if (p.value > hi.value) hi = p;
         });
-        flush();
+        flushWithEdges();
+        if (!same(out.back(), last)) out.push_back(last);
     }
     if (to < s.size() && to > 0) out.push_back(s.At(to));
 }

@@ -128,8 +128,9 @@ class ChartModel {
 
     // Points of a channel to draw across `columns` pixel columns of the time window: every
     // point when there are few, otherwise per column the lowest and the highest (in time
-    // order), so at most two per column whatever the history holds. The nearest point outside
-    // each end of the window comes along so lines run to the edges.
+    // order), so at most two per column whatever the history holds, and the window's first
+    // and last points. The nearest point outside each end of the window comes along so lines
+    // run to the edges.
     void VisiblePoints(int channel, ChartRange window, int columns, std::vector<ChartPoint>& out) const;
 
     // Every point of every channel as comma-separated lines "time,channel,value" after a

@@ -6,7 +6,6 @@ namespace lum {
 namespace {
 
 constexpr char kCarriageReturn = '\x0D';
-constexpr char kStartByte = '\x10';
 
 const std::string& CutMarkBytes() {
     static const std::string bytes = Utf8ToCp1251(kCutMark);

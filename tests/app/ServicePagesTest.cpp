@@ -289,6 +289,11 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     Connect(WithJournals(105, 50));
     // The window goes on receiving status frames during the reading.
     const std::uint32_t framesBefore = form->Device->State.RxFrameCount;
+    const auto failedRequests = [this] {
+        const auto& c = form->Device->State.Counters;
+        return static_cast<int>(c.ReplyTimeouts + c.WrongCode + c.CorruptReply + c.ShortReply);
+    };
+    const int failedBefore = failedRequests();
     QStringList progress;
     QObject probe;
     QTimer poll;
@@ -300,7 +305,10 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     form->Button13->click();
     poll.stop();
     ExpectJournalsListed(*form, sim);
-    EXPECT_EQ(Requests(), 155);  // full journals: no end marker asked for
+    // Full journals: 155 records and no end marker asked for. On a loaded machine a reply can
+    // miss its wait and the record is asked again, so each failed request may add one.
+    EXPECT_GE(Requests(), 155);
+    EXPECT_LE(Requests(), 155 + failedRequests() - failedBefore);
     EXPECT_GT(form->Device->State.RxFrameCount, framesBefore + 155);
     EXPECT_GE(progress.size(), 3) << progress.join('|').toStdString();  // progress shown while reading
     EXPECT_TRUE(form->Button13->isEnabled());

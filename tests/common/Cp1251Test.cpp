@@ -42,12 +42,81 @@ TEST(Cp1251, RefusesCharacterOutsideTheCodePageAndNamesIt) {
     EXPECT_THROW(Utf8ToCp1251("ÿ"), EncodingError);  // U+00FF: Latin, not in 1251
 }
 
+// Every malformed form is refused by both the conversion and the length count.
+void ExpectRefused(std::string_view text, const char* what) {
+    EXPECT_THROW(Utf8ToCp1251(text), EncodingError) << what;
+    EXPECT_THROW(Utf8Length(text), EncodingError) << what;
+}
+
 TEST(Cp1251, RefusesMalformedUtf8) {
-    EXPECT_THROW(Utf8ToCp1251("\xD0"), EncodingError);        // cut-off two-byte character
-    EXPECT_THROW(Utf8ToCp1251("\xE2\x82"), EncodingError);    // cut-off three-byte character
-    EXPECT_THROW(Utf8ToCp1251("\xFF"), EncodingError);
-    EXPECT_THROW(Utf8ToCp1251("\xD0\x41"), EncodingError);    // bad continuation
-    EXPECT_THROW(Utf8Length("\xC3"), EncodingError);
+    ExpectRefused("\xFF", "not a byte of UTF-8");
+    ExpectRefused("\xF8\x88\x80\x80\x80", "five-byte form");
+    ExpectRefused("\xD0\x41", "bad continuation");
+    ExpectRefused("\x90", "stray continuation byte");
+    ExpectRefused("\xD0\x90\x90", "continuation byte after a whole character");
+    ExpectRefused("A\xBF", "stray continuation byte after ASCII");
+}
+
+TEST(Cp1251, RefusesALeadByteWhereAContinuationByteBelongs) {
+    // Taken as continuation bytes, these would decode to Cyrillic letters of the code page.
+    ExpectRefused("\xD0\xD0", "two-byte lead after a two-byte lead");
+    ExpectRefused("\xD0\xE0\x90", "three-byte lead inside a two-byte character");
+    ExpectRefused("\xE0\xD0\x90", "two-byte lead inside a three-byte character");
+    ExpectRefused("\xE2\x84\xC0", "two-byte lead as the last byte of a three-byte character");
+    ExpectRefused("\xF0\x90\xD0\x80", "lead byte inside a four-byte character");
+}
+
+TEST(Cp1251, RefusesACharacterCutOffByTheEndOfTheText) {
+    ExpectRefused("\xD0", "cut-off two-byte character");
+    ExpectRefused("\xE2\x82", "cut-off three-byte character");
+    ExpectRefused("\xE2", "three-byte lead alone");
+    ExpectRefused("\xF0\x9F\x98", "cut-off four-byte character");
+    ExpectRefused("\xC3", "cut-off two-byte character");
+    // The text ends where the view ends, even when the memory behind it would complete the
+    // character: nothing past the end is read.
+    const std::string memory = "\xD0\x90\xE2\x84\x96";  // "А№"
+    ExpectRefused(std::string_view(memory).substr(0, 1), "view ends after the lead byte");
+    ExpectRefused(std::string_view(memory).substr(2, 2), "view ends inside a three-byte character");
+    ExpectRefused(std::string_view(memory).substr(0, 4), "second character cut by the view");
+    EXPECT_EQ(Utf8ToCp1251(std::string_view(memory).substr(0, 2)), "\xC0");
+    EXPECT_EQ(Utf8ToCp1251(memory), "\xC0\xB9");
+}
+
+TEST(Cp1251, RefusesOverlongForms) {
+    ExpectRefused("\xC0\xBB", "';' in two bytes");
+    ExpectRefused("\xC0\x80", "NUL in two bytes");
+    ExpectRefused("\xC1\xBF", "DEL in two bytes");
+    ExpectRefused("\xE0\x90\x90", "'А' (U+0410) in three bytes");
+    ExpectRefused("\xE0\x80\xBB", "';' in three bytes");
+    ExpectRefused("\xE0\x9F\xBF", "U+07FF in three bytes");
+    ExpectRefused("\xF0\x80\x90\x90", "'А' in four bytes");
+    ExpectRefused("\xF0\x8F\xBF\xBF", "U+FFFF in four bytes");
+    // The shortest forms of the same edges are accepted.
+    EXPECT_EQ(Utf8Length("\xC2\x80"), 1u);
+    EXPECT_EQ(Utf8Length("\xDF\xBF"), 1u);
+    EXPECT_EQ(Utf8Length("\xE0\xA0\x80"), 1u);
+    EXPECT_EQ(Utf8Length("\xEF\xBF\xBF"), 1u);
+    EXPECT_EQ(Utf8Length("\xF0\x90\x80\x80"), 1u);
+    EXPECT_EQ(Utf8ToCp1251("\xD0\x90;"), "\xC0;");
+}
+
+TEST(Cp1251, RefusesSurrogatesAndCodePointsAboveTheLast) {
+    ExpectRefused("\xED\xA0\x80", "U+D800");
+    ExpectRefused("\xED\xBF\xBF", "U+DFFF");
+    ExpectRefused("\xF4\x90\x80\x80", "U+110000");
+    ExpectRefused("\xF7\xBF\xBF\xBF", "U+1FFFFF");
+    EXPECT_EQ(Utf8Length("\xED\x9F\xBF"), 1u);      // U+D7FF
+    EXPECT_EQ(Utf8Length("\xEE\x80\x80"), 1u);      // U+E000
+    EXPECT_EQ(Utf8Length("\xF4\x8F\xBF\xBF"), 1u);  // U+10FFFF
+}
+
+TEST(Cp1251, RefusalNamesTheFault) {
+    try {
+        Utf8ToCp1251("ok \xC0\xBB");
+        FAIL() << "expected an encoding error";
+    } catch (const EncodingError& e) {
+        EXPECT_NE(std::string(e.what()).find("UTF-8"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace

@@ -9,55 +9,20 @@
 #include "common/MainLoop.h"
 #include "serial/ComPort.h"
 #include "serial/SafeSync.h"
+#include "tests/support/PortLoopTest.h"
 #include "tests/support/PtyPair.h"
 
 namespace lum {
 namespace {
 
 using namespace std::chrono_literals;
+using test::ErrorOf;
 using test::PtyPair;
-
-template <class E>
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
-std::string Text(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& x) {
-        return x.what();
-    }
-}
 
 // The test thread is the main thread: it runs a MainLoop that serves the port's deliveries, and
 // collects the errors that reach the application's error handling.
-class ComPortTest : public ::testing::Test {
+class ComPortTest : public test::PortLoopTest {
   protected:
-    void SetUp() override {
-        UseMainLoopForSafeSync(loop);
-        SafeSync::SetErrorHandler([this](std::exception_ptr e) { errors.push_back(Text(e)); });
-    }
-    void TearDown() override {
-        SafeSync::SetWaker(nullptr);
-        SafeSync::SetErrorHandler(nullptr);
-        loop.RunQueued();
-    }
-
-    // Runs the loop until pred() holds or the time is up.
-    bool Until(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            loop.RunPending(10ms);
-        }
-        return true;
-    }
 
     static void Attach(TComPort& port, const PtyPair& pty) {
         port.SetBaudRate(br9600);
@@ -83,9 +48,6 @@ class ComPortTest : public ::testing::Test {
         }
         return last;
     }
-
-    MainLoop loop;
-    std::vector<std::string> errors;
 };
 
 // ---- properties and the settings record ----------------------------------------------------

@@ -147,7 +147,7 @@ TEST(ChartModel, VisiblePointsAreReducedPerColumn) {
     const ChartRange window{kT0 + 20, kT0 + 200};
     std::vector<ChartPoint> pts;
     m.VisiblePoints(3, window, 100, pts);
-    EXPECT_LE(pts.size(), 2u * 100 + 2);
+    EXPECT_LE(pts.size(), 2u * 100 + 4);  // plus the window's first and last, and one outside each end
     EXPECT_GE(pts.size(), 100u);
     EXPECT_TRUE(std::is_sorted(pts.begin(), pts.end(), [](auto& a, auto& b) { return a.time < b.time; }));
     // The lowest and the highest value inside the window survive the reduction.
@@ -165,6 +165,71 @@ TEST(ChartModel, VisiblePointsAreReducedPerColumn) {
     EXPECT_TRUE(pts.empty());
     m.VisiblePoints(3, ChartRange{kT0 + 500, kT0 + 680}, 100, pts);
     EXPECT_TRUE(pts.empty());  // all history is older than the window
+}
+
+bool SamePoint(const ChartPoint& a, const ChartPoint& b) {
+    return a.time == b.time && a.value == b.value;
+}
+
+bool Holds(const std::vector<ChartPoint>& pts, const ChartPoint& p) {
+    return std::any_of(pts.begin(), pts.end(), [&](const ChartPoint& q) { return SamePoint(p, q); });
+}
+
+// The edges of the drawn window, with few points (all drawn) and with many (reduced per
+// pixel column): the newest point, the point just before the window (also when only the
+// first point lies before it), and the extremes of the first and the last column.
+TEST(ChartModel, VisiblePointsKeepTheEdgesOfTheWindow) {
+    for (const int points : {10, 4000}) {
+        SCOPED_TRACE(points);
+        ChartModel m;
+        const double step = 200.0 / points;
+        for (int i = 0; i < points; ++i) m.AddPoint(0, kT0 + i * step, 220 + (i % 7));
+        const ChartSeries& s = m.Series(0);
+        const int columns = 40;
+        std::vector<ChartPoint> pts;
+
+        // The latest window ends exactly at the newest point, which is drawn last.
+        m.VisiblePoints(0, m.LatestWindow(0), columns, pts);
+        ASSERT_FALSE(pts.empty());
+        EXPECT_TRUE(SamePoint(pts.back(), s.Back()));
+
+        // A window that starts at the second point (or just before it) brings the first.
+        for (const double start : {s.At(1).time, s.At(1).time - step / 2}) {
+            const ChartRange window{start, start + 180};
+            m.VisiblePoints(0, window, columns, pts);
+            ASSERT_FALSE(pts.empty());
+            EXPECT_TRUE(SamePoint(pts.front(), s.At(0))) << "window from " << start - kT0;
+            EXPECT_TRUE(SamePoint(pts[1], s.At(1)));
+            EXPECT_TRUE(std::is_sorted(pts.begin(), pts.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+        }
+        // A window that starts at the first point has nothing before it to bring.
+        m.VisiblePoints(0, ChartRange{kT0, kT0 + 180}, columns, pts);
+        EXPECT_TRUE(SamePoint(pts.front(), s.At(0)));
+    }
+
+    // Many points: the lowest and highest of the last and the first pixel column survive,
+    // and so does the newest point when it is neither.
+    ChartModel m;
+    for (int i = 0; i <= 2000; ++i) {
+        double v = 100 + (i % 5);
+        if (i == 1995) v = 300;  // in the last column, not the newest
+        if (i == 1996) v = 10;
+        if (i == 3) v = 290;     // in the first column of the window below
+        if (i == 4) v = 20;
+        m.AddPoint(2, kT0 + i * 0.1, v);
+    }
+    std::vector<ChartPoint> pts;
+    const ChartRange window = m.LatestWindow(0);  // 20 s .. 200 s
+    m.VisiblePoints(2, window, 30, pts);
+    EXPECT_LE(pts.size(), 2u * 30 + 4);
+    EXPECT_TRUE(Holds(pts, {kT0 + 199.5, 300}));
+    EXPECT_TRUE(Holds(pts, {kT0 + 199.6, 10}));
+    EXPECT_TRUE(SamePoint(pts.back(), m.Series(2).Back()));
+    m.VisiblePoints(2, ChartRange{kT0 + 0.1, kT0 + 180.1}, 30, pts);
+    EXPECT_TRUE(SamePoint(pts.front(), m.Series(2).At(0)));
+    EXPECT_TRUE(Holds(pts, {kT0 + 0.3, 290}));
+    EXPECT_TRUE(Holds(pts, {kT0 + 0.4, 20}));
+    EXPECT_TRUE(std::is_sorted(pts.begin(), pts.end(), [](auto& a, auto& b) { return a.time < b.time; }));
 }
 
 TEST(ChartModel, CsvListsEveryPointInTimeOrder) {

@@ -157,6 +157,54 @@ TEST(StatusRecord, StateTextsBreakWithLineFeedThenCarriageReturn) {
     EXPECT_FALSE(StateText(255, 0).has_value());
 }
 
+// The text of every state code, each on its own (a text given to the wrong code shows a
+// wrong state on the page). "+T" marks the texts followed by the state timer.
+TEST(StatusRecord, EveryStateCodeHasItsOwnText) {
+    struct State {
+        int code;
+        const char* text;
+        bool timer;
+    };
+    const State kStates[] = {
+        {0, "Питание от сети", false},
+        {1, "Пропадание сети\n\r", true},
+        {2, "Появление сети\n\r", true},
+        {4, "Прогрев ГУ\n\r", true},
+        {5, "Работа ГУ\n\r", true},
+        {6, "Отдых ГУ\n\r", true},
+        {7, "Появление сети\n\r", true},
+        {8, "Охлаждение ГУ\n\r", true},
+        {9, "Останов ГУ", false},
+        {10, "Работа ИБП\n\r", true},
+        {11, "Охлаждение ГУ nl\n\r", true},
+        {12, "Останов ГУ nl", false},
+        {13, "Короткое замыкание", false},
+        {14, "Авария:\n\rнет запуска ГУ", false},
+        {15, "Авария:\n\rразряд АКБ ГУ", false},
+        {16, "Авария:\n\rпроизвольный останов ГУ", false},
+        {17, "Авария:\n\rнет останова ГУ", false},
+        {18, "Авария:\n\rнет импульсов магнето", false},
+        {19, "Авария:\n\rнет напряжения альтернатора", false},
+        {20, "Авария:\n\rчастота ГУ вне диапазона", false},
+        {21, "Авария:\n\rкороткое замыкание", false},
+        {22, "Uгу ниже нормы\n\r", true},
+        {23, "Uгу выше нормы\n\r", true},
+        {24, "Авария:\n\rUгу ниже нормы", false},
+        {25, "Авария:\n\rUгу выше нормы", false},
+        {26, "Режим ожидания\n\r", true},
+    };
+    const std::uint16_t timer = 45296;  // 12:34:56
+    for (const State& s : kStates) {
+        const std::string expected = std::string(s.text) + (s.timer ? "12:34:56" : "");
+        EXPECT_EQ(StateText(static_cast<std::uint8_t>(s.code), timer), expected) << "state " << s.code;
+    }
+    // State 3 (the start) is built from the timer's bytes; see the start step test.
+    EXPECT_EQ(StateText(3, 0x0203), "Запуск ГУ\n\rзаслонка N:3");
+    for (int code = 27; code <= 255; ++code) {
+        EXPECT_FALSE(StateText(static_cast<std::uint8_t>(code), timer).has_value()) << "state " << code;
+    }
+}
+
 TEST(StatusRecord, StartStepShowsStepTextAndAttemptCountedFromOne) {
     EXPECT_EQ(StateText(3, 0x0104), "Запуск ГУ\n\rстартер  N:2");
     EXPECT_EQ(StateText(3, 0x0009), "Запуск ГУ\n\rN:1");

@@ -25,11 +25,13 @@
 #include "serial/ComPort.h"
 #include "serial/PortList.h"
 #include "serial/SafeSync.h"
+#include "tests/support/PortLoopTest.h"
 
 namespace lum {
 namespace {
 
 using namespace std::chrono_literals;
+using test::ErrorOf;
 
 constexpr char kAskSettings = 0x05;  // the peer answers with `stty -a`, ended by kEndOfReport
 constexpr char kEndOfReport = 0x03;
@@ -47,24 +49,6 @@ std::vector<int> TestPorts() {
         at = comma + 1;
     }
     return ports;
-}
-
-std::string Text(std::exception_ptr e) {
-    try {
-        std::rethrow_exception(e);
-    } catch (const std::exception& x) {
-        return x.what();
-    }
-}
-
-template <class E>
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 std::chrono::milliseconds ProcessCpuTime() {
@@ -98,7 +82,7 @@ TEST(ComNames, NumberOfADeviceName) {
 
 // ---- ports on the peer's lines ------------------------------------------------------------------
 
-class Win32Port : public ::testing::Test {
+class Win32Port : public test::PortLoopTest {
   protected:
     void SetUp() override {
         const auto ports = TestPorts();
@@ -106,22 +90,7 @@ class Win32Port : public ::testing::Test {
         dataPort = ports[0];
         vanishingPort = ports[1];
         unopenablePort = ports[2];
-        UseMainLoopForSafeSync(loop);
-        SafeSync::SetErrorHandler([this](std::exception_ptr e) { errors.push_back(Text(e)); });
-    }
-    void TearDown() override {
-        SafeSync::SetWaker(nullptr);
-        SafeSync::SetErrorHandler(nullptr);
-        loop.RunQueued();
-    }
-
-    bool Until(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            loop.RunPending(10ms);
-        }
-        return true;
+        PortLoopTest::SetUp();
     }
 
     // Opens `port` on COMn at 9600 8N1, collecting what arrives into `received`.
@@ -143,11 +112,9 @@ class Win32Port : public ::testing::Test {
         return received;
     }
 
-    MainLoop loop;
     int dataPort = 0;
     int vanishingPort = 0;
     int unopenablePort = 0;
-    std::vector<std::string> errors;
     std::string received;
     std::thread::id mainThread = std::this_thread::get_id();
     bool mainThreadOnly = true;
