@@ -5,7 +5,7 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
-#include "app/Demo.h"
+#include "sim/Demo.h"
 #include "app/DesignFont.h"
 #include "app/QtDialogs.h"
 #include "app/QtSafeSync.h"
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
     form1->Form2 = &form2;
     form1->show();
 
-    lum::DemoController demo;
+    lum::sim::DemoController demo;
     if (options.demo) {
         form1->RunHandler([&] {
-            const std::string path = demo.Start(options.model);  // its clock starts at the PC's time
+            const std::string path = demo.Start(static_cast<std::uint8_t>(options.model));  // its clock starts at the PC's time
             form1->ShowPortText(QStringLiteral("Демо"), QString::fromStdString(path));
             form1->OpenDevicePath(path);
         });

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/Demo.h"
+#include "sim/Demo.h"
 #include "cli/Session.h"
 #include "params/Transfer.h"
 
@@ -52,7 +52,7 @@ class Context {
     GlobalOptions options_;
     std::ostream& out_;
     std::ostream& err_;
-    DemoController demo_;
+    sim::DemoController demo_;
     std::unique_ptr<Session> session_;
     bool progressShown_ = false;
 };

@@ -2,7 +2,7 @@
 // One application object (TApplication) for the GUI tests of this program (offscreen platform),
 // and a wait that turns the event loop until a condition holds. Main (GUI) thread only.
 //
-// Qt Test's checking macros (the QTRY_ family, QCOMPARE, QVERIFY) report to Qt Test, not to
+// Qt Test's checking macros (its TRY_, COMPARE and VERIFY families) report to Qt Test, not to
 // GoogleTest: a failed one leaves the GoogleTest test passing. Check with EXPECT_/ASSERT_ over
 // WaitUntil instead; the `qt_test_macros` test keeps them out of tests/.
 #include <QCoreApplication>

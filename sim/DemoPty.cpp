@@ -1,24 +1,28 @@
-// --demo where the simulator is built: a SimRunner on its own pseudo-terminal.
-#include "cli/Demo.h"
+// Demo mode on POSIX: the simulated controller on a pseudo-terminal.
+#include "sim/Demo.h"
 
 #include "sim/PosixLine.h"
 #include "sim/SimRunner.h"
 
-namespace lum::cli {
+namespace lum::sim {
 
 struct DemoController::Impl {
-    sim::SimRunner runner;
+    SimRunner runner;
 };
 
 DemoController::DemoController() : impl_(std::make_unique<Impl>()) {}
 DemoController::~DemoController() = default;
 
 std::string DemoController::Start(std::uint8_t model, std::chrono::milliseconds interval) {
-    sim::SimOptions options;
+    SimOptions options;
     options.model = model;
     options.interval = interval;
-    options.clock = sim::LocalClock();
+    options.clock = LocalClock();
     return impl_->runner.Start(options);
 }
 
-}  // namespace lum::cli
+void DemoController::Stop() {
+    impl_->runner.Stop();
+}
+
+}  // namespace lum::sim
