@@ -26,7 +26,6 @@ constexpr const char* kReading = "Чтение параметров из уст�
 constexpr const char* kWriting = "Запись параметров в устройство...";
 constexpr const char* kReadDone = "Параметры успешно прочитаны из устройства.";
 constexpr const char* kWriteDone = "Параметры успешно записаны в устройство.";
-constexpr const char* kNoLink = "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
 
 // Shows the progress bar at 0 with a status text, and hides it and empties the text when
 // the transfer is over, however it ends.
@@ -136,7 +135,7 @@ void TForm1::Button4Click() {
     const ReadResult r = ReadConfiguration(op, Device->State, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
     op.Release();
     if (!r.Ok) {
-        dialogs_.MessageBox(kNoLink, kCaptionErrorRu, MsgButtons::Ok);
+        dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
         return;
     }
     TreeListAdapter tree(*TreeList1);
@@ -155,10 +154,10 @@ void TForm1::Button3Click() {
     });
     op.Release();
     if (!w.AllWritten()) {
-        dialogs_.MessageBox(kNoLink, kCaptionErrorRu, MsgButtons::Ok);
+        dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
     } else if (!w.Verified) {
         dialogs_.MessageBox(std::string("Параметры отправлены, но прочитать их обратно для проверки не удалось. ") +
-                                kNoLink,
+                                kNoLinkRetryText,
                             kCaptionErrorRu, MsgButtons::Ok);
     } else if (!w.Ok()) {
         dialogs_.MessageBox(MismatchReport(tree, w, ConfigImage), kCaptionErrorRu, MsgButtons::Ok);

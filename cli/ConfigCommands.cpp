@@ -39,7 +39,7 @@ ConfigImage ReadImage(Context& ctx, Session& s) {
     s.Check();
     if (r.Failure == TransferFailure::Stopped) throw CliError(ExitInterrupted, "прервано: чтение остановлено");
     if (!r.Ok) {
-        throw CliError(ExitNoController, std::string(kNoLinkText) + " (блок " + BlockText(ReadBlocks[r.BlocksRead]) +
+        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (блок " + BlockText(ReadBlocks[r.BlocksRead]) +
                                              ": " + FailureText(r.Failure) + ")");
     }
     return image;
@@ -70,11 +70,11 @@ int WriteAndVerify(Context& ctx, Session& s, const IParamTree& tree, const Confi
         const std::string which = r.BlocksWritten == 0 ? "ни один блок не записан"
                                                        : "записаны блоки (адреса) " + written + ", остальные нет";
         if (r.Failure == TransferFailure::Stopped) throw CliError(ExitInterrupted, "прервано: " + which);
-        throw CliError(ExitNoController, std::string(kNoLinkText) + " (" + which + ")");
+        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (" + which + ")");
     }
     if (!r.Verified) {
         throw CliError(ExitNoController, std::string("Все блоки отправлены, но проверка чтением не удалась: ") +
-                                             kNoLinkText + " (" + FailureText(r.VerifyFailure) + ")");
+                                             kNoLinkRetryText + " (" + FailureText(r.VerifyFailure) + ")");
     }
     if (!r.Mismatches.empty()) {
         const Changes differ = WriteChanges(tree, image, r.ReadBack);

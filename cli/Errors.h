@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/Dialogs.h"
+
 namespace lum::cli {
 
 inline constexpr int ExitDone = 0;
@@ -22,7 +24,5 @@ class CliError : public std::runtime_error {
     int code_;
 };
 
-// The window's text for a controller that does not answer.
-inline constexpr const char* kNoLinkText = "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
 
 }  // namespace lum::cli

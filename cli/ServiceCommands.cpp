@@ -51,7 +51,7 @@ void Send(Context& ctx, const ServiceRequest& request) {
     s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
     const SendResult r = SendServiceRequest(s.Link().Tx, request);
     s.Check();
-    if (!r.Ok()) throw CliError(ExitNoController, kNoLinkText);
+    if (!r.Ok()) throw CliError(ExitNoController, kNoLinkRetryText);
     s.Settle();
 }
 
@@ -64,7 +64,7 @@ int SendAndVerify(Context& ctx, const ServiceRequest& request, const std::string
     std::vector<std::uint8_t> back(request.count);
     TransferFailure failure = TransferFailure::None;
     if (!ReadBlockAgreed(link, request.address, request.count, back, failure))
-        throw CliError(ExitNoController, std::string("Записано, но проверка чтением не удалась: ") + kNoLinkText);
+        throw CliError(ExitNoController, std::string("Записано, но проверка чтением не удалась: ") + kNoLinkRetryText);
     if (back != request.data) {
         std::string sent, read;
         for (auto b : request.data) sent += ByteToHex(b) + " ";
@@ -104,7 +104,7 @@ int CmdJournal(Context& ctx, OutputFormat format) {
     s.Check();
     if (reading.stopped && Interrupted()) throw CliError(ExitInterrupted, "прервано: журналы прочитаны не полностью");
     if (reading.stopped) {
-        throw CliError(ExitNoController, std::string(kNoLinkText) + " (прочитано записей: " +
+        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (прочитано записей: " +
                                              std::to_string(reading.events.size() + reading.alarms.size()) + ")");
     }
 

@@ -162,7 +162,7 @@ const StatusRecord& Session::WaitForStatus(std::chrono::milliseconds timeout, bo
         Check();
         if (Interrupted()) throw CliError(ExitInterrupted, "прервано");
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) throw CliError(ExitNoController, kNoLinkText);
+        if (now >= deadline) throw CliError(ExitNoController, kNoLinkRetryText);
         loop_.RunPending(std::min<std::chrono::milliseconds>(
             100ms, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + 1ms));
     }

@@ -17,6 +17,10 @@ inline constexpr const char* kCaptionErrorRu = "Ошибка";
 inline constexpr const char* kCaptionInfo = "info";
 inline constexpr const char* kCaptionWarning = "Warning";
 
+// The box of an operation that found no controller to answer it ("Ошибка").
+inline constexpr const char* kNoLinkRetryText =
+    "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
+
 class IDialogs {
 public:
     virtual ~IDialogs() = default;

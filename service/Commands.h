@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Dialogs.h"
 #include "link/Transactions.h"
 
 namespace lum {
@@ -52,8 +53,6 @@ inline constexpr long long kMaxGuSeconds = 65535;
 inline constexpr const char* kServicePassword = "40617283";
 
 // Messages of the service page.
-inline constexpr const char* kNoLinkRetryText =
-    "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.";
 inline constexpr const char* kGuTimeRangeText =
     "Время должно быть от 0 ч 0 мин до 18 ч 12 мин: большее время контроллер принять не может.";
 inline constexpr const char* kNegativeMotorHoursText = "Счетчик моточасов не может быть отрицательным.";
