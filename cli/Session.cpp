@@ -145,6 +145,8 @@ Session::Session(Options options)
 }
 
 Session::~Session() {
+    // The last frame written may still be on its way: a closing port purges what has not gone out.
+    port_.Drain(std::chrono::seconds(2));
     port_.Close();
     link_.reset();
     SafeSync::SetWaker(nullptr);

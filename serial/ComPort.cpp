@@ -123,6 +123,10 @@ std::uint32_t TCustomSerialPort::InBufUsed() {
     return core_->PortOpen() ? core_->InputCount() : 0;
 }
 
+bool TCustomSerialPort::Drain(std::chrono::milliseconds limit) {
+    return !core_->PortOpen() || core_->Drain(limit);
+}
+
 std::size_t TCustomSerialPort::OutBufFree() {
     return core_->PortOpen() ? core_->OutFree() : 0;
 }

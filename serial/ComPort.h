@@ -20,6 +20,7 @@
 // delivery, so it reaches SafeSync's error handler. The port can be opened again afterwards.
 #include <any>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -97,6 +98,9 @@ class TCustomSerialPort {
     void ReadData(void* buffer, int count);
     std::uint32_t InBufUsed();
     std::size_t OutBufFree();
+    // Waits at most `limit` until everything written has left the ring and the driver; true when
+    // it has (or the port is closed). Call it before Close when the last frames must reach the line.
+    bool Drain(std::chrono::milliseconds limit);
 
     // ---- properties -----------------------------------------------------------------
     const std::string& Name() const { return name_; }

@@ -1,6 +1,7 @@
 #include "serial/ComPortCore.h"
 
 #include <system_error>
+#include <thread>
 
 #include "serial/SafeSync.h"
 
@@ -186,7 +187,7 @@ bool TComPortWriteThread::Purge() {
 }
 
 void TComPortWriteThread::StopThread() {
-    Purge();
+    if (!skipFinalPurge_) Purge();
     TComPortCoreThread::StopThread();
 }
 
@@ -312,16 +313,41 @@ void TComPortCore::StartThread(TComPortCoreThread& thread, TThreadPriority prior
         Fail("Error creating threads");
 }
 
+bool TComPortCore::OutputDone() {
+    {
+        std::lock_guard lock(writeLock_);
+        if (ring_ && ring_->Used() != 0) return false;
+    }
+    std::lock_guard lock(readLock_);
+    std::uint32_t queued = 0;
+    OsError ignored;  // a device that cannot tell is taken as not done
+    return device_ && device_->OutputQueued(queued, ignored) && queued == 0;
+}
+
+bool TComPortCore::Drain(std::chrono::milliseconds limit) {
+    if (!portOpen_) return true;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (OutputDone()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 void TComPortCore::Shutdown() {
+    const bool outputDone = device_ && OutputDone();
     active_.store(false);
     OsError ignored;  // a device that is gone cannot be purged; closing it still works
     {
         std::lock_guard lock(readLock_);
-        if (device_) device_->Purge(0x0F, ignored);
+        using namespace serial_os;
+        const std::uint32_t flags = kPurgeRxAbort | kPurgeRxClear | kPurgeTxAbort | (outputDone ? 0 : kPurgeTxClear);
+        if (device_) device_->Purge(flags, ignored);
     }
     // The read lock is not held while the threads stop: the event thread may need it to finish its
     // last look at the input queue.
     if (writeThread_) {
+        if (outputDone) writeThread_->SkipFinalPurge();
         writeThread_->StopThread();
         writeThread_.reset();
     }

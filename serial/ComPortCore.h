@@ -140,6 +140,8 @@ class TComPortWriteThread : public TComPortCoreThread {
     TComPortWriteThread(TComPortCore& core, serial_os::SerialDevice& port);
     // Purges the output, then stops.
     void StopThread() override;
+    // Main thread, before StopThread: the output has all gone out; stop without purging it.
+    void SkipFinalPurge() { skipFinalPurge_ = true; }
     // Any thread, under the core's write lock: there is something in the ring.
     void RequestWrite() { writeRequest_.Set(); }
     // Main thread: the thread empties the ring and the driver's output queue; false when it did not
@@ -154,6 +156,7 @@ class TComPortWriteThread : public TComPortCoreThread {
     serial_os::Signal writeRequest_{serial_os::Signal::Mode::ManualReset};
     serial_os::Signal purgeRequest_{serial_os::Signal::Mode::AutoReset};
     serial_os::Signal purgeDone_{serial_os::Signal::Mode::AutoReset};
+    bool skipFinalPurge_ = false;
 };
 
 class TComPortCore {
@@ -172,8 +175,13 @@ class TComPortCore {
     // EComPortCoreError with the tabled texts; after a failure the port is closed and no thread runs.
     bool Open(const TPortAddress& address, const TDcb& dcb, int inQueue, int outQueue,
               TThreadPriority eventPriority, TThreadPriority writePriority, ICoreEventTarget* target);
-    // Stops both threads, purges both directions and closes the device.
+    // Stops both threads, purges both directions and closes the device. Output that has fully left
+    // the ring and the driver is not purged: on a pseudo-terminal the purge would throw away bytes
+    // the other side has not read yet, bytes the caller was told were sent.
     void Shutdown();
+    // Main thread: waits at most `limit` until the ring and the driver's output queue are empty;
+    // true when they are (also on a closed port).
+    bool Drain(std::chrono::milliseconds limit);
 
     bool PortOpen() const { return portOpen_; }
     bool Active() const { return active_.load(); }
@@ -215,6 +223,9 @@ class TComPortCore {
     void StartThread(TComPortCoreThread& thread, TThreadPriority priority);
     // Worker side: the input queue count, or an exception for a failing device.
     std::uint32_t WorkerInputCount();
+    // Nothing left to send: the ring and the driver's output queue are empty (false when the
+    // device cannot tell).
+    bool OutputDone();
     std::exception_ptr DeviceLost(const serial_os::OsError& cause) const;
     // Reports an error that stopped a worker, once per open port.
     void ReportStop(std::exception_ptr error);

@@ -185,6 +185,9 @@ class SerialDevice {
 
     // PurgeComm (kPurge* flags).
     bool Purge(std::uint32_t flags, OsError& error);
+    // ClearCommError's output count: bytes written to the device that the driver has not yet put on
+    // the line. Same threads as ClearError.
+    bool OutputQueued(std::uint32_t& count, OsError& error);
     // EscapeCommFunction (kSet/kClr Dtr/Rts). A device without modem lines accepts and ignores them.
     bool Escape(std::uint32_t function, OsError& error);
 

@@ -622,6 +622,16 @@ bool SerialDevice::Purge(std::uint32_t flags, OsError& error) {
     return true;
 }
 
+bool SerialDevice::OutputQueued(std::uint32_t& count, OsError& error) {
+    int n = 0;
+    if (::ioctl(impl_->fd, TIOCOUTQ, &n) != 0) {
+        error = LastErrnoError();
+        return false;
+    }
+    count = n > 0 ? static_cast<std::uint32_t>(n) : 0;
+    return true;
+}
+
 bool SerialDevice::Escape(std::uint32_t function, OsError& error) {
     int bits = 0;
     unsigned long request = 0;

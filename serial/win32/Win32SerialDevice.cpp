@@ -462,6 +462,20 @@ bool SerialDevice::Purge(std::uint32_t flags, OsError& error) {
     return true;
 }
 
+bool SerialDevice::OutputQueued(std::uint32_t& count, OsError& error) {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.rxMutex);
+    DWORD flags = 0;
+    COMSTAT stat{};
+    if (!::ClearCommError(d.handle, &flags, &stat)) {
+        error = LastWinError();
+        return false;
+    }
+    d.heldErrors |= flags;  // kept for ClearError, as QueuedLocked keeps them
+    count = stat.cbOutQue;
+    return true;
+}
+
 bool SerialDevice::Escape(std::uint32_t function, OsError& error) {
     if (!::EscapeCommFunction(impl_->handle, function)) {
         const DWORD err = ::GetLastError();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <thread>
 #include <nlohmann/json.hpp>
 
 #include "params/ConfigFile.h"
@@ -44,6 +45,15 @@ struct Controller {
         sim::SimStats s;
         sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { s = core.Stats(); });
         return s;
+    }
+    // Waits (at most 5 s) until the controller has taken in `count` intact requests: a frame
+    // the tool wrote just before it exited may still sit in the line's buffer.
+    bool WaitForRequests(int count) {
+        for (int i = 0; i < 500; ++i) {
+            if (Stats().requests >= count) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
     }
     ProgramRun Run(std::vector<std::string> args, const RunOptions& options = {}) {
         args.insert(args.begin(), {"-p", path});
@@ -368,6 +378,9 @@ TEST(LumctlFailures, CtrlCDuringAWriteFinishesTheBlockAndSaysWhichWereWritten) {
     const ProgramRun r = c.Run({"--trace", "write", file}, o);
     EXPECT_EQ(r.code, 130) << r.err;
     EXPECT_TRUE(Contains(r.err, "записаны блоки (адреса) 4–63")) << r.err;
+    int sent = 0;
+    for (std::size_t at = 0; (at = r.err.find("  ->  ", at)) != std::string::npos; ++at) ++sent;
+    ASSERT_TRUE(c.WaitForRequests(sent)) << "frames sent " << sent << ", taken in " << c.Stats().requests;
     const Memory after = c.GetMemory();
     EXPECT_EQ(after[37], 170);          // the block in flight was finished
     EXPECT_EQ(after[137], before[137]);  // later blocks were not sent

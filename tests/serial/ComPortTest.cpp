@@ -275,6 +275,22 @@ TEST_F(ComPortTest, LongTextSentInPiecesArrivesCompleteAndInOrder) {
     EXPECT_TRUE(Until([&] { return outFree > 0; }));
 }
 
+// A frame written just before Close reaches the other end once the port has drained: the
+// close purges only output that has not gone out.
+TEST_F(ComPortTest, FramesWrittenBeforeDrainAndCloseAllArrive) {
+    PtyPair pty;
+    const std::string frame(140, 'A');
+    for (int round = 0; round < 50; ++round) {
+        TComPort port;
+        Attach(port, pty);
+        port.Open();
+        port.WriteString(frame);
+        EXPECT_TRUE(port.Drain(2s));
+        port.Close();
+        ASSERT_EQ(pty.Read(frame.size(), 2s), frame) << "round " << round;
+    }
+}
+
 // ---- errors -------------------------------------------------------------------------------------
 
 TEST_F(ComPortTest, TabledErrorsWithTheirExactTexts) {
