@@ -1,4 +1,3 @@
-// The file writer: replaces a file whole, keeps its permissions, names the user's file on failure.
 #include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>
@@ -21,10 +20,6 @@ struct Folder {
         fs::permissions(dir / "locked", fs::perms::owner_all, ignored);
         fs::remove_all(dir, ignored);
     }
-    std::string Text(const fs::path& p) const {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 };
 
 TEST(AtomicFile, ReplacesTheFileAndKeepsItsPermissions) {
@@ -33,7 +28,8 @@ TEST(AtomicFile, ReplacesTheFileAndKeepsItsPermissions) {
     WriteFileAtomically(file.string(), "old");
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteFileAtomically(file.string(), "new\r\n");
-    EXPECT_EQ(f.Text(file), "new\r\n");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new\r\n");
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(f.dir), fs::directory_iterator()), 1);  // no temporary left
@@ -45,33 +41,21 @@ TEST(AtomicFile, FailuresNameTheUsersFileAndTheReason) {
     fs::create_directories(f.dir / "a folder");
     fs::permissions(f.dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     const bool root = std::ofstream(f.dir / "locked" / "probe").is_open();
-    struct Case {
-        fs::path target;
-        const char* reason;
-    };
-    const Case cases[] = {
+    const std::pair<fs::path, const char*> cases[] = {
         {f.dir / "missing" / "x.txt", "No such file or directory"},
         {f.dir / "a folder", "Is a directory"},
         {f.dir / "locked" / "x.csv", "Permission denied"},
     };
-    for (const Case& c : cases) {
-        if (root && c.target.parent_path().filename() == "locked") continue;
+    for (const auto& [target, reason] : cases) {
+        if (root && target.parent_path().filename() == "locked") continue;
         try {
-            WriteFileAtomically(c.target.string(), "data");
-            ADD_FAILURE() << c.target;
+            WriteFileAtomically(target.string(), "data");
+            ADD_FAILURE() << target;
         } catch (const FileError& e) {
-            EXPECT_EQ(std::string(e.what()), "Не удалось записать файл «" + c.target.string() + "»: " + c.reason);
+            EXPECT_EQ(std::string(e.what()), "Не удалось записать файл «" + target.string() + "»: " + reason);
         }
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(f.dir), fs::directory_iterator()), 2);
-}
-
-TEST(AtomicFile, SuffixIsAppendedOnlyWhenTheNameDoesNotEndInIt) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"conf", "conf.txt"}, {"conf.txt", "conf.txt"}, {"A.TXT", "A.TXT"}, {"conf.txt.bak", "conf.txt.bak.txt"},
-        {"txt", "txt.txt"},   {"", ".txt"},
-    };
-    for (const auto& [name, path] : cases) EXPECT_EQ(WithSuffix(name, ".txt"), path) << name;
 }
 
 }  // namespace
