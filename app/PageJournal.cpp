@@ -1,10 +1,11 @@
 // The page "Журнал событий": reading both journals into Memo3 and Memo4, and saving the
 // lists as CSV. The reading loop, the lines and the file are service/Journal's.
 #include <QCloseEvent>
-#include <QFileInfo>
 
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
+#include "common/AtomicFile.h"
+#include "terminal/Outcome.h"
 
 namespace lum {
 namespace {
@@ -58,7 +59,7 @@ void TForm1::Button13Click() {
         return;
     }
     journalStopRequested_ = false;
-    TransactionsJournalReader reader(op, Device->State);
+    TransactionsJournalReader reader(op);
     JournalCallbacks cb;
     const auto memo = [this](JournalSelector j) { return j == JournalSelector::Events ? Memo3 : Memo4; };
     cb.journalStarted = [memo](JournalSelector j) { memo(j)->clear(); };
@@ -77,14 +78,15 @@ void TForm1::Button13Click() {
     const int listed = static_cast<int>(reading.events.size() + reading.alarms.size());
     SetStatusPanelText(1, QString::fromStdString(reading.unread ? JournalUnreadText(reading.unread)
                                                                 : JournalProgressText(listed)));
-    if (reading.lineSilent) dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
+    if (const Outcome said = JournalOutcome(reading); !said.text.empty())
+        dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
 
 void TForm1::Button18Click() {
     const auto chosen = dialogs_.SaveFileName(SaveDialogInitialDir, kJournalFileFilter);
     if (!chosen) return;
     std::string path = *chosen;
-    if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) path += ".csv";
+    path = WithSuffix(path, ".csv");
     SaveJournalCsv(path, JournalEvents, JournalAlarms);
 }
 

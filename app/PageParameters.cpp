@@ -18,14 +18,13 @@
 #include "params/ParamLookup.h"
 #include "params/Transfer.h"
 #include "telemetry/StatusPresenter.h"
+#include "terminal/Outcome.h"
 
 namespace lum {
 namespace {
 
 constexpr const char* kReading = "Чтение параметров из устройства...";
 constexpr const char* kWriting = "Запись параметров в устройство...";
-constexpr const char* kReadDone = "Параметры успешно прочитаны из устройства.";
-constexpr const char* kWriteDone = "Параметры успешно записаны в устройство.";
 
 // Shows the progress bar at 0 with a status text, and hides it and empties the text when
 // the transfer is over, however it ends.
@@ -48,19 +47,6 @@ class TransferIndicators {
 };
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// The report of a write whose read-back differs from what was sent.
-std::string MismatchReport(const IParamTree& tree, const WriteResult& w, const ConfigImage& sent) {
-    std::string text = "Параметры, прочитанные из устройства после записи, отличаются от записанных:";
-    for (const ParamDifference& d : DifferingParameters(tree, sent, w.ReadBack, WriteBlocks)) {
-        text += "\n" + d.Path + ": записано «" + d.First + "», прочитано «" + d.Second + "»";
-    }
-    for (std::size_t a : UncoveredDifferences(tree, sent, w.ReadBack, WriteBlocks)) {
-        text += "\nАдрес " + std::to_string(a) + ": записан байт " + std::to_string(sent[a]) + ", прочитан " +
-                std::to_string(w.ReadBack[a]);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -132,16 +118,17 @@ void TForm1::TreeList1DblClick() {
 void TForm1::Button4Click() {
     TransferIndicators shown(*this, kReading);
     Transactions::Operation op = Device->Tx.Begin();
-    const ReadResult r = ReadConfiguration(op, Device->State, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
+    const ReadResult r = ReadConfiguration(op, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
     op.Release();
+    const Outcome said = ReadOutcome(r);
     if (!r.Ok) {
-        dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
+        dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
         return;
     }
     TreeListAdapter tree(*TreeList1);
     UnpackImageToTree(tree, ConfigImage);
     ApplyGaugeThresholds();
-    dialogs_.MessageBox(kReadDone, kCaptionInfo, MsgButtons::Ok);
+    dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
 
 void TForm1::Button3Click() {
@@ -149,22 +136,13 @@ void TForm1::Button3Click() {
     TreeListAdapter tree(*TreeList1);
     PackTreeToImage(tree, ConfigImage);  // a value that cannot be packed stops here: nothing sent
     Transactions::Operation op = Device->Tx.Begin();
-    const WriteResult w = WriteConfiguration(op, Device->State, ConfigImage, [this](TransferStage stage, int p) {
+    const WriteResult w = WriteConfiguration(op, ConfigImage, [this](TransferStage stage, int p) {
         if (stage == TransferStage::Write) ProgressBar1->setValue(p);
     });
     op.Release();
-    if (!w.AllWritten()) {
-        dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
-    } else if (!w.Verified) {
-        dialogs_.MessageBox(std::string("Параметры отправлены, но прочитать их обратно для проверки не удалось. ") +
-                                kNoLinkRetryText,
-                            kCaptionErrorRu, MsgButtons::Ok);
-    } else if (!w.Ok()) {
-        dialogs_.MessageBox(MismatchReport(tree, w, ConfigImage), kCaptionErrorRu, MsgButtons::Ok);
-    } else {
-        dialogs_.MessageBox(kWriteDone, kCaptionInfo, MsgButtons::Ok);
-        ApplyGaugeThresholds();
-    }
+    const Outcome said = WriteOutcome(w, tree, ConfigImage);
+    dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
+    if (said.Ok()) ApplyGaugeThresholds();
 }
 
 void TForm1::ApplyGaugeThresholds() {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include "app/Unit1.h"
+#include "terminal/Outcome.h"
 
 namespace lum {
 namespace {
@@ -50,8 +51,8 @@ std::optional<ServiceRequest> TForm1::BuildServiceRequest(const std::function<Se
 
 void TForm1::SendServiceRequestAndReport(const ServiceRequest& request) {
     const SendResult result = SendServiceRequest(Device->Tx, request);
-    if (const std::string message = result.Message(); !message.empty())
-        dialogs_.MessageBox(message, kCaptionErrorRu, MsgButtons::Ok);
+    if (const Outcome said = SendOutcomeOf(result); !said.Ok() && !said.shownByLink)
+        dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
 
 void TForm1::Button8Click() {

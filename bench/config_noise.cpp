@@ -33,17 +33,21 @@ class VirtualLink : public lum::IBlockLink {
             last_.assign(state_.RxFrame.begin(), state_.RxFrame.begin() + state_.RxFrameLength);
         };
     }
-    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
+    lum::TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
         ++requests;
-        if (!NextFrame()) return false;
+        if (!NextFrame()) return lum::TxResult::NoControllerFrame;
         core_.Receive(lum::BuildReadFrame(address, count), now_);
-        if (!NextFrame() || !ok_ || last_.size() < 5u + count + 1u || last_[1] != lum::kReadCode) return false;
+        if (!NextFrame()) return lum::TxResult::NoReply;
+        if (!ok_) return lum::TxResult::CorruptReply;
+        if (last_.size() < 5u + count + 1u || last_[1] != lum::kReadCode) return lum::TxResult::WrongCode;
         std::copy_n(last_.begin() + 5, count, destination.begin());
         ++accepted;
         if (!std::equal(destination.begin(), destination.end(), core_.GetMemory().begin() + address)) ++corrupted;
-        return true;
+        return lum::TxResult::Done;
     }
-    bool SendWriteBlock(std::uint16_t, std::uint8_t, std::span<const std::uint8_t>) override { return false; }
+    lum::TxResult SendWriteBlock(std::uint16_t, std::uint8_t, std::span<const std::uint8_t>) override {
+        return lum::TxResult::Refused;
+    }
     bool Matches(std::uint16_t address, std::span<const std::uint8_t> bytes) const {
         return std::equal(bytes.begin(), bytes.end(), core_.GetMemory().begin() + address);
     }

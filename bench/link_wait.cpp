@@ -109,7 +109,7 @@ void FourReads(lum::bench::Delivery& delivery) {
         {
             auto op = tool.tx.Begin();
             for (std::uint16_t address : {0, 64, 128, 192}) {
-                if (!op.ReadBlock(address, 64, std::span(image).subspan(address, 64))) ++failures;
+                if (!lum::Ok(op.ReadBlock(address, 64, std::span(image).subspan(address, 64)))) ++failures;
             }
         }
         const double took = Seconds(Clock::now() - t0);

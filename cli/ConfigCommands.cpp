@@ -15,20 +15,6 @@ namespace lum::cli {
 
 namespace {
 
-std::string FailureText(TransferFailure f) {
-    switch (f) {
-        case TransferFailure::NoReply: return "нет ответа";
-        case TransferFailure::Disagreement: return "копии блока не совпали";
-        case TransferFailure::Stopped: return "остановлено";
-        case TransferFailure::None: break;
-    }
-    return "";
-}
-
-std::string BlockText(const ImageBlock& b) {
-    return std::to_string(b.Address) + "–" + std::to_string(b.Address + b.Count - 1);
-}
-
 // The controller's whole configuration memory, every block read until two copies agree.
 ConfigImage ReadImage(Context& ctx, Session& s) {
     auto op = s.Link().Tx.Begin();
@@ -37,11 +23,7 @@ ConfigImage ReadImage(Context& ctx, Session& s) {
         ReadConfiguration(op, image, ctx.Progress("Чтение параметров из устройства..."), [] { return Interrupted(); });
     ctx.EndProgress();
     s.Check();
-    if (r.Failure == TransferFailure::Stopped) throw CliError(ExitInterrupted, "прервано: чтение остановлено");
-    if (!r.Ok) {
-        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (блок " + BlockText(ReadBlocks[r.BlocksRead]) +
-                                             ": " + FailureText(r.Failure) + ")");
-    }
+    RequireDone(ReadOutcome(r));
     return image;
 }
 
@@ -64,25 +46,11 @@ int WriteAndVerify(Context& ctx, Session& s, const IParamTree& tree, const Confi
     ctx.EndProgress();
     op.Release();
     s.Check();
-    if (!r.AllWritten()) {
-        std::string written;
-        for (std::size_t i = 0; i < r.BlocksWritten; ++i) written += (i ? ", " : "") + BlockText(WriteBlocks[i]);
-        const std::string which = r.BlocksWritten == 0 ? "ни один блок не записан"
-                                                       : "записаны блоки (адреса) " + written + ", остальные нет";
-        if (r.Failure == TransferFailure::Stopped) throw CliError(ExitInterrupted, "прервано: " + which);
-        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (" + which + ")");
-    }
-    if (!r.Verified) {
-        throw CliError(ExitNoController, std::string("Все блоки отправлены, но проверка чтением не удалась: ") +
-                                             kNoLinkRetryText + " (" + FailureText(r.VerifyFailure) + ")");
-    }
-    if (!r.Mismatches.empty()) {
-        const Changes differ = WriteChanges(tree, image, r.ReadBack);
-        ctx.Out() << ChangesTable(differ, "Записано", "Прочитано", image, r.ReadBack);
-        throw CliError(ExitVerifyFailed, "Проверка чтением: " + std::to_string(r.Mismatches.size()) +
-                                             " байт не совпали; параметры выше контроллер не принял");
-    }
-    ctx.Out() << "Параметры успешно записаны в устройство. Проверено чтением.\n";
+    const Outcome said = WriteOutcome(r, tree, image);
+    if (said.kind == OutcomeKind::Mismatch)
+        ctx.Out() << ChangesTable(WriteChanges(tree, image, r.ReadBack), "Записано", "Прочитано", image, r.ReadBack);
+    RequireDone(said);
+    ctx.Out() << said.text << " " << kVerifiedByReading << "\n";
     return ExitDone;
 }
 
@@ -119,11 +87,11 @@ int CmdRead(Context& ctx, const std::string& outFile, bool json) {
         PackTreeToImage(tree, packed);  // the window's save: 255 for read-only rows and free bytes
         try {
             if (json) {
-                SaveFileAtomically(outFile, JsonText(ConfigurationJson(model, image, tree)));
+                WriteFileAtomically(outFile, JsonText(ConfigurationJson(model, image, tree)));
             } else {
                 SaveConfigFile(outFile, packed);
             }
-        } catch (const ConfigFileError& e) {
+        } catch (const FileError& e) {
             throw CliError(ExitBadArguments, e.what());
         }
         ctx.Out() << "Параметры прочитаны из устройства (" << ModelName(model) << ") и сохранены в " << outFile

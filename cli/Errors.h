@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/Dialogs.h"
+#include "terminal/Outcome.h"
 
 namespace lum::cli {
 
@@ -24,5 +25,23 @@ class CliError : public std::runtime_error {
     int code_;
 };
 
+// The exit code of an outcome.
+inline int ExitCodeOf(OutcomeKind kind) {
+    switch (kind) {
+        case OutcomeKind::Done: return ExitDone;
+        case OutcomeKind::Mismatch: return ExitVerifyFailed;
+        case OutcomeKind::Interrupted: return ExitInterrupted;
+        case OutcomeKind::NoController:
+        case OutcomeKind::Disagreement:
+        case OutcomeKind::CutOff:
+        case OutcomeKind::NotVerified: break;
+    }
+    return ExitNoController;
+}
+
+// Raises the CliError of an outcome that is not Done.
+inline void RequireDone(const Outcome& outcome) {
+    if (!outcome.Ok()) throw CliError(ExitCodeOf(outcome.kind), outcome.text);
+}
 
 }  // namespace lum::cli

@@ -20,17 +20,23 @@ CLI::App* Command(CLI::App& app, const char* name, const char* description, cons
     return sub;
 }
 
-}  // namespace
+// What the command line said: the values of the commands' options and the commands.
+struct Arguments {
+    bool json = false, csv = false, follow = false, raw = false;
+    std::string file, outFile, time, number;
+    std::vector<std::string> assignments;
+    int frames = 0;
+    CLI::App *ports = nullptr, *status = nullptr, *read = nullptr, *diff = nullptr, *write = nullptr,
+             *set = nullptr, *journal = nullptr, *start = nullptr, *stop = nullptr, *motor = nullptr,
+             *serial = nullptr, *monitor = nullptr, *show = nullptr;
+    std::vector<CLI::App*> simpleCommands;
+};
 
-int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"lumctl: контроллеры ЛУМ из командной строки (состояние, параметры, журналы, сервисные команды)",
-                 "lumctl"};
+void AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
     app.fallthrough();
     app.require_subcommand(1);
     app.footer(std::string("PORT: имя COMn или путь к устройству (/dev/ttyUSB0).\n") + kExitCodes +
                "\nПример:\n  lumctl --demo status --json");
-
-    GlobalOptions g;
     app.add_option("-p,--port", g.port, "последовательный порт: COMn или путь к устройству");
     app.add_flag("--demo", g.demo, "встроенный имитатор контроллера вместо порта");
     app.add_option("--model", g.model, "модель (каталог): 200, 201, 202 или 30; с --demo и модель имитатора");
@@ -41,41 +47,42 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
     app.add_option("--timeout", g.statusTimeout, "сколько ждать первую запись состояния, мс")
         ->check(CLI::Range(100, 600000));
 
-    bool json = false, csv = false, follow = false, raw = false;
-    std::string file, outFile, time, number;
-    std::vector<std::string> assignments;
-    int frames = 0;
+}
 
-    auto* ports = Command(app, "ports", "последовательные порты: имя COM, устройство, адаптер", "lumctl ports");
-    ports->add_flag("--json", json, "вывод в JSON");
+void AddStatusAndConfigurationCommands(CLI::App& app, Arguments& a) {
+    a.ports = Command(app, "ports", "последовательные порты: имя COM, устройство, адаптер", "lumctl ports");
+    a.ports->add_flag("--json", a.json, "вывод в JSON");
 
-    auto* status = Command(app, "status", "записи состояния: напряжения, температуры, режим, индикаторы",
-                           "lumctl -p COM3 status --follow");
-    status->add_flag("-f,--follow", follow, "каждая новая запись, до Ctrl-C");
-    status->add_flag("--json", json, "вывод в JSON (с --follow: объект на строку)");
+    a.status = Command(app, "status", "записи состояния: напряжения, температуры, режим, индикаторы",
+                       "lumctl -p COM3 status --follow");
+    a.status->add_flag("-f,--follow", a.follow, "каждая новая запись, до Ctrl-C");
+    a.status->add_flag("--json", a.json, "вывод в JSON (с --follow: объект на строку)");
 
-    auto* read = Command(app, "read", "прочитать конфигурацию: таблица параметров, файл или JSON",
-                         "lumctl -p COM3 read -o lum.txt");
-    read->add_option("-o,--output", outFile, "сохранить в файл (как окно: 256 чисел; с --json — JSON)");
-    read->add_flag("--json", json, "вывод в JSON");
+    a.read = Command(app, "read", "прочитать конфигурацию: таблица параметров, файл или JSON",
+                     "lumctl -p COM3 read -o lum.txt");
+    a.read->add_option("-o,--output", a.outFile, "сохранить в файл (как окно: 256 чисел; с --json — JSON)");
+    a.read->add_flag("--json", a.json, "вывод в JSON");
 
-    auto* diff = Command(app, "diff", "параметры, которые в файле не такие, как в контроллере",
-                         "lumctl -p COM3 diff lum.txt");
-    diff->add_option("FILE", file, "файл конфигурации")->required();
-    diff->add_flag("--json", json, "вывод в JSON");
+    a.diff = Command(app, "diff", "параметры, которые в файле не такие, как в контроллере",
+                     "lumctl -p COM3 diff lum.txt");
+    a.diff->add_option("FILE", a.file, "файл конфигурации")->required();
+    a.diff->add_flag("--json", a.json, "вывод в JSON");
 
-    auto* write = Command(app, "write", "записать файл конфигурации и проверить чтением",
-                          "lumctl -p COM3 write lum.txt");
-    write->add_option("FILE", file, "файл конфигурации (256 чисел или JSON из read --json)")->required();
+    a.write = Command(app, "write", "записать файл конфигурации и проверить чтением",
+                      "lumctl -p COM3 write lum.txt");
+    a.write->add_option("FILE", a.file, "файл конфигурации (256 чисел или JSON из read --json)")->required();
 
-    auto* set = Command(app, "set", "прочитать, изменить названные параметры, записать, проверить",
-                        "lumctl -p COM3 set \"Параметры сети/Напряжение сети/Нижний порог=170\"");
-    set->add_option("ASSIGNMENT", assignments, "ПУТЬ=ЗНАЧЕНИЕ; достаточно однозначного имени")->required();
+    a.set = Command(app, "set", "прочитать, изменить названные параметры, записать, проверить",
+                    "lumctl -p COM3 set \"Параметры сети/Напряжение сети/Нижний порог=170\"");
+    a.set->add_option("ASSIGNMENT", a.assignments, "ПУТЬ=ЗНАЧЕНИЕ; достаточно однозначного имени")->required();
 
-    auto* journal = Command(app, "journal", "журнал событий и журнал аварий", "lumctl -p COM3 journal --csv > j.csv");
-    auto* jsonOpt = journal->add_flag("--json", json, "вывод в JSON");
-    journal->add_flag("--csv", csv, "вывод в CSV")->excludes(jsonOpt);
+    a.journal = Command(app, "journal", "журнал событий и журнал аварий", "lumctl -p COM3 journal --csv > j.csv");
+    auto* jsonOpt = a.journal->add_flag("--json", a.json, "вывод в JSON");
+    a.journal->add_flag("--csv", a.csv, "вывод в CSV")->excludes(jsonOpt);
 
+}
+
+void AddServiceAndTrafficCommands(CLI::App& app, Arguments& a) {
     const std::pair<const char*, const char*> simple[] = {
         {"clock-sync", "установить часы контроллера по часам ПК"},
         {"auto", "режим Авто"},
@@ -86,28 +93,58 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
     };
     std::vector<CLI::App*> simpleCommands;
     for (const auto& [name, description] : simple)
-        simpleCommands.push_back(Command(app, name, description, std::string("lumctl -p COM3 ") + name));
-    auto* start = Command(app, "start", "запустить ГУ на время H:MM", "lumctl -p COM3 start 1:30");
-    start->add_option("TIME", time, "время работы ГУ, ч:мм")->required();
-    auto* stop = Command(app, "stop", "остановить ГУ на время H:MM", "lumctl -p COM3 stop 0:45");
-    stop->add_option("TIME", time, "время ожидания ГУ, ч:мм")->required();
-    auto* motor = Command(app, "motor-hours", "установить счетчик моточасов (нужен сервисный пароль)",
-                          "lumctl -p COM3 --service-password PW motor-hours 1000:05");
-    motor->add_option("TIME", time, "моточасы, ч:мм")->required();
-    auto* serial = Command(app, "serial-number", "записать серийный номер (нужен сервисный пароль)",
-                           "lumctl -p COM3 --service-password PW serial-number 00012345");
-    serial->add_option("NUMBER", number, "ровно 8 символов")->required();
+        a.simpleCommands.push_back(Command(app, name, description, std::string("lumctl -p COM3 ") + name));
+    a.start = Command(app, "start", "запустить ГУ на время H:MM", "lumctl -p COM3 start 1:30");
+    a.start->add_option("TIME", a.time, "время работы ГУ, ч:мм")->required();
+    a.stop = Command(app, "stop", "остановить ГУ на время H:MM", "lumctl -p COM3 stop 0:45");
+    a.stop->add_option("TIME", a.time, "время ожидания ГУ, ч:мм")->required();
+    a.motor = Command(app, "motor-hours", "установить счетчик моточасов (нужен сервисный пароль)",
+                      "lumctl -p COM3 --service-password PW motor-hours 1000:05");
+    a.motor->add_option("TIME", a.time, "моточасы, ч:мм")->required();
+    a.serial = Command(app, "serial-number", "записать серийный номер (нужен сервисный пароль)",
+                       "lumctl -p COM3 --service-password PW serial-number 00012345");
+    a.serial->add_option("NUMBER", a.number, "ровно 8 символов")->required();
 
-    auto* monitor = Command(app, "monitor", "трафик линии с метками времени, каждый кадр с проверкой КС",
-                            "lumctl -p COM3 monitor");
-    monitor->add_flag("--raw", raw, "строки как пришли, управляющие символы как <10>, <0D>");
-    monitor->add_option("--frames", frames, "завершить после N кадров (строк с --raw)")->check(CLI::NonNegativeNumber);
+    a.monitor = Command(app, "monitor", "трафик линии с метками времени, каждый кадр с проверкой КС",
+                        "lumctl -p COM3 monitor");
+    a.monitor->add_flag("--raw", a.raw, "строки как пришли, управляющие символы как <10>, <0D>");
+    a.monitor->add_option("--frames", a.frames, "завершить после N кадров (строк с --raw)")->check(CLI::NonNegativeNumber);
 
-    auto* show = Command(app, "show", "расшифровать файл конфигурации без контроллера",
-                         "lumctl show lum.txt --model 201");
-    show->add_option("FILE", file, "файл конфигурации")->required();
-    show->add_flag("--json", json, "вывод в JSON");
+    a.show = Command(app, "show", "расшифровать файл конфигурации без контроллера",
+                     "lumctl show lum.txt --model 201");
+    a.show->add_option("FILE", a.file, "файл конфигурации")->required();
+    a.show->add_flag("--json", a.json, "вывод в JSON");
+}
 
+int Dispatch(Context& ctx, const Arguments& a) {
+    if (a.ports->parsed()) return CmdPorts(ctx, a.json);
+    if (a.status->parsed()) return CmdStatus(ctx, a.follow, a.json);
+    if (a.read->parsed()) return CmdRead(ctx, a.outFile, a.json);
+    if (a.diff->parsed()) return CmdDiff(ctx, a.file, a.json);
+    if (a.write->parsed()) return CmdWrite(ctx, a.file);
+    if (a.set->parsed()) return CmdSet(ctx, a.assignments);
+    if (a.journal->parsed()) return CmdJournal(ctx, {a.json, a.csv});
+    if (a.start->parsed()) return CmdService(ctx, "start", a.time);
+    if (a.stop->parsed()) return CmdService(ctx, "stop", a.time);
+    if (a.motor->parsed()) return CmdMotorHours(ctx, a.time);
+    if (a.serial->parsed()) return CmdSerialNumber(ctx, a.number);
+    if (a.monitor->parsed()) return CmdMonitor(ctx, a.raw, a.frames);
+    if (a.show->parsed()) return CmdShow(ctx, a.file, a.json);
+    for (auto* sub : a.simpleCommands)
+        if (sub->parsed()) return CmdService(ctx, sub->get_name(), {});
+    return ExitBadArguments;
+}
+
+}  // namespace
+
+int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"lumctl: контроллеры ЛУМ из командной строки (состояние, параметры, журналы, сервисные команды)",
+                 "lumctl"};
+    GlobalOptions g;
+    Arguments a;
+    AddGlobalOptions(app, g);
+    AddStatusAndConfigurationCommands(app, a);
+    AddServiceAndTrafficCommands(app, a);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -117,22 +154,7 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
 
     try {
         Context ctx(g, out, err);
-        if (ports->parsed()) return CmdPorts(ctx, json);
-        if (status->parsed()) return CmdStatus(ctx, follow, json);
-        if (read->parsed()) return CmdRead(ctx, outFile, json);
-        if (diff->parsed()) return CmdDiff(ctx, file, json);
-        if (write->parsed()) return CmdWrite(ctx, file);
-        if (set->parsed()) return CmdSet(ctx, assignments);
-        if (journal->parsed()) return CmdJournal(ctx, {json, csv});
-        if (start->parsed()) return CmdService(ctx, "start", time);
-        if (stop->parsed()) return CmdService(ctx, "stop", time);
-        if (motor->parsed()) return CmdMotorHours(ctx, time);
-        if (serial->parsed()) return CmdSerialNumber(ctx, number);
-        if (monitor->parsed()) return CmdMonitor(ctx, raw, frames);
-        if (show->parsed()) return CmdShow(ctx, file, json);
-        for (auto* sub : simpleCommands)
-            if (sub->parsed()) return CmdService(ctx, sub->get_name(), {});
-        return ExitBadArguments;
+        return Dispatch(ctx, a);
     } catch (const CliError& e) {
         out << std::flush;
         err << "lumctl: " << e.what() << "\n";

@@ -51,29 +51,23 @@ void Send(Context& ctx, const ServiceRequest& request) {
     s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
     const SendResult r = SendServiceRequest(s.Link().Tx, request);
     s.Check();
-    if (!r.Ok()) throw CliError(ExitNoController, kNoLinkRetryText);
+    RequireDone(SendOutcomeOf(r));
     s.Settle();
 }
 
 // A configuration write of the service page, read back until two copies agree.
-int SendAndVerify(Context& ctx, const ServiceRequest& request, const std::string& done) {
+int SendAndVerify(Context& ctx, const ServiceRequest& request, ServiceWrite what, const std::string& value) {
     Send(ctx, request);
     Session& s = ctx.Open();
     auto op = s.Link().Tx.Begin();
     OperationBlockLink link(op);
     std::vector<std::uint8_t> back(request.count);
-    TransferFailure failure = TransferFailure::None;
-    if (!ReadBlockAgreed(link, request.address, request.count, back, failure))
-        throw CliError(ExitNoController, std::string("Записано, но проверка чтением не удалась: ") + kNoLinkRetryText);
-    if (back != request.data) {
-        std::string sent, read;
-        for (auto b : request.data) sent += ByteToHex(b) + " ";
-        for (auto b : back) read += ByteToHex(b) + " ";
-        throw CliError(ExitVerifyFailed, "Проверка чтением: контроллер не принял запись по адресу " +
-                                             std::to_string(request.address) + " (записано " + sent + ", прочитано " +
-                                             read + ")");
-    }
-    ctx.Out() << done << " Проверено чтением.\n";
+    ServiceReadBack checked;
+    checked.read = ReadBlockAgreed(link, request.address, request.count, back, checked.failure);
+    checked.equal = back == request.data;
+    const Outcome said = ServiceWriteOutcome(what, value, checked);
+    RequireDone(said);
+    ctx.Out() << said.text << "\n";
     return ExitDone;
 }
 
@@ -102,11 +96,9 @@ int CmdJournal(Context& ctx, OutputFormat format) {
     ctx.EndProgress();
     op.Release();
     s.Check();
-    if (reading.stopped && Interrupted()) throw CliError(ExitInterrupted, "прервано: журналы прочитаны не полностью");
-    if (reading.stopped) {
-        throw CliError(ExitNoController, std::string(kNoLinkRetryText) + " (прочитано записей: " +
-                                             std::to_string(reading.events.size() + reading.alarms.size()) + ")");
-    }
+    JournalReading said = reading;
+    said.lineSilent = reading.lineSilent || (reading.stopped && !Interrupted());  // given up as silent
+    RequireDone(JournalOutcome(said));
 
     if (format.csv) {
         ctx.Out() << JournalCsv(reading.events, reading.alarms);
@@ -169,13 +161,13 @@ int CmdMotorHours(Context& ctx, const std::string& time) {
         const HoursMinutesText hm = SplitHoursMinutes(time);
         return MotorHoursRequest(hm.hours, hm.minutes);
     });
-    return SendAndVerify(ctx, request, "Счетчик моточасов установлен: " + time + ".");
+    return SendAndVerify(ctx, request, ServiceWrite::MotorHours, time);
 }
 
 int CmdSerialNumber(Context& ctx, const std::string& number) {
     RequirePassword(ctx);
     const ServiceRequest request = Build([&] { return SerialNumberRequest(number); });
-    return SendAndVerify(ctx, request, "Серийный номер установлен: " + number + ".");
+    return SendAndVerify(ctx, request, ServiceWrite::SerialNumber, number);
 }
 
 }  // namespace lum::cli

@@ -136,7 +136,7 @@ void Transact(std::string_view traffic, std::uint8_t seed) {
     for (int round = 0; round < 64 && !pump.Exhausted(); ++round) {
         const auto count = static_cast<std::uint8_t>(1 + (seed + round) % 64);
         std::vector<std::uint8_t> dest(count, 0xA5);
-        if (tx.ReadBlock(0, count, dest)) {
+        if (lum::Ok(tx.ReadBlock(0, count, dest))) {
             // The data of an intact code-5 frame that was on the line.
             Require(state.Reply.CheckOk && state.Reply.Bytes[1] == lum::kReadCode);
             RequireIntact(state.Reply.Bytes.data(), state.Reply.Length, traffic);
@@ -146,7 +146,7 @@ void Transact(std::string_view traffic, std::uint8_t seed) {
             Require(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0xA5; }));
         }
         std::uint8_t record[lum::kJournalRecordSize] = {};
-        if (tx.ReadJournalRecord(static_cast<std::uint8_t>(round), lum::JournalSelector::Events, record)) {
+        if (lum::Ok(tx.ReadJournalRecord(static_cast<std::uint8_t>(round), lum::JournalSelector::Events, record))) {
             Require(state.Reply.CheckOk && state.Reply.Bytes[1] == lum::kJournalCode);
             RequireIntact(state.Reply.Bytes.data(), state.Reply.Length, traffic);
             Require(std::equal(record, record + lum::kJournalRecordSize, state.Reply.Bytes.begin() + lum::DataOffset));

@@ -41,34 +41,31 @@ void Transactions::Operation::Release() {
     if (owner_ != nullptr) std::exchange(owner_, nullptr)->Release();
 }
 
-bool Transactions::Operation::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+TxResult Transactions::Operation::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                           std::span<const std::uint8_t> data) {
-    if (owner_ == nullptr) return false;
-    if (owner_->inTransaction_ || owner_->state_.Dispatching) {
-        owner_->Refuse();
-        return false;
-    }
+    if (owner_ == nullptr) return TxResult::Refused;
+    if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
     return owner_->DoSendCommand(code, address, count, data);
 }
 
-bool Transactions::Operation::SendWriteBlock(std::uint16_t address, std::uint8_t count,
+TxResult Transactions::Operation::SendWriteBlock(std::uint16_t address, std::uint8_t count,
                                              std::span<const std::uint8_t> data) {
-    if (owner_ == nullptr) return false;
+    if (owner_ == nullptr) return TxResult::Refused;
     if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
     return owner_->DoSendWriteBlock(address, count, data);
 }
 
-bool Transactions::Operation::ReadBlock(std::uint16_t address, std::uint8_t count,
+TxResult Transactions::Operation::ReadBlock(std::uint16_t address, std::uint8_t count,
                                         std::span<std::uint8_t> destination) {
-    if (owner_ == nullptr) return false;
+    if (owner_ == nullptr) return TxResult::Refused;
     if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
     RequireRoom(destination.size(), count, "ReadBlock");
     return owner_->DoRead(BuildReadFrame(address, count), kReadCode, count, destination);
 }
 
-bool Transactions::Operation::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
+TxResult Transactions::Operation::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                                 std::span<std::uint8_t> destination) {
-    if (owner_ == nullptr) return false;
+    if (owner_ == nullptr) return TxResult::Refused;
     if (owner_->inTransaction_ || owner_->state_.Dispatching) return owner_->Refuse();
     RequireRoom(destination.size(), kJournalRecordSize, "ReadJournalRecord");
     const std::uint8_t data[] = {static_cast<std::uint8_t>(selector), index};
@@ -101,30 +98,30 @@ void Transactions::Release() {
     if (BusyChanged) BusyChanged(false);
 }
 
-bool Transactions::Refuse() {
+TxResult Transactions::Refuse() {
     ++state_.Counters.Refused;
     state_.TransferOk = false;
-    return false;
+    return TxResult::Refused;
 }
 
-bool Transactions::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+TxResult Transactions::SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                std::span<const std::uint8_t> data) {
     Operation op = Begin();
     return op.SendCommand(code, address, count, data);
 }
 
-bool Transactions::SendWriteBlock(std::uint16_t address, std::uint8_t count,
+TxResult Transactions::SendWriteBlock(std::uint16_t address, std::uint8_t count,
                                   std::span<const std::uint8_t> data) {
     Operation op = Begin();
     return op.SendWriteBlock(address, count, data);
 }
 
-bool Transactions::ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) {
+TxResult Transactions::ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) {
     Operation op = Begin();
     return op.ReadBlock(address, count, destination);
 }
 
-bool Transactions::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
+TxResult Transactions::ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                      std::span<std::uint8_t> destination) {
     Operation op = Begin();
     return op.ReadJournalRecord(index, selector, destination);
@@ -164,58 +161,58 @@ void Transactions::Send(const char* prefix, const std::string& frame) {
     }
 }
 
-bool Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                  std::span<const std::uint8_t> data) {
     const std::string frame = BuildFrame(code, address, count, data);
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
         if (NoController) NoController();
-        return false;
+        return TxResult::NoControllerFrame;
     }
     Send("<< ", frame);
-    return true;
+    return TxResult::Done;
 }
 
-bool Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t count,
+TxResult Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t count,
                                     std::span<const std::uint8_t> data) {
     const std::string frame = BuildWriteFrame(address, count, data);
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return false;
+    if (!WaitBeforeSend(kBlockWaitTicks)) return TxResult::NoControllerFrame;
     Send("<< ", frame);
     state_.TransferOk = true;
-    return true;
+    return TxResult::Done;
 }
 
-bool Transactions::DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
+TxResult Transactions::DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
                           std::span<std::uint8_t> destination) {
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return false;
+    if (!WaitBeforeSend(kBlockWaitTicks)) return TxResult::NoControllerFrame;
     Send("<<", frame);
 
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
     if (!Wait(kReplyWaitTicks)) {
         ++state_.Counters.ReplyTimeouts;
-        return false;
+        return TxResult::NoReply;
     }
     const DecodedFrame& reply = state_.Reply;
     if (!reply.CheckOk) {
         ++state_.Counters.CorruptReply;
-        return false;
+        return TxResult::CorruptReply;
     }
     if (reply.Bytes[1] != expectedCode) {
         ++state_.Counters.WrongCode;
-        return false;
+        return TxResult::WrongCode;
     }
     if (reply.Length < DataOffset + count + 1) {
         ++state_.Counters.ShortReply;
-        return false;
+        return TxResult::ShortReply;
     }
     std::copy_n(reply.Bytes.begin() + DataOffset, count, destination.begin());
     state_.TransferOk = true;
-    return true;
+    return TxResult::Done;
 }
 
 }  // namespace lum

@@ -2,7 +2,8 @@
 // Request/reply transactions with the controller. The controller speaks first: each
 // operation waits for the controller's next frame, sends its request right after it and,
 // for a read or a journal request, takes the very next controller frame as the reply.
-// The outcome is left in the reply slot of LinkState (ReplyArrived, WaitTicks, TransferOk).
+// Each returns a TxResult that says what happened; the outcome is also left in the reply
+// slot of LinkState (ReplyArrived, WaitTicks, TransferOk).
 //
 // Waiting: the wait runs the window's pending events through the pump (the receive path
 // runs inside it) and sleeps until an event or the next tick, never spinning. A tick is
@@ -53,6 +54,18 @@ inline constexpr std::uint8_t kReadCode = 5;
 inline constexpr std::uint8_t kJournalCode = 40;
 inline constexpr std::uint8_t kJournalRecordSize = 5;
 
+// What one transaction did.
+enum class TxResult {
+    Done,               // sent (a command or a write), or the reply taken (a read, a journal request)
+    NoControllerFrame,  // no controller frame came before the request could go out: nothing sent
+    NoReply,            // sent, but no controller frame came after it
+    CorruptReply,       // the first frame after the request failed its check
+    WrongCode,          // the first frame after the request carried another code
+    ShortReply,         // the reply carried fewer data bytes than asked for
+    Refused,            // another transaction held the link (or asked from inside dispatch): nothing sent
+};
+inline bool Ok(TxResult result) { return result == TxResult::Done; }
+
 // Which journal a journal request asks for; the frame carries it as its first data byte.
 enum class JournalSelector : std::uint8_t { Events = 0, Alarms = 1 };
 
@@ -75,15 +88,15 @@ class Transactions {
         Operation& operator=(Operation&& other) noexcept;
         ~Operation();
 
-        // False when the slot was busy: every request through this token is refused.
+        // False when the slot was busy: every request through this token is Refused.
         explicit operator bool() const { return owner_ != nullptr; }
         void Release();
 
-        bool SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+        TxResult SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                          std::span<const std::uint8_t> data = {});
-        bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
-        bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
-        bool ReadJournalRecord(std::uint8_t index, JournalSelector selector,
+        TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+        TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
+        TxResult ReadJournalRecord(std::uint8_t index, JournalSelector selector,
                                std::span<std::uint8_t> destination);
 
       private:
@@ -102,31 +115,31 @@ class Transactions {
     std::function<void()> NoController;
 
     // Single transactions, each taking the slot for itself. Results also in TransferOk.
-    // Waits for a controller frame (5 ticks) and sends; true once sent. With no frame, runs
-    // NoController. A refused command returns false without running it.
-    bool SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+    // Waits for a controller frame (5 ticks) and sends; Done once sent. With no frame, runs
+    // NoController. A refused command returns Refused without running it.
+    TxResult SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                      std::span<const std::uint8_t> data = {});
-    // Waits (10 ticks) and sends a code-4 write; true once sent.
-    bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    // Waits (10 ticks) and sends a code-4 write; Done once sent.
+    TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
     // Reads `count` bytes from `address` into destination (at least count bytes); on any
     // failure the destination is untouched.
-    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
+    TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination);
     // Reads journal record `index` of journal `selector`: 5 bytes.
-    bool ReadJournalRecord(std::uint8_t index, JournalSelector selector, std::span<std::uint8_t> destination);
+    TxResult ReadJournalRecord(std::uint8_t index, JournalSelector selector, std::span<std::uint8_t> destination);
 
   private:
     void Release();
-    bool Refuse();
+    TxResult Refuse();
     // Waits until ReplyArrived or `limit` ticks have passed; returns ReplyArrived.
     bool Wait(int limit);
     // Clears the reply flag and waits for the controller's next frame before a request;
     // false (counted) when none came within `limit` ticks.
     bool WaitBeforeSend(int limit);
     void Send(const char* prefix, const std::string& frame);
-    bool DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
+    TxResult DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                        std::span<const std::uint8_t> data);
-    bool DoSendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
-    bool DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
+    TxResult DoSendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data);
+    TxResult DoRead(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
                 std::span<std::uint8_t> destination);
 
     LinkState& state_;

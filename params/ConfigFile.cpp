@@ -6,8 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <system_error>
 
 namespace lum {
 namespace {
@@ -79,55 +77,9 @@ ConfigImage ParseConfigFile(std::string_view text) {
     return image;
 }
 
-std::string ConfigFilePath(const std::string& dialogName) {
-    constexpr std::string_view kExt = ".txt";
-    if (dialogName.size() >= kExt.size()) {
-        bool same = true;
-        for (std::size_t k = 0; k < kExt.size(); ++k) {
-            char c = dialogName[dialogName.size() - kExt.size() + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            same = same && c == kExt[k];
-        }
-        if (same) return dialogName;
-    }
-    return dialogName + std::string(kExt);
-}
+std::string ConfigFilePath(const std::string& dialogName) { return WithSuffix(dialogName, ".txt"); }
 
 std::string TitleAfterSave(const std::string& dialogName) { return dialogName; }
-
-void SaveFileAtomically(const std::string& path, std::string_view content) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::random_device rd;
-    const fs::path temp =
-        target.parent_path() / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw ConfigFileError("Не удалось создать файл «" + temp.string() + "»: " + ErrnoText());
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.flush();
-        if (!out) {
-            const std::string why = ErrnoText();
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw ConfigFileError("Не удалось записать файл «" + path + "»: " + why);
-        }
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw ConfigFileError("Не удалось записать файл «" + path + "»");
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw ConfigFileError("Не удалось сохранить файл «" + path + "»: " + ec.message());
-    }
-}
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -138,7 +90,7 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void SaveConfigFile(const std::string& path, const ConfigImage& image) {
-    SaveFileAtomically(path, FormatConfigFile(image));
+    WriteFileAtomically(path, FormatConfigFile(image));
 }
 
 ConfigImage LoadConfigFile(const std::string& path) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/AtomicFile.h"
 #include "params/Packing.h"
 
 namespace lum {
@@ -32,22 +33,17 @@ std::string FormatConfigFile(const ConfigImage& image);
 ConfigImage ParseConfigFile(std::string_view text);
 
 // The path a configuration is saved to, for the name the save dialog returned: ".txt"
-// appended unless the name already ends in it (letters in any case).
+// appended unless the name already ends in it (letters in any case; WithSuffix).
 std::string ConfigFilePath(const std::string& dialogName);
 
 // The main window's title after a save under `dialogName`: the name as the dialog
 // returned it.
 std::string TitleAfterSave(const std::string& dialogName);
 
-// Writes `content` to `path` through a temporary file in the same folder that is renamed
-// over the target once complete: a failure leaves any earlier file as it was and no
-// temporary behind. ConfigFileError naming the file.
-void SaveFileAtomically(const std::string& path, std::string_view content);
-
 // The whole content of a file; ConfigFileError naming the file when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
 
-// Saves an image to `path` in the file layout (atomically).
+// Saves an image to `path` in the file layout (WriteFileAtomically; FileError).
 void SaveConfigFile(const std::string& path, const ConfigImage& image);
 // Reads and checks a configuration file.
 ConfigImage LoadConfigFile(const std::string& path);

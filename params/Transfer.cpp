@@ -49,9 +49,10 @@ bool ReadBlockAgreed(IBlockLink& link, std::uint16_t address, std::uint8_t count
     for (int n = 0; n < kMaxBlockReads; ++n) {
         std::span<std::uint8_t> copy(copies[static_cast<std::size_t>(kept)].data(), count);
         ++made;
-        if (!link.ReadBlock(address, count, copy)) {
+        const TxResult result = link.ReadBlock(address, count, copy);
+        if (!Ok(result)) {
             lost = true;
-            if (link.LastRequestFoundLineSilent()) break;
+            if (result == TxResult::NoControllerFrame) break;
             continue;
         }
         for (int m = 0; m < kept; ++m) {
@@ -87,12 +88,6 @@ ReadResult ReadConfiguration(Transactions::Operation& op, ConfigImage& image, co
     return ReadConfiguration(link, image, progress, stopRequested);
 }
 
-ReadResult ReadConfiguration(Transactions::Operation& op, const LinkState& state, ConfigImage& image,
-                             const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
-    OperationBlockLink link(op, &state);
-    return ReadConfiguration(link, image, progress, stopRequested);
-}
-
 WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const TransferProgressFn& progress,
                                const StopRequestedFn& stopRequested) {
     WriteResult result;
@@ -103,8 +98,8 @@ WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const
             return result;
         }
         const ImageBlock& b = WriteBlocks[step];
-        const bool ok = link.SendWriteBlock(b.Address, b.Count,
-                                            std::span<const std::uint8_t>(image).subspan(b.Address, b.Count));
+        const bool ok = Ok(link.SendWriteBlock(b.Address, b.Count,
+                                               std::span<const std::uint8_t>(image).subspan(b.Address, b.Count)));
         Report(progress, TransferStage::Write, step);
         if (!ok) {
             result.Failure = TransferFailure::NoReply;
@@ -130,12 +125,6 @@ WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const
 WriteResult WriteConfiguration(Transactions::Operation& op, const ConfigImage& image,
                                const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
     OperationBlockLink link(op);
-    return WriteConfiguration(link, image, progress, stopRequested);
-}
-
-WriteResult WriteConfiguration(Transactions::Operation& op, const LinkState& state, const ConfigImage& image,
-                               const TransferProgressFn& progress, const StopRequestedFn& stopRequested) {
-    OperationBlockLink link(op, &state);
     return WriteConfiguration(link, image, progress, stopRequested);
 }
 

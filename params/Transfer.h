@@ -25,44 +25,31 @@
 
 namespace lum {
 
-// The two block transactions a transfer uses. Each returns true on success; ReadBlock
-// leaves the destination untouched on failure.
+// The two block transactions a transfer uses, with the link's results. ReadBlock leaves
+// the destination untouched unless it returns Done. NoControllerFrame means nothing was
+// sent (the controller is off or the cable is out): repeating is pointless.
 class IBlockLink {
   public:
     virtual ~IBlockLink() = default;
-    virtual bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) = 0;
-    virtual bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) = 0;
-    // After a failed request: true when no controller frame came to answer, so nothing was
-    // sent (the controller is off or the cable is out) and repeating is pointless.
-    virtual bool LastRequestFoundLineSilent() const { return false; }
+    virtual TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) = 0;
+    virtual TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count,
+                                    std::span<const std::uint8_t> data) = 0;
 };
 
 // The link's transactions as an IBlockLink, through an Operation token that holds the
-// reply slot for the whole transfer. With the link's state, a request that found the line
-// silent is told apart from a lost reply (see LastRequestFoundLineSilent).
+// reply slot for the whole transfer.
 class OperationBlockLink : public IBlockLink {
   public:
-    explicit OperationBlockLink(Transactions::Operation& op, const LinkState* state = nullptr)
-        : op_(op), state_(state) {}
-    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
-        const std::uint32_t silent = SilentCount();
-        const bool ok = op_.ReadBlock(address, count, destination);
-        silent_ = !ok && SilentCount() != silent;
-        return ok;
+    explicit OperationBlockLink(Transactions::Operation& op) : op_(op) {}
+    TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
+        return op_.ReadBlock(address, count, destination);
     }
-    bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
-        const std::uint32_t silent = SilentCount();
-        const bool ok = op_.SendWriteBlock(address, count, data);
-        silent_ = !ok && SilentCount() != silent;
-        return ok;
+    TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
+        return op_.SendWriteBlock(address, count, data);
     }
-    bool LastRequestFoundLineSilent() const override { return silent_; }
 
   private:
-    std::uint32_t SilentCount() const { return state_ ? state_->Counters.PreSendTimeouts : 0; }
     Transactions::Operation& op_;
-    const LinkState* state_;
-    bool silent_ = false;
 };
 
 // Reads of one block until two copies agree.
@@ -101,8 +88,6 @@ ReadResult ReadConfiguration(IBlockLink& link, ConfigImage& image, const Transfe
                              const StopRequestedFn& stopRequested = {});
 ReadResult ReadConfiguration(Transactions::Operation& op, ConfigImage& image,
                              const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
-ReadResult ReadConfiguration(Transactions::Operation& op, const LinkState& state, ConfigImage& image,
-                             const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
 
 // A byte that read back otherwise than it was sent.
 struct ByteMismatch {
@@ -131,8 +116,6 @@ struct WriteResult {
 WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const TransferProgressFn& progress = {},
                                const StopRequestedFn& stopRequested = {});
 WriteResult WriteConfiguration(Transactions::Operation& op, const ConfigImage& image,
-                               const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
-WriteResult WriteConfiguration(Transactions::Operation& op, const LinkState& state, const ConfigImage& image,
                                const TransferProgressFn& progress = {}, const StopRequestedFn& stopRequested = {});
 
 }  // namespace lum

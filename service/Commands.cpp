@@ -171,9 +171,11 @@ SendResult SendServiceRequest(Transactions& tx, const ServiceRequest& request) {
         return result;
     }
     const bool command = request.kind == ServiceRequest::Kind::Command;
-    const bool sent = command ? tx.SendCommand(request.code, request.address, request.count, request.data)
-                              : tx.SendWriteBlock(request.address, request.count, request.data);
-    if (!sent) {
+    const TxResult sent = command ? tx.SendCommand(request.code, request.address, request.count, request.data)
+                                  : tx.SendWriteBlock(request.address, request.count, request.data);
+    if (sent == TxResult::Refused) {
+        result.outcome = SendOutcome::Busy;
+    } else if (!Ok(sent)) {
         result.outcome = SendOutcome::NoController;
         result.reportedByLink = command;
     }

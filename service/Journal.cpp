@@ -1,8 +1,8 @@
 #include "service/Journal.h"
 
-#include <fstream>
 #include <stdexcept>
 
+#include "common/AtomicFile.h"
 #include "link/FrameCodec.h"
 
 namespace lum {
@@ -70,14 +70,6 @@ std::string JournalLine(JournalSelector journal, const JournalRecordBytes& recor
     return line;
 }
 
-bool TransactionsJournalReader::ReadRecord(std::uint8_t index, JournalSelector journal,
-                                           JournalRecordBytes& record) {
-    const std::uint32_t silentBefore = state_ ? state_->Counters.PreSendTimeouts : 0;
-    const bool ok = operation_.ReadJournalRecord(index, journal, record);
-    silent_ = !ok && state_ && state_->Counters.PreSendTimeouts != silentBefore;
-    return ok;
-}
-
 JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks) {
     JournalReading reading;
     const auto stopAsked = [&] {
@@ -95,8 +87,9 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
             for (int attempt = 0; attempt <= kJournalRetries && !ok; ++attempt) {
                 if (stopAsked()) return false;
                 ++reading.requests;
-                ok = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
-                silent = silent && !ok && reader.LineSilent();
+                const TxResult result = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
+                ok = Ok(result);
+                silent = silent && result == TxResult::NoControllerFrame;
             }
             if (silent) {
                 ++reading.unread;
@@ -153,11 +146,7 @@ std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vecto
 
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
                     const std::vector<JournalEntry>& alarms) {
-    const std::string csv = JournalCsv(events, alarms);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file.write(csv.data(), static_cast<std::streamsize>(csv.size()));
-    if (file) file.close();
-    if (!file) throw std::runtime_error("Не удалось записать файл " + path);
+    WriteFileAtomically(path, JournalCsv(events, alarms));
 }
 
 }  // namespace lum

@@ -72,32 +72,27 @@ struct JournalReading {
     bool lineSilent = false;  // ended because every try of a record found no controller frame
 };
 
-// Where records come from: one request for record `index` of `journal`; true and the five
-// bytes in `record` on success, false (record untouched) on any failure.
+// Where records come from: one request for record `index` of `journal`, with the link's
+// result; the five bytes in `record` when Done, the record untouched otherwise.
+// NoControllerFrame: no controller frame came to answer at all (a dead or unplugged line),
+// as opposed to a reply that was lost or wrong.
 class IJournalRecordReader {
   public:
     virtual ~IJournalRecordReader() = default;
-    virtual bool ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) = 0;
-    // True when the last failed request found no controller frame to answer at all (a dead
-    // or unplugged line), as opposed to a reply that was lost or wrong.
-    virtual bool LineSilent() const { return false; }
+    virtual TxResult ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) = 0;
 };
 
 // The reader over the transactions, through an Operation that holds the link for the
-// whole reading (an invalid token refuses every request). Given the link's state, it tells
-// a silent line (no frame before the request could go out) from a lost reply.
+// whole reading (an invalid token refuses every request).
 class TransactionsJournalReader : public IJournalRecordReader {
   public:
     explicit TransactionsJournalReader(Transactions::Operation& operation) : operation_(operation) {}
-    TransactionsJournalReader(Transactions::Operation& operation, const LinkState& state)
-        : operation_(operation), state_(&state) {}
-    bool ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) override;
-    bool LineSilent() const override { return silent_; }
+    TxResult ReadRecord(std::uint8_t index, JournalSelector journal, JournalRecordBytes& record) override {
+        return operation_.ReadJournalRecord(index, journal, record);
+    }
 
   private:
     Transactions::Operation& operation_;
-    const LinkState* state_ = nullptr;
-    bool silent_ = false;
 };
 
 struct JournalCallbacks {
@@ -127,8 +122,8 @@ std::string JournalUnreadText(int unread);
 // journal, index, time, date, code, text; UTF-8 with a byte-order mark, lines ended by
 // CR LF. No field holds a comma or a quote, so none is quoted.
 std::string JournalCsv(const std::vector<JournalEntry>& events, const std::vector<JournalEntry>& alarms);
-// Writes JournalCsv to a file (created or replaced); std::runtime_error naming the file
-// when it cannot be written.
+// Writes JournalCsv to a file (created or replaced, WriteFileAtomically); FileError naming
+// the file when it cannot be written.
 void SaveJournalCsv(const std::string& path, const std::vector<JournalEntry>& events,
                     const std::vector<JournalEntry>& alarms);
 

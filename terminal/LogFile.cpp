@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/AtomicFile.h"
+
 namespace lum {
 namespace {
 
@@ -21,10 +23,8 @@ StdLogFile::~StdLogFile() {
     }
 }
 
-void StdLogFile::Fail(const char* what, int error) {
-    std::string message = std::string(what) + " \"" + path_ + "\"";
-    if (error != 0) message += ": " + std::string(std::strerror(error));
-    throw LogFileError(message);
+void StdLogFile::Fail(std::string_view action, int error) {
+    throw LogFileError(FileErrorText(action, path_, error != 0 ? std::strerror(error) : std::string()));
 }
 
 void StdLogFile::Open(const std::string& path) {
@@ -46,13 +46,13 @@ void StdLogFile::WriteLine(std::string_view text) {
     errno = 0;
     out_.write(text.data(), static_cast<std::streamsize>(text.size()));
     out_.put('\n');
-    if (!out_) Fail("Ошибка записи в LOG-файл", errno);
+    if (!out_) Fail("Не удалось записать LOG-файл", errno);
 }
 
 void StdLogFile::Flush() {
     errno = 0;
     out_.flush();
-    if (!out_) Fail("Ошибка записи в LOG-файл", errno);
+    if (!out_) Fail("Не удалось записать LOG-файл", errno);
 }
 
 void StdLogFile::Close() {
@@ -62,7 +62,7 @@ void StdLogFile::Close() {
     const bool failed = out_.fail();
     const int error = errno;
     out_.clear();
-    if (failed) Fail("Ошибка закрытия LOG-файла", error);
+    if (failed) Fail("Не удалось закрыть LOG-файл", error);
 }
 
 }  // namespace lum

@@ -23,7 +23,7 @@ class ILogFile {
     virtual bool IsOpen() const = 0;
     // Opens `path` (UTF-8) for appending at its end, creating it when missing. Throws LogFileError.
     virtual void Open(const std::string& path) = 0;
-    // Writes one text line: the text and the platform's line end. Throws LogFileError.
+    // Writes one text line: the text and LF. Throws LogFileError.
     virtual void WriteLine(std::string_view text) = 0;
     // Hands what was written to the system. Throws LogFileError.
     virtual void Flush() = 0;
@@ -32,7 +32,9 @@ class ILogFile {
     virtual void Close() = 0;
 };
 
-// The log as a file on disk (text mode: the line end is the platform's).
+// The log as a file on disk, opened in binary mode: a line ends in LF on every system, and
+// a received line keeps its own CR before it. Errors are worded as every file failure is
+// (FileErrorText): "Не удалось записать LOG-файл «PATH»: REASON".
 class StdLogFile : public ILogFile {
   public:
     ~StdLogFile() override;
@@ -43,7 +45,7 @@ class StdLogFile : public ILogFile {
     void Close() override;
 
   private:
-    [[noreturn]] void Fail(const char* what, int error);
+    [[noreturn]] void Fail(std::string_view action, int error);
     std::ofstream out_;
     std::string path_;
 };

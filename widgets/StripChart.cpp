@@ -1,13 +1,14 @@
 #include "widgets/StripChart.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <sstream>
+
+#include "common/AtomicFile.h"
 
 namespace lum {
 
@@ -346,22 +347,19 @@ bool StripChart::saveImage(const QString& path) {
 }
 
 bool StripChart::exportCsv(const QString& path) {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
+    std::ostringstream out;
     model_.WriteCsv(out, [](double t) {
         return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::floor(t * 1000.0 + 0.5)))
             .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
             .toStdString();
     });
-    out.flush();
-    return static_cast<bool>(out);
+    WriteFileAtomically(path.toStdString(), out.str());
+    return true;
 }
 
 namespace {
 QString WithSuffix(const std::string& chosen, const char* suffix) {
-    QString path = QString::fromStdString(chosen);
-    if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + QLatin1String(suffix);
-    return path;
+    return QString::fromStdString(lum::WithSuffix(chosen, suffix));
 }
 }  // namespace
 
@@ -369,7 +367,7 @@ bool StripChart::saveImageAs() {
     if (!dialogs_) return false;
     const auto chosen = dialogs_->SaveFileName({}, "Рисунок PNG (*.png)|*.png");
     if (!chosen) return false;
-    const QString path = WithSuffix(*chosen, "png");
+    const QString path = WithSuffix(*chosen, ".png");
     if (saveImage(path)) return true;
     dialogs_->MessageBox("Не удалось сохранить рисунок в файл " + path.toStdString(), kCaptionErrorRu);
     return false;
@@ -379,10 +377,13 @@ bool StripChart::exportCsvAs() {
     if (!dialogs_) return false;
     const auto chosen = dialogs_->SaveFileName({}, "Таблица CSV (*.csv)|*.csv");
     if (!chosen) return false;
-    const QString path = WithSuffix(*chosen, "csv");
-    if (exportCsv(path)) return true;
-    dialogs_->MessageBox("Не удалось записать файл " + path.toStdString(), kCaptionErrorRu);
-    return false;
+    const QString path = WithSuffix(*chosen, ".csv");
+    try {
+        return exportCsv(path);
+    } catch (const FileError& e) {
+        dialogs_->MessageBox(e.what(), kCaptionErrorRu);
+        return false;
+    }
 }
 
 }  // namespace lum

@@ -60,7 +60,8 @@ class StripChart : public QWidget {
     // (a failure is reported in a message box).
     bool saveImageAs();
     bool exportCsvAs();
-    // The same without asking; false on failure.
+    // The same without asking: saveImage false on failure; exportCsv writes through
+    // WriteFileAtomically and raises FileError naming the file.
     bool saveImage(const QString& path);
     bool exportCsv(const QString& path);
 

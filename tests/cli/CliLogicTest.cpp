@@ -64,7 +64,7 @@ TEST(CliPorts, ComNamesAndPathsAreToldApart) {
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
     const std::string path = ::testing::TempDir() + "cli-" + std::to_string(getpid()) + "-" + name;
-    SaveFileAtomically(path, text);
+    WriteFileAtomically(path, text);
     return path;
 }
 

@@ -189,7 +189,7 @@ TEST(LumctlConfiguration, AFileWithABadTokenIsRefusedAndNothingIsSent) {
     ASSERT_EQ(c.Run({"read", "-o", file}).code, 0);
     std::string text = ReadWholeFile(file);
     text.replace(text.find("180"), 3, "18O");  // the letter O on line 3
-    SaveFileAtomically(file, text);
+    WriteFileAtomically(file, text);
     const int requestsBefore = c.Stats().requests;
     const Memory before = c.GetMemory();
     const ProgramRun r = c.Run({"write", file});
@@ -213,7 +213,7 @@ TEST(LumctlConfiguration, ABlockTheControllerIgnoresFailsVerificationNamingItsPa
     const std::string differ = r.out.substr(r.out.find("Записано"));
     EXPECT_TRUE(Contains(differ, "Телефонный номер 1/Номер абонента")) << r.out;
     EXPECT_FALSE(Contains(differ, "Напряжение сети/Нижний порог")) << r.out;  // its block was taken
-    EXPECT_TRUE(Contains(r.err, "Проверка чтением")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "отличаются от записанных")) << r.err;
     EXPECT_EQ(c.GetMemory()[37], 170);
 }
 

@@ -42,7 +42,7 @@ struct Link {
 TEST(Transactions, CommandOnASilentLineReportsNoControllerAfterFiveTicksAndSendsNothing) {
     Link link;
     link.state.TransferOk = true;
-    EXPECT_FALSE(link.tx.SendCommand(34, 0, 0));
+    EXPECT_EQ(link.tx.SendCommand(34, 0, 0), TxResult::NoControllerFrame);
     EXPECT_EQ(link.noController, 1);
     EXPECT_TRUE(link.port.writes.empty());
     EXPECT_TRUE(link.echo.empty());
@@ -74,7 +74,7 @@ TEST(Transactions, CommandIsSentRightAfterTheNextFrameAndEchoed) {
     Link link;
     link.FrameAt(700ms, StatusFrame());
     const std::uint8_t seconds[] = {0x15, 0x18};
-    EXPECT_TRUE(link.tx.SendCommand(50, 0, 2, seconds));
+    EXPECT_EQ(link.tx.SendCommand(50, 0, 2, seconds), TxResult::Done);
     ASSERT_EQ(link.port.writes.size(), 1u);
     EXPECT_EQ(link.port.writes[0].at - link.start, 700ms);
     EXPECT_EQ(link.port.writes[0].text, BuildFrame(50, 0, 2, seconds));
@@ -87,14 +87,14 @@ TEST(Transactions, WriteBlockWaitsTenTicksThenGivesUpWithoutABox) {
     Link link;
     link.state.TransferOk = true;
     const auto data = Pattern(64, 0);
-    EXPECT_FALSE(link.tx.SendWriteBlock(4, 60, data));
+    EXPECT_EQ(link.tx.SendWriteBlock(4, 60, data), TxResult::NoControllerFrame);
     EXPECT_FALSE(link.state.TransferOk);
     EXPECT_EQ(link.SinceStart(), 3000ms);
     EXPECT_TRUE(link.port.writes.empty());
     EXPECT_TRUE(link.noController == 0);
 
     link.FrameAt(2900ms, StatusFrame());
-    EXPECT_TRUE(link.tx.SendWriteBlock(4, 60, data));
+    EXPECT_EQ(link.tx.SendWriteBlock(4, 60, data), TxResult::Done);
     EXPECT_TRUE(link.state.TransferOk);
     ASSERT_EQ(link.port.writes.size(), 1u);
     EXPECT_EQ(link.port.writes[0].text, BuildWriteFrame(4, 60, data));
@@ -107,7 +107,7 @@ TEST(Transactions, ReadBlockCopiesExactlyTheCountAskedFor) {
     // The reply carries 70 bytes and its Count field says 10; 64 were asked for.
     link.AnswerWith(WireFrame(1, 5, Pattern(70, 100), -1, 10));
     std::vector<std::uint8_t> dest(80, 0xEE);
-    EXPECT_TRUE(link.tx.ReadBlock(64, 64, dest));
+    EXPECT_EQ(link.tx.ReadBlock(64, 64, dest), TxResult::Done);
     EXPECT_TRUE(link.state.TransferOk);
     const auto expected = Pattern(64, 100);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), dest.begin()));
@@ -139,7 +139,7 @@ TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWhenTheFirstFrameIsNotAG
         link.FrameAt(100ms, StatusFrame());
         link.AnswerWith(c.reply);
         std::vector<std::uint8_t> dest(64, 0xEE);
-        EXPECT_FALSE(link.tx.ReadBlock(0, 64, dest)) << c.name;
+        EXPECT_FALSE(Ok(link.tx.ReadBlock(0, 64, dest))) << c.name;
         EXPECT_FALSE(link.state.TransferOk) << c.name;
         EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0xEE)) << c.name;
         EXPECT_EQ(link.state.Counters.*c.counter, 1u) << c.name;
@@ -152,7 +152,7 @@ TEST(Transactions, TheReplyIsTheFirstFrameEvenWhenTheNextOneComesInTheSameChunk)
     link.FrameAt(100ms, StatusFrame());
     link.AnswerWith(WireFrame(1, 5, Pattern(64, 3)) + StatusFrame());
     std::vector<std::uint8_t> dest(64, 0);
-    EXPECT_TRUE(link.tx.ReadBlock(192, 64, dest));
+    EXPECT_EQ(link.tx.ReadBlock(192, 64, dest), TxResult::Done);
     EXPECT_EQ(dest, Pattern(64, 3));
     EXPECT_EQ(link.state.RxFrame[1], 21);  // RxFrame itself moved on to the status frame
 }
@@ -163,8 +163,9 @@ TEST(Transactions, ReplyMustArriveWithinTwoTicks) {
         link.FrameAt(100ms, StatusFrame());
         link.AnswerWith(WireFrame(1, 5, Pattern(64, 3)), delay);
         std::vector<std::uint8_t> dest(64, 0);
-        const bool ok = link.tx.ReadBlock(0, 64, dest);
-        EXPECT_EQ(ok, delay < 600ms) << delay.count();
+        const TxResult result = link.tx.ReadBlock(0, 64, dest);
+        const bool ok = Ok(result);
+        EXPECT_EQ(result, delay < 600ms ? TxResult::Done : TxResult::NoReply) << delay.count();
         EXPECT_EQ(link.state.Counters.ReplyTimeouts, ok ? 0u : 1u);
         if (!ok) {
             EXPECT_EQ(link.state.WaitTicks, 2);
@@ -174,7 +175,7 @@ TEST(Transactions, ReplyMustArriveWithinTwoTicks) {
     // With no frame at all nothing is sent.
     Link silent;
     std::vector<std::uint8_t> dest(64, 0);
-    EXPECT_FALSE(silent.tx.ReadBlock(0, 64, dest));
+    EXPECT_EQ(silent.tx.ReadBlock(0, 64, dest), TxResult::NoControllerFrame);
     EXPECT_TRUE(silent.port.writes.empty());
     EXPECT_EQ(silent.state.Counters.PreSendTimeouts, 1u);
 }
@@ -184,7 +185,7 @@ TEST(Transactions, JournalRecordRequestAndReply) {
     link.FrameAt(100ms, StatusFrame());
     link.AnswerWith(WireFrame(1, 40, {0x07, 0x05, 0x31, 0x12, 0x03}));
     std::uint8_t record[5] = {};
-    EXPECT_TRUE(link.tx.ReadJournalRecord(3, JournalSelector::Events, record));
+    EXPECT_EQ(link.tx.ReadJournalRecord(3, JournalSelector::Events, record), TxResult::Done);
     EXPECT_EQ(std::vector<std::uint8_t>(record, record + 5),
               (std::vector<std::uint8_t>{7, 5, 0x31, 0x12, 3}));
     ASSERT_EQ(link.port.writes.size(), 1u);
@@ -197,25 +198,25 @@ TEST(Transactions, JournalRecordRequestAndReply) {
     link.FrameAt(100ms, StatusFrame());
     link.AnswerWith(WireFrame(1, 5, {1, 2, 3, 4, 5}));
     std::uint8_t other[5] = {9, 9, 9, 9, 9};
-    EXPECT_FALSE(link.tx.ReadJournalRecord(4, JournalSelector::Alarms, other));
+    EXPECT_EQ(link.tx.ReadJournalRecord(4, JournalSelector::Alarms, other), TxResult::WrongCode);
     EXPECT_EQ(std::vector<std::uint8_t>(other, other + 5), std::vector<std::uint8_t>(5, 9));
 }
 
 TEST(Transactions, ASecondRequestIsRefusedWhileOneWaits) {
     Link link;
     std::vector<std::uint8_t> dest(64, 0xEE);
-    bool secondResult = true;
+    TxResult secondResult = TxResult::Done;
     // While the command waits, the user presses other buttons.
     link.pump.At(200ms, [&] {
         EXPECT_TRUE(link.tx.Busy());
-        link.tx.SendCommand(33, 0, 0);
+        EXPECT_EQ(link.tx.SendCommand(33, 0, 0), TxResult::Refused);
         secondResult = link.tx.ReadBlock(0, 64, dest);
         auto op = link.tx.Begin();
         EXPECT_FALSE(op);
     });
     link.FrameAt(500ms, StatusFrame());
     link.tx.SendCommand(32, 0, 0);
-    EXPECT_FALSE(secondResult);
+    EXPECT_EQ(secondResult, TxResult::Refused);
     EXPECT_FALSE(link.state.TransferOk);
     EXPECT_EQ(link.state.Counters.Refused, 3u);
     EXPECT_TRUE(link.noController == 0);  // no box for a refused command
@@ -236,13 +237,13 @@ TEST(Transactions, AnOperationHoldsTheSlotAcrossItsTransactions) {
         EXPECT_EQ(link.busy, (std::vector<bool>{true}));
         // Between its steps nothing else gets in.
         link.tx.SendCommand(48, 0, 0);
-        EXPECT_FALSE(link.tx.SendWriteBlock(0, 4, Pattern(4, 0)));
+        EXPECT_EQ(link.tx.SendWriteBlock(0, 4, Pattern(4, 0)), TxResult::Refused);
         EXPECT_EQ(link.state.Counters.Refused, 2u);
         std::vector<std::uint8_t> image(256, 0xFF);
         for (int block = 0; block < 4; ++block) {
             link.FrameAt(100ms, StatusFrame());
-            EXPECT_TRUE(op.ReadBlock(static_cast<std::uint16_t>(64 * block), 64,
-                                     std::span(image).subspan(64 * block, 64)));
+            EXPECT_EQ(op.ReadBlock(static_cast<std::uint16_t>(64 * block), 64,
+                                   std::span(image).subspan(64 * block, 64)), TxResult::Done);
         }
         EXPECT_EQ(link.port.writes.size(), 4u);
         EXPECT_EQ(link.busy, (std::vector<bool>{true}));
@@ -257,7 +258,7 @@ TEST(Transactions, AnOperationHoldsTheSlotAcrossItsTransactions) {
     auto second = std::move(first);
     EXPECT_FALSE(first);
     EXPECT_TRUE(second);
-    EXPECT_FALSE(first.SendWriteBlock(0, 4, Pattern(4, 0)));
+    EXPECT_EQ(first.SendWriteBlock(0, 4, Pattern(4, 0)), TxResult::Refused);
     second.Release();
     EXPECT_FALSE(link.tx.Busy());
 }
@@ -275,7 +276,7 @@ TEST(Transactions, APortErrorPropagatesAndFreesTheSlot) {
 
     link.port.fail = false;
     link.FrameAt(100ms, StatusFrame());
-    EXPECT_TRUE(link.tx.SendWriteBlock(184, 8, Pattern(8, 0x31)));
+    EXPECT_EQ(link.tx.SendWriteBlock(184, 8, Pattern(8, 0x31)), TxResult::Done);
 }
 
 TEST(Transactions, RequestsFromInsideTheReceivePathAreRefused) {

@@ -165,11 +165,11 @@ TEST(ConfigFileSave, FailureLeavesTheOldFileAndNoTemporary) {
     // The target is a non-empty folder: the rename over it fails.
     const std::string path = dir.File("taken");
     fs::create_directories(fs::path(path) / "inner");
-    EXPECT_THROW(SaveConfigFile(path, Ramp()), ConfigFileError);
+    EXPECT_THROW(SaveConfigFile(path, Ramp()), FileError);
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(dir.Entries(), 1u);
     // A folder that does not exist.
-    EXPECT_THROW(SaveConfigFile(dir.File("missing/conf.txt"), Ramp()), ConfigFileError);
+    EXPECT_THROW(SaveConfigFile(dir.File("missing/conf.txt"), Ramp()), FileError);
 }
 
 TEST(ConfigFileLoad, MissingFileAndBadContentNameTheFile) {
@@ -181,7 +181,7 @@ TEST(ConfigFileLoad, MissingFileAndBadContentNameTheFile) {
         EXPECT_NE(std::string(e.what()).find("absent.txt"), std::string::npos);
     }
     const std::string path = dir.File("bad.txt");
-    SaveFileAtomically(path, "1 2 x");
+    WriteFileAtomically(path, "1 2 x");
     try {
         LoadConfigFile(path);
         FAIL() << "no error";

@@ -23,27 +23,23 @@ class FakeController : public IBlockLink {
     std::function<int(int n)> readFault = [](int) { return 0; };
     std::function<bool(int n)> writeLost = [](int) { return false; };
     std::optional<std::uint16_t> ignoreWritesAt;
-    bool silent = false;
 
-    bool ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
+    TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
         const int n = static_cast<int>(reads.size());
         reads.push_back({address, count});
         const int fault = readFault(n);
-        silent = fault == -2;
-        if (fault < 0) return false;
+        if (fault < 0) return fault == -2 ? TxResult::NoControllerFrame : TxResult::NoReply;
         std::copy_n(memory.begin() + address, count, destination.begin());
         if (fault > 0) destination[static_cast<std::size_t>(fault - 1)] ^= 0x11;
-        return true;
+        return TxResult::Done;
     }
-    bool LastRequestFoundLineSilent() const override { return silent; }
-    bool SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
+    TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
         const int n = static_cast<int>(writes.size());
         writes.push_back({address, count});
-        silent = false;
-        if (writeLost(n)) return false;
+        if (writeLost(n)) return TxResult::NoReply;
         EXPECT_EQ(data.size(), count);
         if (ignoreWritesAt != address) std::copy_n(data.begin(), count, memory.begin() + address);
-        return true;
+        return TxResult::Done;
     }
 };
 

@@ -28,22 +28,19 @@ struct ScriptedJournals : IJournalRecordReader {
     std::vector<std::pair<J, int>> asked;
     // From this request on (counted from 0) no controller frame comes at all.
     int silentFrom = -1;
-    bool silentNow = false;
 
-    bool ReadRecord(std::uint8_t index, J journal, JournalRecordBytes& record) override {
+    TxResult ReadRecord(std::uint8_t index, J journal, JournalRecordBytes& record) override {
         asked.emplace_back(journal, index);
-        silentNow = silentFrom >= 0 && static_cast<int>(asked.size()) > silentFrom;
-        if (silentNow) return false;
+        if (silentFrom >= 0 && static_cast<int>(asked.size()) > silentFrom) return TxResult::NoControllerFrame;
         auto it = failures.find({journal, index});
         if (it != failures.end() && it->second > 0) {
             --it->second;
-            return false;
+            return TxResult::NoReply;
         }
         const auto& list = journal == J::Events ? events : alarms;
         record = index < list.size() ? list[index] : JournalRecordBytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-        return true;
+        return TxResult::Done;
     }
-    bool LineSilent() const override { return silentNow; }
     int AskedFor(J journal, int index) const {
         return static_cast<int>(std::count(asked.begin(), asked.end(), std::pair{journal, index}));
     }
@@ -253,7 +250,7 @@ TEST(JournalReading, OverTheTransactionsARecordLostOnTheLineIsFoundOnTheRetry) {
         pump.At(30ms, [&rx, data] { rx.Chunk(test::WireFrame(1, 40, data)); });
     };
     auto op = tx.Begin();
-    TransactionsJournalReader reader(op, state);
+    TransactionsJournalReader reader(op);
     const JournalReading r = ReadJournals(reader);
     EXPECT_EQ(Lines(r.events), (std::vector<std::string>{"12:34 15/06 запуск ГУ", "12:34 15/06 работа ГУ",
                                                          "12:34 15/06 появление сети"}));
@@ -272,7 +269,7 @@ TEST(JournalReading, OverTheTransactionsASilentLineEndsAfterThreeWaits) {
     Transactions tx{state, port, pump, [](const std::string&) {}, pump.Clock()};
     const auto start = pump.now;
     auto op = tx.Begin();
-    TransactionsJournalReader reader(op, state);
+    TransactionsJournalReader reader(op);
     const JournalReading r = ReadJournals(reader);
     EXPECT_TRUE(r.lineSilent);
     EXPECT_EQ(r.requests, 3);

@@ -86,8 +86,8 @@ int ReadAll(Tool& tool, std::vector<std::uint8_t>& image, int tries = 3) {
     for (const auto& block : ReadBlocks) {
         bool ok = false;
         for (int t = 0; t < tries && !ok; ++t) {
-            ok = op.ReadBlock(block.Address, block.Count,
-                              std::span(image).subspan(block.Address, block.Count));
+            ok = Ok(op.ReadBlock(block.Address, block.Count,
+                                 std::span(image).subspan(block.Address, block.Count)));
             if (!ok) ++failures;
         }
         EXPECT_TRUE(ok) << block.Address;
@@ -124,16 +124,16 @@ TEST(SimOverPty, WritesChangeTheControllersMemory) {
         std::vector<std::uint8_t> image(256);
         for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i ^ 0x5A);
         for (const auto& block : WriteBlocks) {
-            ASSERT_TRUE(op.SendWriteBlock(block.Address, block.Count,
-                                          std::span(image).subspan(block.Address, block.Count)));
+            ASSERT_EQ(op.SendWriteBlock(block.Address, block.Count,
+                                        std::span(image).subspan(block.Address, block.Count)), TxResult::Done);
             std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(block.Address), block.Count,
                         expected.begin() + static_cast<std::ptrdiff_t>(block.Address));
         }
         const std::uint8_t minutes[] = {0x00, 0x01, 0xD4, 0xC0};  // 120000
-        ASSERT_TRUE(op.SendWriteBlock(0, 4, minutes));
+        ASSERT_EQ(op.SendWriteBlock(0, 4, minutes), TxResult::Done);
         std::copy(std::begin(minutes), std::end(minutes), expected.begin());
         const std::string serial = "SN-42-7Q";
-        ASSERT_TRUE(op.SendWriteBlock(184, 8, std::vector<std::uint8_t>(serial.begin(), serial.end())));
+        ASSERT_EQ(op.SendWriteBlock(184, 8, std::vector<std::uint8_t>(serial.begin(), serial.end())), TxResult::Done);
         std::copy(serial.begin(), serial.end(), expected.begin() + 184);
     }
     EXPECT_EQ(tool.echo.size(), 6u);
@@ -157,7 +157,7 @@ std::vector<std::array<std::uint8_t, 5>> ReadJournal(Tool& tool, JournalSelector
         std::array<std::uint8_t, 5> r{};
         bool ok = false;
         for (int t = 0; t < 3 && !ok; ++t)
-            ok = tool.tx->ReadJournalRecord(static_cast<std::uint8_t>(index), selector, r);
+            ok = Ok(tool.tx->ReadJournalRecord(static_cast<std::uint8_t>(index), selector, r));
         EXPECT_TRUE(ok) << int(selector) << "/" << index;
         if (!ok || r[4] >= 20) break;
         records.push_back(r);
@@ -207,7 +207,7 @@ TEST(SimOverPty, ASilentControllerGetsNothingAndTheCommandSaysSo) {
     EXPECT_EQ(tool.noController, 1);
     EXPECT_TRUE(tool.echo.empty());
     std::vector<std::uint8_t> dest(64, 0xAB);
-    EXPECT_FALSE(tool.tx->ReadBlock(0, 64, dest));
+    EXPECT_EQ(tool.tx->ReadBlock(0, 64, dest), TxResult::NoControllerFrame);
     EXPECT_FALSE(tool.state.TransferOk);
     EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0xAB));
     tool.loop.RunFor(300ms);

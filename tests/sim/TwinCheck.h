@@ -169,7 +169,7 @@ inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& 
     const Read r = kReads[static_cast<std::size_t>(round) % std::size(kReads)];
     std::vector<std::uint8_t> dest(r.count, 0xC3);
     trace.sendMark = LinkTrace::kNotSent;
-    const bool ok = tx.ReadBlock(r.address, r.count, dest);
+    const bool ok = Ok(tx.ReadBlock(r.address, r.count, dest));
     EXPECT_EQ(CheckReply(trace, trace.frames.size(), ok, dest, kReadCode, r.count), "")
         << "read " << r.address << "/" << int(r.count) << " in round " << round;
     const bool pastEnd = r.address + r.count > static_cast<int>(twin.memory.size());
@@ -190,7 +190,7 @@ inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& 
     std::array<std::uint8_t, 5> record;
     record.fill(0xC3);
     trace.sendMark = LinkTrace::kNotSent;
-    const bool got = tx.ReadJournalRecord(index, JournalSelector::Events, record);
+    const bool got = Ok(tx.ReadJournalRecord(index, JournalSelector::Events, record));
     EXPECT_EQ(CheckReply(trace, trace.frames.size(), got, record, kJournalCode, 5), "")
         << "journal record " << int(index) << " in round " << round;
     if (!got) return;
