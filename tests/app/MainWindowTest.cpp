@@ -36,6 +36,19 @@ TEST_F(MainWindow, CaptionSizeAndFont) {
     EXPECT_EQ(form->font().family(), QStringLiteral("Tahoma"));
 }
 
+TEST_F(MainWindow, AButtonAddedLaterIsHeldWhileTheLinkIsBusy) {
+    auto* added = new QPushButton(QStringLiteral("new"), form->TabSheet2);
+    auto* off = new SwitchLamp(QStringLiteral("off"), form->TabSheet4);
+    off->setEnabled(false);
+    auto op = form->Device->Tx.Begin();
+    EXPECT_FALSE(added->isEnabled());
+    EXPECT_FALSE(off->isEnabled());
+    EXPECT_TRUE(form->TerminalLog->Button5->isEnabled() && form->Service->Button14->isEnabled());
+    op.Release();
+    EXPECT_TRUE(added->isEnabled());
+    EXPECT_FALSE(off->isEnabled());  // as it was before the transaction
+}
+
 TEST_F(MainWindow, PagesInTabOrderWithTerminalHidden) {
     QTabWidget* pages = form->PageControl1;
     const QStringList captions = {"Измерения", "Параметры", "Журнал событий", "Диаграммы", "Дополнительно",
