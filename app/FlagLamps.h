@@ -1,5 +1,5 @@
 #pragma once
-// The window's flag lamp controls, indexed by FlagLamp: the member of `TForm1` that holds
+// The window's flag lamp controls, indexed by FlagLamp: the member of `MeasurementsPage` that holds
 // each lamp and the object name it carries. The measurements page builds the lamps from this
 // table and the measurements view takes them from it. Constant data, any thread.
 #include <array>
@@ -8,11 +8,11 @@
 
 namespace lum {
 
-class TForm1;
+class MeasurementsPage;
 class Lamp;
 
 struct FlagLampControl {
-    Lamp* TForm1::*member;
+    Lamp* MeasurementsPage::*member;
     const char* objectName;
 };
 extern const std::array<FlagLampControl, kFlagLampCount> kFlagLampControls;

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "app/BusyControls.h"
+#include "app/PageTerminal.h"
 #include "app/QtEventPump.h"
 #include "app/Unit1.h"
 #include "serial/PortList.h"
@@ -28,7 +30,7 @@ void TForm1::SetUpLink() {
 
     pump_ = std::make_unique<QtEventPump>();
     Device = std::make_unique<DeviceLink>(*ComPort1, *pump_,
-                                          [this](const std::string& line) { AddTerminalLine(line); });
+                                          [this](const std::string& line) { TerminalLog->Term().SentFrame(line); });
     ReceivePath* Rx = &Device->Rx;
     Rx->FrameCounted = [this](std::uint32_t count) {
         SetStatusPanelText(0, QString::fromStdString(FramesReceivedText(count)));
@@ -42,7 +44,7 @@ void TForm1::SetUpLink() {
     };
 
     Transactions& Tx = Device->Tx;
-    Tx.BusyChanged = [this](bool busy) { SetTransactionControlsEnabled(!busy); };
+    Tx.BusyChanged = [this](bool busy) { busy_->SetBusy(busy); };
     // A command that finds no controller frame to answer.
     Tx.NoController = [this] { dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok); };
 }
@@ -86,19 +88,10 @@ void TForm1::ShowPortText(const QString& text, const QString& device) {
     ComboBox1->setToolTip(device);
 }
 
-void TForm1::SetTransactionControlsEnabled(bool enabled) {
-    if (!enabled) {
-        savedEnabled_.clear();
-        for (QWidget* w : std::initializer_list<QWidget*>{Button3, Button4, Button13, Button7, Button8, Button9,
-                                                          Button10, Button11, Button12, Button16, Button17,
-                                                          iSwitchLed4, iSwitchLed5, Button1, Button2}) {
-            savedEnabled_.emplace_back(w, w->isEnabled());
-            w->setEnabled(false);
-        }
-        return;
-    }
-    for (auto& [w, was] : savedEnabled_) w->setEnabled(was);
-    savedEnabled_.clear();
+bool TForm1::LinkFree() {
+    if (!Device->Tx.Busy()) return true;
+    dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
+    return false;
 }
 
 }  // namespace lum

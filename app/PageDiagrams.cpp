@@ -1,18 +1,23 @@
-// The "Диаграммы" page: the strip chart filling the page. Its grid is set to follow all
-// Y axes by the start-up sequence.
+// The "Диаграммы" page: the strip chart filling the page, its grid following all Y axes.
+#include "app/PageDiagrams.h"
+
 #include <QVBoxLayout>
 
+#include "app/BusyControls.h"
 #include "app/FormBuilders.h"
-#include "app/Unit1.h"
+#include "common/Dialogs.h"
 
 namespace lum {
 
-void TForm1::BuildDiagramsPage() {
-    iPlot1 = Named(new StripChart(TabSheet6), "iPlot1");
+DiagramsPage::DiagramsPage(QWidget* sheet, IDialogs& dialogs) : QObject(sheet) {
+    iPlot1 = Named(new StripChart(sheet), "iPlot1");
     iPlot1->setTitle(QStringLiteral("Временные диаграммы"));
     // The toolbar's picture and CSV files are chosen through the program's dialogs.
-    iPlot1->setDialogs(&dialogs_);
-    auto* layout = new QVBoxLayout(TabSheet6);
+    iPlot1->setDialogs(&dialogs);
+    iPlot1->setGridYAxisName(QStringLiteral("<All>"));
+    // The chart's toolbar works on what is drawn, not on the link.
+    BusyControls::MarkNeedsNoLink(iPlot1);
+    auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(iPlot1);
 }

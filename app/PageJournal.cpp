@@ -1,7 +1,10 @@
 // The page "Журнал событий": reading both journals into Memo3 and Memo4, and saving the
 // lists as CSV. The reading loop, the lines and the file are service/Journal's.
+#include "app/PageJournal.h"
+
 #include <QCloseEvent>
 
+#include "app/BusyControls.h"
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
 #include "common/AtomicFile.h"
@@ -39,23 +42,29 @@ class JournalPageWatcher : public QObject {
 
 }  // namespace
 
-void TForm1::ConnectJournalPage() {
-    Button18 = MakeButton(TabSheet5, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
-    auto* watcher = new JournalPageWatcher(Button13, Button18, journalStopRequested_, this);
+JournalPage::JournalPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(form) {
+    Label19 = MakeLabel(sheet, "Label19", QStringLiteral("Журнал событий"), 170, 4);
+    Label20 = MakeLabel(sheet, "Label20", QStringLiteral("Журнал аварий"), 570, 4);
+    Memo3 = MakeMemo(sheet, "Memo3", 0, 24, 386, 440);
+    Memo4 = MakeMemo(sheet, "Memo4", 400, 24, 386, 440);
+    Memo3->setPlainText(QStringLiteral("-пусто-"));
+    Memo4->setPlainText(QStringLiteral("-пусто-"));
+    Button13 = MakeButton(sheet, "Button13", QStringLiteral("Прочитать ЖУРНАЛ СОБЫТИЙ"), 290, 480, 200, 41);
+    Button18 = MakeButton(sheet, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
+    BusyControls::MarkNeedsNoLink(Button18);
+    auto* watcher = new JournalPageWatcher(Button13, Button18, journalStopRequested_, &form_);
     Button13->installEventFilter(watcher);
-    installEventFilter(watcher);
+    form_.installEventFilter(watcher);
     watcher->Place();
-    // Panel 1 grows to fit the reading's texts.
-    statusPanels_[1]->setMinimumWidth(statusPanels_[1]->width());
-    statusPanels_[1]->setMaximumWidth(QWIDGETSIZE_MAX);
-    connect(Button13, &QPushButton::clicked, this, Guarded([this] { Button13Click(); }));
-    connect(Button18, &QPushButton::clicked, this, Guarded([this] { Button18Click(); }));
+    connect(Button13, &QPushButton::clicked, this, form_.Guarded([this] { Button13Click(); }));
+    connect(Button18, &QPushButton::clicked, this, form_.Guarded([this] { Button18Click(); }));
 }
 
-void TForm1::Button13Click() {
-    Transactions::Operation op = Device->Tx.Begin();
+void JournalPage::Button13Click() {
+    if (!form_.LinkFree()) return;
+    Transactions::Operation op = form_.Device->Tx.Begin();
     if (!op) {
-        dialogs_.MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
+        form_.Dialogs().MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
         return;
     }
     journalStopRequested_ = false;
@@ -67,23 +76,23 @@ void TForm1::Button13Click() {
         memo(e.journal)->appendPlainText(QString::fromStdString(e.line));
     };
     cb.progress = [this](int listed, int) {
-        SetStatusPanelText(1, QString::fromStdString(JournalProgressText(listed)));
+        form_.SetStatusPanelText(1, QString::fromStdString(JournalProgressText(listed)));
     };
-    cb.stop = [this] { return journalStopRequested_ || destroyed_; };
+    cb.stop = [this] { return journalStopRequested_ || form_.Closing(); };
     const JournalReading reading = ReadJournals(reader, cb);
     op.Release();
     if (reading.stopped) return;
     JournalEvents = reading.events;
     JournalAlarms = reading.alarms;
     const int listed = static_cast<int>(reading.events.size() + reading.alarms.size());
-    SetStatusPanelText(1, QString::fromStdString(reading.unread ? JournalUnreadText(reading.unread)
+    form_.SetStatusPanelText(1, QString::fromStdString(reading.unread ? JournalUnreadText(reading.unread)
                                                                 : JournalProgressText(listed)));
     if (const Outcome said = JournalOutcome(reading); !said.text.empty())
-        dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
+        form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
 
-void TForm1::Button18Click() {
-    const auto chosen = dialogs_.SaveFileName(SaveDialogInitialDir, kJournalFileFilter);
+void JournalPage::Button18Click() {
+    const auto chosen = form_.Dialogs().SaveFileName(form_.SaveDialogInitialDir, kJournalFileFilter);
     if (!chosen) return;
     std::string path = *chosen;
     path = WithSuffix(path, ".csv");

@@ -4,6 +4,7 @@
 
 #include "app/LayoutRules.h"
 #include "app/Unit1.h"
+#include "widgets/GaugeBase.h"
 
 namespace lum {
 

@@ -1,8 +1,10 @@
 // The "Измерения" page: gauges, displays, text fields, text panels and lamps.
+#include "app/PageMeasurements.h"
+
 #include "app/DesignFont.h"
 #include "app/FlagLamps.h"
 #include "app/FormBuilders.h"
-#include "app/Unit1.h"
+#include "telemetry/StatusPresenter.h"
 #include "telemetry/StatusRecord.h"
 
 namespace lum {
@@ -55,8 +57,20 @@ Lamp* MakeLamp(QWidget* parent, const char* name, const QString& caption, int x,
 
 }  // namespace
 
-void TForm1::BuildMeasurementsPage() {
-    QWidget* p = TabSheet1;
+MeasurementsPage::MeasurementsPage(QWidget* sheet) : QObject(sheet) {
+    BuildGauges(sheet);
+    BuildTemperatures(sheet);
+    BuildMiddleColumn(sheet);
+
+    // Captions over the instruments in a bolder face.
+    for (QLabel* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
+                            Label11, Label17, Label18}) {
+        caption->setFont(CaptionFont(caption->font()));
+        caption->adjustSize();
+    }
+}
+
+void MeasurementsPage::BuildGauges(QWidget* p) {
     const QString volt = QStringLiteral("В");
 
     iAnalog_A = MakeDial(p, "iAnalog_A", 8, 100, 122);
@@ -106,6 +120,9 @@ void TForm1::BuildMeasurementsPage() {
     iLabel_Carrier->setGeometry(90, 466, 200, 40);
     Label9 = MakeLabel(p, "Label9", QStringLiteral("Резистрация в сети"), 135, 450);
 
+}
+
+void MeasurementsPage::BuildTemperatures(QWidget* p) {
     auto makeTemperature = [&](const char* name, int x, double min, double max, int majors, int sections) {
         auto* g = MakeBar(p, name, Qt::Vertical, {x, 290, 56, 180}, min, max);
         g->setTickMajorCount(majors);
@@ -128,6 +145,9 @@ void TForm1::BuildMeasurementsPage() {
     iDigital_Temperature4 = MakeDisplay(p, "iDigital_Temperature4", 703, 474, 0, QStringLiteral(" C"));
     Label11 = MakeLabel(p, "Label11", QStringLiteral("Датчики температуры"), 580, 272);
 
+}
+
+void MeasurementsPage::BuildMiddleColumn(QWidget* p) {
     // Middle column: counters, clock and the flag lamps. The fields are 90 wide so that they
     // clear the generator dial's ring.
     Label6 = MakeLabel(p, "Label6", QStringLiteral("Счетчик моточасов"), 390, 64);
@@ -161,25 +181,15 @@ void TForm1::BuildMeasurementsPage() {
     iLed_Auto = MakeLamp(p, "iLed_Auto", QStringLiteral("Авто"), 290, 8);
     iLed_Semiauto = MakeLamp(p, "iLed_Semiauto", QStringLiteral("Полуавто"), 290, 30);
     iLed_Manual = MakeLamp(p, "iLed_Manual", QStringLiteral("Ручной"), 290, 52);
-
-    // Captions over the instruments in a bolder face.
-    for (QLabel* caption : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10,
-                            Label11, Label17, Label18}) {
-        caption->setFont(CaptionFont(caption->font()));
-        caption->adjustSize();
-    }
-
-    Memo2 = Named(new QPlainTextEdit(p), "Memo2");
-    Memo2->hide();
 }
 
-std::array<GaugeBase*, 11> TForm1::MeasurementGauges() const {
+std::array<GaugeBase*, 11> MeasurementsPage::MeasurementGauges() const {
     return {iAnalog_A,   iAnalog_B,           iAnalog_C,            iAnalog_GU,           iAnalog_ACC,
             iAnalog_UPS, iAnalog_SignalStrength, iAnalog_Temperature, iAnalog_Temperature2, iAnalog_Temperature3,
             iAnalog_Temperature4};
 }
 
-void TForm1::SetIndicatorsError() {
+void MeasurementsPage::SetIndicatorsError() {
     for (GaugeBase* g :
          std::initializer_list<GaugeBase*>{iAnalog_A, iAnalog_B, iAnalog_C, iAnalog_GU, iAnalog_ACC,
                                            iAnalog_SignalStrength, iAnalog_UPS, iAnalog_Temperature})
@@ -200,13 +210,38 @@ void TForm1::SetIndicatorsError() {
     iEdit_Time->setErrorActive(true);
 }
 
-void TForm1::ClearIndicatorsError() {
+void MeasurementsPage::ClearIndicatorsError() {
     for (NumericDisplay* d : {iDigital_A, iDigital_B, iDigital_C, iDigital_GU, iDigital_ACC,
                               iDigital_SignalStrength, iDigital_Temperature, iDigital_Temperature2,
                               iDigital_Temperature3, iDigital_Temperature4, iDigital_UPS})
         d->setErrorActive(false);
     for (TextField* f : {iEdit_Motoclock, iEdit_TO, iEdit_Time}) f->setErrorActive(false);
     for (GaugeBase* g : MeasurementGauges()) g->setErrorActive(false);
+}
+
+void MeasurementsPage::ApplyGaugeThresholds(const GaugeThresholds& t) {
+    iAnalog_GU->setSectionEnd1(t.GuEnd1);
+    iAnalog_GU->setSectionEnd2(t.GuEnd2);
+    for (GaugeBase* g : {static_cast<GaugeBase*>(iAnalog_A), static_cast<GaugeBase*>(iAnalog_B),
+                         static_cast<GaugeBase*>(iAnalog_C)}) {
+        g->setSectionEnd1(t.MainsEnd1);
+        g->setSectionEnd2(t.MainsEnd2);
+    }
+    iAnalog_Temperature->setSectionEnd1(t.TemperatureEnd1);
+    iAnalog_ACC->setSectionEnd1(t.AccEnd1);
+    iAnalog_UPS->setSectionEnd1(t.UpsEnd1);
+    iAnalog_UPS->setSectionEnd2(t.UpsEnd2);
+    if (t.UpsScale) {
+        iAnalog_UPS->setPositionMin(t.UpsScale->Min);
+        iAnalog_UPS->setPositionMax(t.UpsScale->Max);
+    }
+}
+
+void MeasurementsPage::BlinkGuPointer() {
+    const QColor now = iAnalog_GU->pointerColor();
+    const Rgb current{static_cast<std::uint8_t>(now.red()), static_cast<std::uint8_t>(now.green()),
+                      static_cast<std::uint8_t>(now.blue())};
+    if (const auto next = BlinkTick(GuPointerBlink, current)) iAnalog_GU->setPointerColor(QColor(next->r, next->g, next->b));
 }
 
 }  // namespace lum

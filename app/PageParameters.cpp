@@ -1,6 +1,8 @@
 // The page "Параметры": the parameter tree, the edit dialog, reading and writing the
 // configuration, configuration files. The handlers are thin: the work is done by params/
 // (the same code the command-line tool runs).
+#include "app/PageParameters.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -8,10 +10,12 @@
 #include <QScreen>
 #include <string>
 
-#include "app/TelemetryView.h"
+#include "app/FormBuilders.h"
+#include "app/PageMeasurements.h"
 #include "app/TreeListAdapter.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "params/Catalog.h"
 #include "params/ConfigFile.h"
 #include "params/GaugeThresholds.h"
 #include "params/NodeText.h"
@@ -30,27 +34,50 @@ constexpr const char* kWriting = "Запись параметров в устр�
 // the transfer is over, however it ends.
 class TransferIndicators {
   public:
-    TransferIndicators(TForm1& form, const char* text) : form_(form) {
-        form_.ProgressBar1->setValue(0);
-        form_.ProgressBar1->show();
+    TransferIndicators(QProgressBar* bar, TForm1& form, const char* text) : bar_(bar), form_(form) {
+        bar_->setValue(0);
+        bar_->show();
         form_.SetStatusPanelText(1, QString::fromUtf8(text));
     }
     ~TransferIndicators() {
-        form_.ProgressBar1->hide();
+        bar_->hide();
         form_.SetStatusPanelText(1, QString());
     }
     TransferIndicators(const TransferIndicators&) = delete;
     TransferIndicators& operator=(const TransferIndicators&) = delete;
 
   private:
+    QProgressBar* bar_;
     TForm1& form_;
 };
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString ToQString(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-void TForm1::SetUpParametersPage() {
+ParametersPage::ParametersPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(form) {
+    TreeList1 = Named(new ColumnTree(sheet), "TreeList1");
+    TreeList1->setGeometry(0, 24, 787, 449);
+    TreeList1->setColumns({QStringLiteral("Параметр"), QStringLiteral("Значение"), QStringLiteral("Ед. измер."),
+                           QStringLiteral("Мин. знач"), QStringLiteral("Макс.знач.")},
+                          {300, 150, 100, 100, 100});
+    Button1 = MakeButton(sheet, "Button1", QStringLiteral("Сохранить"), 3, 480, 100, 41);
+    Button2 = MakeButton(sheet, "Button2", QStringLiteral("Открыть"), 109, 480, 100, 41);
+    Button3 = MakeButton(sheet, "Button3", QStringLiteral("Записать"), 582, 480, 100, 41);
+    Button4 = MakeButton(sheet, "Button4", QStringLiteral("Прочитать"), 689, 480, 100, 41);
+    ProgressBar1 = Named(new QProgressBar(sheet), "ProgressBar1");
+    ProgressBar1->setGeometry(232, 488, 329, 29);
+    ProgressBar1->hide();
+    SetUpTree();
+    connect(Button1, &QPushButton::clicked, this, form_.Guarded([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, form_.Guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, form_.Guarded([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, form_.Guarded([this] { Button4Click(); }));
+    // A double click anywhere in the tree, also below the last row, edits the selected row.
+    connect(TreeList1, &ColumnTree::nodeDoubleClicked, this, form_.Guarded([this] { TreeList1DblClick(); }));
+}
+
+void ParametersPage::SetUpTree() {
     QFont font(QStringLiteral("Tahoma"));
     font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(13);
@@ -62,125 +89,100 @@ void TForm1::SetUpParametersPage() {
     TreeList1->setGridLines(true);
     TreeList1->setIndentation(19);
 
-    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
-    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
-    // A double click anywhere in the tree, also below the last row, edits the selected row.
-    connect(TreeList1, &ColumnTree::nodeDoubleClicked, this, Guarded([this] { TreeList1DblClick(); }));
-    connect(ComboBox_DeviceVersions, &QComboBox::currentTextChanged, this,
-            Guarded([this] { ComboBox_DeviceVersionsChange(); }));
 }
 
-char TForm1::DecimalSeparator() {
+char ParametersPage::DecimalSeparator() {
     const QString point = QLocale().decimalPoint();
     return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode()) : '.';
 }
 
-void TForm1::ComboBox_DeviceVersionsChange() {
+void ParametersPage::ClearTree() {
     TreeListAdapter tree(*TreeList1);
     tree.Clear();
-    const auto index = IndexForSelectorText(ComboBox_DeviceVersions->currentText().toStdString());
-    const auto code = index ? ModelCodeForIndex(*index) : std::nullopt;
-    if (!code) return;  // a text that names no model leaves the tree empty
-    CurrentModelCode = *code;
-    LoadCatalogForModel(*code);
 }
 
-void TForm1::SelectCatalogForModel(std::uint8_t modelCode) {
-    DeviceCatalogView view(*this);
-    lum::SelectCatalogForModel(modelCode, CurrentModelCode, view);
+void ParametersPage::LoadCatalog(std::uint8_t modelCode) {
+    TreeListAdapter tree(*TreeList1);
+    tree.Clear();
+    lum::LoadCatalog(tree, CatalogForModel(modelCode));
 }
 
-void TForm1::TreeList1DblClick() {
+void ParametersPage::TreeList1DblClick() {
     QTreeWidgetItem* item = TreeList1->currentItem();
-    if (!item || !item->isSelected() || !Form2) return;
+    if (!item || !item->isSelected() || !form_.Form2) return;
     const std::size_t index = static_cast<std::size_t>(TreeList1->indexOf(item));
     TreeListAdapter tree(*TreeList1);
     const std::string value = GetNodeField(tree, index, FieldValue);
     const std::string kind = GetNodeField(tree, index, FieldKind);
-    if (!Form2->Prepare(Q(kind), Q(value))) return;
+    if (!form_.Form2->Prepare(ToQString(kind), ToQString(value))) return;
 
     const QPoint pointer = QCursor::pos();
     const QScreen* screen = QGuiApplication::screenAt(pointer);
     if (!screen) screen = QGuiApplication::primaryScreen();
-    Form2->PlaceAt(pointer, screen ? screen->availableGeometry() : QRect());
-    Form2->exec();
+    form_.Form2->PlaceAt(pointer, screen ? screen->availableGeometry() : QRect());
+    form_.Form2->exec();
 
     // A status record may have rebuilt the tree meanwhile: the value then has no row.
     if (TreeList1->currentItem() != item || TreeList1->indexOf(item) != static_cast<int>(index)) return;
-    const std::string text = Form2->ResultText().toStdString();
-    if (Form2->UsesList() && text.empty()) return;  // the row's value was none of the items, none picked
+    const std::string text = form_.Form2->ResultText().toStdString();
+    if (form_.Form2->UsesList() && text.empty()) return;  // the row's value was none of the items, none picked
     if (const auto warning = SetParameterValue(tree, index, text, DecimalSeparator()))
-        dialogs_.MessageBox(*warning, kCaptionWarning, MsgButtons::Ok);
+        form_.Dialogs().MessageBox(*warning, kCaptionWarning, MsgButtons::Ok);
 }
 
-void TForm1::Button4Click() {
-    TransferIndicators shown(*this, kReading);
-    Transactions::Operation op = Device->Tx.Begin();
-    const ReadResult r = ReadConfiguration(op, ConfigImage, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
+void ParametersPage::Button4Click() {
+    if (!form_.LinkFree()) return;
+    TransferIndicators shown(ProgressBar1, form_, kReading);
+    Transactions::Operation op = form_.Device->Tx.Begin();
+    const ReadResult r = ReadConfiguration(op, Image, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
     op.Release();
     const Outcome said = ReadOutcome(r);
     if (!r.Ok) {
-        dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
+        form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
         return;
     }
     TreeListAdapter tree(*TreeList1);
-    UnpackImageToTree(tree, ConfigImage);
+    UnpackImageToTree(tree, Image);
     ApplyGaugeThresholds();
-    dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
+    form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
 
-void TForm1::Button3Click() {
-    TransferIndicators shown(*this, kWriting);
+void ParametersPage::Button3Click() {
+    if (!form_.LinkFree()) return;
+    TransferIndicators shown(ProgressBar1, form_, kWriting);
     TreeListAdapter tree(*TreeList1);
-    PackTreeToImage(tree, ConfigImage);  // a value that cannot be packed stops here: nothing sent
-    Transactions::Operation op = Device->Tx.Begin();
-    const WriteResult w = WriteConfiguration(op, ConfigImage, [this](TransferStage stage, int p) {
+    PackTreeToImage(tree, Image);  // a value that cannot be packed stops here: nothing sent
+    Transactions::Operation op = form_.Device->Tx.Begin();
+    const WriteResult w = WriteConfiguration(op, Image, [this](TransferStage stage, int p) {
         if (stage == TransferStage::Write) ProgressBar1->setValue(p);
     });
     op.Release();
-    const Outcome said = WriteOutcome(w, tree, ConfigImage);
-    dialogs_.MessageBox(said.text, said.caption, MsgButtons::Ok);
+    const Outcome said = WriteOutcome(w, tree, Image);
+    form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
     if (said.Ok()) ApplyGaugeThresholds();
 }
 
-void TForm1::ApplyGaugeThresholds() {
-    const GaugeThresholds t = ComputeGaugeThresholds(ConfigImage);
-    iAnalog_GU->setSectionEnd1(t.GuEnd1);
-    iAnalog_GU->setSectionEnd2(t.GuEnd2);
-    for (GaugeBase* g : {static_cast<GaugeBase*>(iAnalog_A), static_cast<GaugeBase*>(iAnalog_B),
-                         static_cast<GaugeBase*>(iAnalog_C)}) {
-        g->setSectionEnd1(t.MainsEnd1);
-        g->setSectionEnd2(t.MainsEnd2);
-    }
-    iAnalog_Temperature->setSectionEnd1(t.TemperatureEnd1);
-    iAnalog_ACC->setSectionEnd1(t.AccEnd1);
-    iAnalog_UPS->setSectionEnd1(t.UpsEnd1);
-    iAnalog_UPS->setSectionEnd2(t.UpsEnd2);
-    if (t.UpsScale) {
-        iAnalog_UPS->setPositionMin(t.UpsScale->Min);
-        iAnalog_UPS->setPositionMax(t.UpsScale->Max);
-    }
+void ParametersPage::ApplyGaugeThresholds() {
+    form_.Measurements->ApplyGaugeThresholds(ComputeGaugeThresholds(Image));
 }
 
-void TForm1::Button1Click() {
+void ParametersPage::Button1Click() {
     const auto name =
-        dialogs_.SaveFileNameAs(SaveDialogInitialDir, SaveDialogFilter, windowTitle().toStdString());
+        form_.Dialogs().SaveFileNameAs(form_.SaveDialogInitialDir, form_.SaveDialogFilter, form_.windowTitle().toStdString());
     if (!name) return;
     TreeListAdapter tree(*TreeList1);
-    PackTreeToImage(tree, ConfigImage);
-    SaveConfigFile(ConfigFilePath(*name), ConfigImage);
-    setWindowTitle(Q(TitleAfterSave(*name)));
+    PackTreeToImage(tree, Image);
+    SaveConfigFile(ConfigFilePath(*name), Image);
+    form_.setWindowTitle(ToQString(TitleAfterSave(*name)));
 }
 
-void TForm1::Button2Click() {
-    const auto name = dialogs_.OpenFileName({}, {});
+void ParametersPage::Button2Click() {
+    const auto name = form_.Dialogs().OpenFileName({}, {});
     if (!name) return;
     const lum::ConfigImage loaded = LoadConfigFile(*name);  // checks the whole file first
-    ConfigImage = loaded;
+    Image = loaded;
     TreeListAdapter tree(*TreeList1);
-    UnpackImageToTree(tree, ConfigImage);
+    UnpackImageToTree(tree, Image);
 }
 
 }  // namespace lum

@@ -7,52 +7,38 @@
 #include <QLocale>
 #include <QTimer>
 
+#include "app/BusyControls.h"
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
 
 namespace lum {
-namespace {
-
-// The first separator character of a locale format ("dd.MM.yyyy" gives '.').
-char FirstSeparator(const QString& format, char fallback) {
-    for (const QChar c : format) {
-        if (c.isLetter() || c.isSpace() || c == QLatin1Char('\'')) continue;
-        const char latin = c.toLatin1();
-        return latin != 0 ? latin : fallback;
-    }
-    return fallback;
-}
-
-}  // namespace
-
 DateTimeSeparators SystemDateTimeSeparators() {
     const QLocale locale = QLocale::system();
-    return {FirstSeparator(locale.dateFormat(QLocale::ShortFormat), '/'),
-            FirstSeparator(locale.timeFormat(QLocale::ShortFormat), ':')};
+    return {FirstSeparator(locale.dateFormat(QLocale::ShortFormat).toStdString(), '/'),
+            FirstSeparator(locale.timeFormat(QLocale::ShortFormat).toStdString(), ':')};
 }
 
-TerminalPage::TerminalPage(TForm1& form)
-    : QObject(&form), form_(form), term_(clock_, logFile_, SystemDateTimeSeparators()) {
+TerminalPage::TerminalPage(QWidget* sheet, TForm1& form)
+    : QObject(sheet), form_(form), term_(clock_, logFile_, SystemDateTimeSeparators()) {
+    BuildControls(sheet);
     flushTimer_ = new QTimer(this);
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(kFlushMs);
     connect(flushTimer_, &QTimer::timeout, this, form_.Guarded([this] { Flush(); }));
     term_.PendingChanged = [this] { flushTimer_->start(); };
     term_.LogFailed = [this] {
-        form_.iSwitchLed1->setActive(false);
-        form_.iSwitchLed3->setActive(false);
+        LogSwitchesOff();
         // Shown from the event loop, not from inside the receive handler.
         QTimer::singleShot(0, this, form_.Guarded([this] { ShowLogError(); }));
     };
 
-    QLabel* panel = Named(new QLabel(form_.TabSheet3), "LinkHealthPanel");
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setToolTip(QString::fromStdString(LinkHealthTooltip()));
-    panel->setTextFormat(Qt::PlainText);
-    form_.LinkHealthPanel = panel;
+    LinkHealthPanel = Named(new QLabel(sheet), "LinkHealthPanel");
+    LinkHealthPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    LinkHealthPanel->setToolTip(QString::fromStdString(LinkHealthTooltip()));
+    LinkHealthPanel->setTextFormat(Qt::PlainText);
     PlaceHealthPanel();
-    form_.Button5->installEventFilter(this);
-    form_.Button6->installEventFilter(this);
+    Button5->installEventFilter(this);
+    Button6->installEventFilter(this);
 
     healthTimer_ = new QTimer(this);
     healthTimer_->setInterval(1000);
@@ -63,7 +49,7 @@ TerminalPage::TerminalPage(TForm1& form)
 
 void TerminalPage::Flush() {
     flushTimer_->stop();
-    if (term_.HasPending()) form_.Memo1->appendLines(term_.TakeBatch());
+    if (term_.HasPending()) Memo1->appendLines(term_.TakeBatch());
 }
 
 void TerminalPage::ShowLogError() {
@@ -71,7 +57,7 @@ void TerminalPage::ShowLogError() {
 }
 
 void TerminalPage::RefreshHealth() {
-    QLabel* panel = form_.LinkHealthPanel;
+    QLabel* panel = LinkHealthPanel;
     const HealthView view = health_.Describe(form_.Device->State);
     panel->setText(QString::fromStdString(view.Text));
     if (view.Silent != silentShown_ || panel->property("painted").isNull()) {
@@ -95,73 +81,62 @@ bool TerminalPage::eventFilter(QObject* watched, QEvent* event) {
 
 void TerminalPage::PlaceHealthPanel() {
     // In the bottom row, between "Очистить " and "Имя файла".
-    const QRect left = form_.Button5->geometry();
-    const QRect right = form_.Button6->geometry();
+    const QRect left = Button5->geometry();
+    const QRect right = Button6->geometry();
     const int x = left.right() + 9;
-    form_.LinkHealthPanel->setGeometry(x, left.top() + (left.height() - 22) / 2,
+    LinkHealthPanel->setGeometry(x, left.top() + (left.height() - 22) / 2,
                                        std::max(0, right.left() - 8 - x), 22);
 }
 
-// ---- TForm1's handlers of the page ------------------------------------------------------
-
-void TForm1::SetUpTerminal() {
-    terminalPage_ = new TerminalPage(*this);
-    ReceivePath& rx = Device->Rx;
-    rx.LineStep = [this](std::string& lineBuffer) { terminalPage_->Term().LineStep(lineBuffer); };
-    rx.FrameCounted = [this, counted = std::move(rx.FrameCounted)](std::uint32_t count) {
-        if (counted) counted(count);
-        terminalPage_->FrameSeen();
-    };
-    connect(Button5, &QPushButton::clicked, this, Guarded([this] { Button5Click(); }));
-    connect(Button6, &QPushButton::clicked, this, Guarded([this] { Button6Click(); }));
-    connect(Button15, &QPushButton::clicked, this, Guarded([this] { Button15Click(); }));
-    connect(iSwitchLed1, &SwitchLamp::clicked, this, Guarded([this] { iSwitchLed1Change(); }));
-    connect(iSwitchLed3, &SwitchLamp::clicked, this, Guarded([this] { iSwitchLed1Change(); }));
-    connect(iSwitchLed2, &SwitchLamp::clicked, this, Guarded([this] { iSwitchLed2Change(); }));
+void TerminalPage::BuildControls(QWidget* p) {
+    Memo1 = Named(new TerminalMemo(p), "Memo1");
+    Memo1->setGeometry(0, 0, 785, 474);
+    iSwitchLed2 = Named(new SwitchLamp(QStringLiteral("Отображать данные"), p), "iSwitchLed2");
+    iSwitchLed2->setGeometry(8, 490, 160, 22);
+    Button5 = MakeButton(p, "Button5", QStringLiteral("Очистить "), 180, 482, 100, 35);
+    Button6 = MakeButton(p, "Button6", QStringLiteral("Имя файла"), 560, 482, 100, 35);
+    iSwitchLed1 = Named(new SwitchLamp(QStringLiteral("Вести лог"), p), "iSwitchLed1");
+    iSwitchLed1->setGeometry(670, 490, 115, 22);
+    // The terminal works on the screen and the log, not on the link.
+    for (QWidget* w : {static_cast<QWidget*>(Button5), static_cast<QWidget*>(Button6),
+                       static_cast<QWidget*>(iSwitchLed1), static_cast<QWidget*>(iSwitchLed2)})
+        BusyControls::MarkNeedsNoLink(w);
+    connect(Button5, &QPushButton::clicked, this, form_.Guarded([this] { Button5Click(); }));
+    connect(Button6, &QPushButton::clicked, this, form_.Guarded([this] { Button6Click(); }));
+    connect(iSwitchLed1, &SwitchLamp::clicked, this, form_.Guarded([this] { iSwitchLed1Change(); }));
+    connect(iSwitchLed2, &SwitchLamp::clicked, this, form_.Guarded([this] { iSwitchLed2Change(); }));
 }
 
-Terminal& TForm1::TerminalState() {
-    return terminalPage_->Term();
-}
-TerminalPage& TForm1::TerminalView() {
-    return *terminalPage_;
+void TerminalPage::LogSwitchesOff() {
+    iSwitchLed1->setActive(false);
+    if (OtherLogSwitchOff) OtherLogSwitchOff();
 }
 
-void TForm1::AddTerminalLine(const std::string& line) {
-    terminalPage_->Term().SentFrame(line);
-}
-
-void TForm1::Button5Click() {
+void TerminalPage::Button5Click() {
     Memo1->clear();
-    terminalPage_->Term().ClearScreen();
+    term_.ClearScreen();
 }
 
-void TForm1::Button6Click() {
-    ChooseLogFileName();
-}
-void TForm1::Button15Click() {
+void TerminalPage::Button6Click() {
     ChooseLogFileName();
 }
 
-void TForm1::ChooseLogFileName() {
-    if (const auto name = dialogs_.SaveFileName(SaveDialogInitialDir, SaveDialogFilter))
-        terminalPage_->Term().SetLogFileName(*name);
+void TerminalPage::ChooseLogFileName() {
+    if (const auto name = form_.Dialogs().SaveFileName(form_.SaveDialogInitialDir, form_.SaveDialogFilter))
+        term_.SetLogFileName(*name);
 }
 
-void TForm1::iSwitchLed2Change() {
-    terminalPage_->Term().SetShowData(iSwitchLed2->active());
+void TerminalPage::iSwitchLed2Change() {
+    term_.SetShowData(iSwitchLed2->active());
 }
 
-void TForm1::iSwitchLed1Change() {
+void TerminalPage::iSwitchLed1Change() {
     const LogSwitchOutcome out =
-        terminalPage_->Term().LogSwitchChange(iSwitchLed1->active(), iSwitchLed3->active());
-    if (out.SwitchesOff) {
-        iSwitchLed1->setActive(false);
-        iSwitchLed3->setActive(false);
-    }
+        term_.LogSwitchChange(iSwitchLed1->active(), OtherLogSwitchOn && OtherLogSwitchOn());
+    if (out.SwitchesOff) LogSwitchesOff();
     if (out.DisplayOff) iSwitchLed2->setActive(false);
-    if (out.Warn) dialogs_.MessageBox(kNoLogFileNameText, kCaptionWarning, MsgButtons::Ok);
-    terminalPage_->ShowLogError();
+    if (out.Warn) form_.Dialogs().MessageBox(kNoLogFileNameText, kCaptionWarning, MsgButtons::Ok);
+    ShowLogError();
 }
 
 }  // namespace lum

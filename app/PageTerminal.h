@@ -1,14 +1,18 @@
 #pragma once
-// The "Терминал+лог" page's side of the window: the terminal logic with its clock and log
-// file, the batched feed of Memo1, and the link's health line. The handlers of the page's
-// controls (and of the log controls on "Дополнительно") are TForm1's and call into here.
+// The page "Терминал+лог": the terminal logic with its clock and log file, the batched
+// feed of Memo1, the display and log switches, the log file name and the link's health
+// line. The log controls on "Дополнительно" act on the same log through the window.
 // Main (GUI) thread only.
 #include <QObject>
+#include <QPushButton>
+#include <functional>
 
 #include "terminal/LinkHealth.h"
 #include "terminal/LogFile.h"
 #include "terminal/Terminal.h"
 #include "terminal/TerminalEntry.h"
+#include "widgets/Lamp.h"
+#include "widgets/TerminalMemo.h"
 
 class QLabel;
 class QTimer;
@@ -26,8 +30,24 @@ class TerminalPage : public QObject {
     // Display rate: received lines wait at most this long for their batch.
     static constexpr int kFlushMs = 40;
 
-    explicit TerminalPage(TForm1& form);
+    // Builds the page's controls on `sheet`; the health line reads the window's link.
+    TerminalPage(QWidget* sheet, TForm1& form);
 
+    TerminalMemo* Memo1;
+    SwitchLamp *iSwitchLed1, *iSwitchLed2;
+    QPushButton *Button5, *Button6;
+    QLabel* LinkHealthPanel;  // the link's counters, refreshed every second
+    void Button5Click();       // "Очистить ": clears Memo1, nothing else
+    void Button6Click();       // "Имя файла": the log file name through the save dialog
+    void iSwitchLed1Change();  // either log switch (iSwitchLed1 here, the other on "Дополнительно")
+    void iSwitchLed2Change();  // "Отображать данные"
+    // The log file name through the save dialog (also "Имя LOG-файла").
+    void ChooseLogFileName();
+    // The other log switch, on "Дополнительно" (wired by the window).
+    std::function<bool()> OtherLogSwitchOn;
+    std::function<void()> OtherLogSwitchOff;
+
+    // LineCount, ShowData, LogActive, LogFileName and the log file.
     Terminal& Term() { return term_; }
     // Appends what waits for the screen to Memo1 in one go (one repaint); the view follows
     // the newest line only when it was at the bottom.
@@ -43,7 +63,9 @@ class TerminalPage : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void BuildControls(QWidget* p);
     void PlaceHealthPanel();
+    void LogSwitchesOff();
 
     TForm1& form_;
     LocalClock clock_;

@@ -4,46 +4,48 @@
 #include <QSignalBlocker>
 
 #include "app/FlagLamps.h"
+#include "app/PageDiagrams.h"
+#include "app/PageMeasurements.h"
+#include "app/PageParameters.h"
+#include "app/PageService.h"
 #include "app/Unit1.h"
 
 namespace lum {
 
 namespace {
-QString Text(const std::string& utf8) {
+QString FromUtf8(const std::string& utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 }  // namespace
 
-MeasurementsView::MeasurementsView(TForm1& form) : form_(form) {
-    for (int i = 0; i < kFlagLampCount; ++i) flagLamps_[i] = form.*kFlagLampControls[i].member;
+MeasurementsView::MeasurementsView(TForm1& form) : page_(*form.Measurements), service_(*form.Service) {
+    for (int i = 0; i < kFlagLampCount; ++i) flagLamps_[i] = page_.*kFlagLampControls[i].member;
 }
 
 void MeasurementsView::ClearIndicatorsError() {
-    form_.ClearIndicatorsError();
+    page_.ClearIndicatorsError();
 }
 
 void MeasurementsView::SetModeLamps(bool autoLit, bool semiautoLit, bool manualLit) {
-    form_.iLed_Auto->setActive(autoLit);
-    form_.iLed_Semiauto->setActive(semiautoLit);
-    form_.iLed_Manual->setActive(manualLit);
+    page_.iLed_Auto->setActive(autoLit);
+    page_.iLed_Semiauto->setActive(semiautoLit);
+    page_.iLed_Manual->setActive(manualLit);
 }
 
 void MeasurementsView::SetModeSwitches(bool autoOn, bool semiautoOn) {
-    // setActive() does not run the switches' click handlers: no command is sent.
-    form_.iSwitchLed4->setActive(autoOn);
-    form_.iSwitchLed5->setActive(semiautoOn);
+    service_.SetModeSwitches(autoOn, semiautoOn);
 }
 
 void MeasurementsView::SetStatusText(const std::string& text) {
-    form_.iLabel_Status->setText(Text(text));
+    page_.iLabel_Status->setText(FromUtf8(text));
 }
 
 void MeasurementsView::SetGuPointerColour(Rgb c) {
-    form_.iAnalog_GU->setPointerColor(QColor(c.r, c.g, c.b));
+    page_.iAnalog_GU->setPointerColor(QColor(c.r, c.g, c.b));
 }
 
 void MeasurementsView::SetClockText(const std::string& text) {
-    form_.iEdit_Time->setText(Text(text));
+    page_.iEdit_Time->setText(FromUtf8(text));
 }
 
 void MeasurementsView::SetVoltage(VoltageGauge gauge, double volts) {
@@ -51,16 +53,16 @@ void MeasurementsView::SetVoltage(VoltageGauge gauge, double volts) {
     NumericDisplay* display = nullptr;
     switch (gauge) {
         case VoltageGauge::GU:
-            dial = form_.iAnalog_GU, display = form_.iDigital_GU;
+            dial = page_.iAnalog_GU, display = page_.iDigital_GU;
             break;
         case VoltageGauge::A:
-            dial = form_.iAnalog_A, display = form_.iDigital_A;
+            dial = page_.iAnalog_A, display = page_.iDigital_A;
             break;
         case VoltageGauge::B:
-            dial = form_.iAnalog_B, display = form_.iDigital_B;
+            dial = page_.iAnalog_B, display = page_.iDigital_B;
             break;
         case VoltageGauge::C:
-            dial = form_.iAnalog_C, display = form_.iDigital_C;
+            dial = page_.iAnalog_C, display = page_.iDigital_C;
             break;
     }
     dial->setPosition(volts);
@@ -68,37 +70,37 @@ void MeasurementsView::SetVoltage(VoltageGauge gauge, double volts) {
 }
 
 void MeasurementsView::SetBattery(double volts) {
-    form_.iAnalog_ACC->setPosition(volts);
-    form_.iDigital_ACC->setValue(volts);
+    page_.iAnalog_ACC->setPosition(volts);
+    page_.iDigital_ACC->setValue(volts);
 }
 
 void MeasurementsView::SetUps(double volts) {
-    form_.iAnalog_UPS->setPosition(volts);
-    form_.iDigital_UPS->setValue(volts);
+    page_.iAnalog_UPS->setPosition(volts);
+    page_.iDigital_UPS->setValue(volts);
 }
 
 void MeasurementsView::SetMotorHoursText(const std::string& text) {
-    form_.iEdit_Motoclock->setText(Text(text));
+    page_.iEdit_Motoclock->setText(FromUtf8(text));
 }
 
 void MeasurementsView::SetServiceText(const std::string& text) {
-    form_.iEdit_TO->setText(Text(text));
+    page_.iEdit_TO->setText(FromUtf8(text));
 }
 
 void MeasurementsView::SetSignal(double dbm) {
-    form_.iAnalog_SignalStrength->setPosition(dbm);
-    form_.iDigital_SignalStrength->setValue(dbm);
+    page_.iAnalog_SignalStrength->setPosition(dbm);
+    page_.iDigital_SignalStrength->setValue(dbm);
 }
 
 void MeasurementsView::SetCarrierText(const std::string& text) {
-    form_.iLabel_Carrier->setText(Text(text));
+    page_.iLabel_Carrier->setText(FromUtf8(text));
 }
 
 void MeasurementsView::SetTemperature(int sensor, double celsius) {
-    BarGauge* const bars[] = {form_.iAnalog_Temperature, form_.iAnalog_Temperature2,
-                              form_.iAnalog_Temperature3, form_.iAnalog_Temperature4};
-    NumericDisplay* const displays[] = {form_.iDigital_Temperature, form_.iDigital_Temperature2,
-                                        form_.iDigital_Temperature3, form_.iDigital_Temperature4};
+    BarGauge* const bars[] = {page_.iAnalog_Temperature, page_.iAnalog_Temperature2,
+                              page_.iAnalog_Temperature3, page_.iAnalog_Temperature4};
+    NumericDisplay* const displays[] = {page_.iDigital_Temperature, page_.iDigital_Temperature2,
+                                        page_.iDigital_Temperature3, page_.iDigital_Temperature4};
     if (sensor < 0 || sensor > 3) return;
     bars[sensor]->setPosition(celsius);
     displays[sensor]->setValue(celsius);
@@ -133,7 +135,7 @@ void StripChartSink::AddPoint(ChartChannel channel, double value) {
 TelemetryBinding::TelemetryBinding(TForm1& form)
     : view_(form),
       catalog_(form),
-      chart_(*form.iPlot1),
-      presenter_(view_, catalog_, chart_, form.CurrentModelCode, form.GuPointerBlink) {}
+      chart_(*form.Diagrams->iPlot1),
+      presenter_(view_, catalog_, chart_, form.CurrentModelCode, form.Measurements->GuPointerBlink) {}
 
 }  // namespace lum

@@ -1,6 +1,6 @@
 #pragma once
-// The measurements page, the parameter selector and the time diagrams of the main window
-// as the status presenter sees them, and the binding that owns the presenter.
+// The measurements page (with the mode switches of the service page), the parameter
+// selector and the time diagrams of the main window as the status presenter sees them, and the binding that owns the presenter.
 // Main (GUI) thread only.
 #include <array>
 #include <cstdint>
@@ -11,8 +11,10 @@
 
 namespace lum {
 
-class TForm1;
+class MeasurementsPage;
+class ServicePage;
 class StripChart;
+class TForm1;
 
 class Lamp;
 
@@ -39,7 +41,8 @@ class MeasurementsView : public IMeasurementsView {
     const std::array<Lamp*, kFlagLampCount>& FlagLamps() const { return flagLamps_; }
 
   private:
-    TForm1& form_;
+    MeasurementsPage& page_;
+    ServicePage& service_;
     std::array<Lamp*, kFlagLampCount> flagLamps_{};
 };
 

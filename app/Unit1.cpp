@@ -7,12 +7,17 @@
 #include <QScreen>
 #include <QStyle>
 #include <exception>
-#include <tuple>
 
+#include "app/BusyControls.h"
 #include "app/DesignFont.h"
 #include "app/FormBuilders.h"
+#include "app/PageDiagrams.h"
+#include "app/PageJournal.h"
+#include "app/PageMeasurements.h"
+#include "app/PageParameters.h"
+#include "app/PageService.h"
+#include "app/PageTerminal.h"
 #include "app/TelemetryView.h"
-#include "app/TreeListAdapter.h"
 #include "params/Catalog.h"
 #include "serial/PortList.h"
 #include "telemetry/StatusPresenter.h"
@@ -22,6 +27,9 @@ namespace lum {
 
 namespace {
 constexpr int kClientWidth = 799;
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 constexpr int kClientHeight = 572;
 constexpr int kStatusBarHeight = 19;
 }  // namespace
@@ -33,6 +41,36 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     setFont(DesignFont());
     setFixedSize(kClientWidth, kClientHeight);
 
+    BuildPageControl();
+    BuildTopStrip();
+    SetUpLink();
+    BuildPages();
+    BuildStatusBar();
+    WirePages();
+
+    Timer1 = Named(new QTimer(this), "Timer1");
+    Timer1->setInterval(300);
+    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    Timer2 = Named(new QTimer(this), "Timer2");
+    Timer2->setInterval(2000);
+    connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer3Timer(); }));
+    Timer2->start();
+
+    RunHandler([this] { FormCreate(); });
+    ConnectPortSelector();
+
+    // Centred on the desktop.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+}
+
+TForm1::~TForm1() {
+    if (!destroyed_) FormDestroy();
+}
+
+void TForm1::BuildPageControl() {
     PageControl1 = Named(new QTabWidget(this), "PageControl1");
     PageControl1->setDocumentMode(true);
     StyleTabsAsFlatButtons(*PageControl1->tabBar());
@@ -50,50 +88,45 @@ TForm1::TForm1(IDialogs& dialogs, PortLister portLister, QWidget* parent)
     PageControl1->addTab(TabSheet4, QStringLiteral("Дополнительно"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Терминал+лог"));
     connect(PageControl1, &QTabWidget::currentChanged, this, Guarded([this] { PageControl1Change(); }));
-
-    BuildTopStrip();
-    BuildMeasurementsPage();
-    BuildParametersPage();
-    BuildJournalPage();
-    BuildDiagramsPage();
-    BuildServicePage();
-    BuildTerminalPage();
-    BuildStatusBar();
-    ConnectServicePage();
-    ConnectJournalPage();
-    telemetry_ = std::make_unique<TelemetryBinding>(*this);
-
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(300);
-    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
-    Timer2 = Named(new QTimer(this), "Timer2");
-    Timer2->setInterval(2000);
-    connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer3Timer(); }));
-    Timer2->start();
-
-    SetUpLink();
-    SetUpTerminal();
-    RunHandler([this] { FormCreate(); });
-    ConnectPortSelector();
-
-    // Centred on the desktop.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
 }
 
-TForm1::~TForm1() {
-    if (!destroyed_) FormDestroy();
+void TForm1::BuildPages() {
+    Measurements = new MeasurementsPage(TabSheet1);
+    Memo2 = Named(new QPlainTextEdit(TabSheet1), "Memo2");
+    Memo2->hide();
+    Parameters = new ParametersPage(TabSheet2, *this);
+    Journals = new JournalPage(TabSheet5, *this);
+    Diagrams = new DiagramsPage(TabSheet6, dialogs_);
+    Service = new ServicePage(TabSheet4, *this);
+    TerminalLog = new TerminalPage(TabSheet3, *this);
+    busy_ = std::make_unique<BusyControls>(
+        std::vector<QWidget*>{TabSheet1, TabSheet2, TabSheet5, TabSheet6, TabSheet4, TabSheet3});
+}
+
+// What the pages share: the terminal's log switched from either page, the terminal's view
+// of the link, the status records shown on the measurements, service and diagrams pages.
+void TForm1::WirePages() {
+    Service->ChooseLogFile = [this] { TerminalLog->ChooseLogFileName(); };
+    Service->LogSwitchChanged = [this] { TerminalLog->iSwitchLed1Change(); };
+    TerminalLog->OtherLogSwitchOn = [this] { return Service->iSwitchLed3->active(); };
+    TerminalLog->OtherLogSwitchOff = [this] { Service->iSwitchLed3->setActive(false); };
+    ReceivePath& rx = Device->Rx;
+    rx.LineStep = [this](std::string& lineBuffer) { TerminalLog->Term().LineStep(lineBuffer); };
+    rx.FrameCounted = [this, counted = std::move(rx.FrameCounted)](std::uint32_t count) {
+        if (counted) counted(count);
+        TerminalLog->FrameSeen();
+    };
+    telemetry_ = std::make_unique<TelemetryBinding>(*this);
+    connect(ComboBox_DeviceVersions, &QComboBox::currentTextChanged, this,
+            Guarded([this] { ComboBox_DeviceVersionsChange(); }));
 }
 
 void TForm1::BuildTopStrip() {
     ComboBox_DeviceVersions = Named(new QComboBox(this), "ComboBox_DeviceVersions");
     ComboBox_DeviceVersions->setEditable(true);
-    ComboBox_DeviceVersions->addItems({QStringLiteral("ЛУМ-бензин v2.0 "), QStringLiteral("ЛУМ-дизель v2.0 "),
-                                       QStringLiteral("ЛУМ-сухой контакт v2.0 "), QStringLiteral("ЛУМ-бензин v3")});
+    for (int i = 0; i < ModelCount; ++i) ComboBox_DeviceVersions->addItem(FromUtf8(SelectorItemText(i)));
     ComboBox_DeviceVersions->setCurrentIndex(-1);
-    ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ-бензин v2.0"));
+    ComboBox_DeviceVersions->setEditText(FromUtf8(SelectorInitialText));
     ComboBox_DeviceVersions->setGeometry(541, 1, 109, 21);
     // 109 pixels hold the start of every model name; the list shows the names in full.
     KeepTextStartInView(*ComboBox_DeviceVersions);
@@ -127,107 +160,13 @@ void TForm1::BuildStatusBar() {
     }
     layout->addStretch(1);
     statusPanels_[0]->setText(QStringLiteral("Пакетов принято:"));
+    // Panel 1 grows to fit the journal reading's texts.
+    statusPanels_[1]->setMinimumWidth(statusPanels_[1]->width());
+    statusPanels_[1]->setMaximumWidth(QWIDGETSIZE_MAX);
 }
 
 QString TForm1::StatusPanelText(int panel) const { return statusPanels_.at(panel)->text(); }
 void TForm1::SetStatusPanelText(int panel, const QString& text) { statusPanels_.at(panel)->setText(text); }
-
-void TForm1::BuildParametersPage() {
-    TreeList1 = Named(new ColumnTree(TabSheet2), "TreeList1");
-    TreeList1->setGeometry(0, 24, 787, 449);
-    TreeList1->setColumns({QStringLiteral("Параметр"), QStringLiteral("Значение"), QStringLiteral("Ед. измер."),
-                           QStringLiteral("Мин. знач"), QStringLiteral("Макс.знач.")},
-                          {300, 150, 100, 100, 100});
-    Button1 = MakeButton(TabSheet2, "Button1", QStringLiteral("Сохранить"), 3, 480, 100, 41);
-    Button2 = MakeButton(TabSheet2, "Button2", QStringLiteral("Открыть"), 109, 480, 100, 41);
-    Button3 = MakeButton(TabSheet2, "Button3", QStringLiteral("Записать"), 582, 480, 100, 41);
-    Button4 = MakeButton(TabSheet2, "Button4", QStringLiteral("Прочитать"), 689, 480, 100, 41);
-    ProgressBar1 = Named(new QProgressBar(TabSheet2), "ProgressBar1");
-    ProgressBar1->setGeometry(232, 488, 329, 29);
-    ProgressBar1->hide();
-    SetUpParametersPage();
-}
-
-void TForm1::BuildJournalPage() {
-    Label19 = MakeLabel(TabSheet5, "Label19", QStringLiteral("Журнал событий"), 170, 4);
-    Label20 = MakeLabel(TabSheet5, "Label20", QStringLiteral("Журнал аварий"), 570, 4);
-    Memo3 = MakeMemo(TabSheet5, "Memo3", 0, 24, 386, 440);
-    Memo4 = MakeMemo(TabSheet5, "Memo4", 400, 24, 386, 440);
-    Memo3->setPlainText(QStringLiteral("-пусто-"));
-    Memo4->setPlainText(QStringLiteral("-пусто-"));
-    Button13 = MakeButton(TabSheet5, "Button13", QStringLiteral("Прочитать ЖУРНАЛ СОБЫТИЙ"), 290, 480, 200, 41);
-}
-
-namespace {
-
-// An hours field "час" and a minutes field "мин" side by side, both "0".
-std::pair<QLineEdit*, QLineEdit*> MakeHourMinuteFields(QWidget* page, const char* hoursName,
-                                                       const char* minutesName, int x, int y) {
-    QLineEdit* hours = MakeEdit(page, hoursName, QStringLiteral("0"), x, y, 50);
-    MakeLabel(page, "", QStringLiteral("час"), x + 54, y + 4);
-    QLineEdit* minutes = MakeEdit(page, minutesName, QStringLiteral("0"), x + 84, y, 40);
-    MakeLabel(page, "", QStringLiteral("мин"), x + 128, y + 4);
-    return {hours, minutes};
-}
-
-}  // namespace
-
-void TForm1::BuildServicePage() {
-    QWidget* p = TabSheet4;
-    // Service access: password, motor-hours counter, serial number.
-    MakeLabel(p, "Label21", QStringLiteral("Пароль сервиса:"), 16, 16);
-    Edit4 = MakeEdit(p, "Edit4", {}, 16, 34, 120);
-    Edit4->setEchoMode(QLineEdit::Password);
-    Button14 = MakeButton(p, "Button14", QStringLiteral("Подтвердить пароль"), 144, 32, 150, 25);
-
-    MakeLabel(p, "Label12", QStringLiteral("Счетчик моточасов:"), 16, 76);
-    std::tie(Edit1, Edit2) = MakeHourMinuteFields(p, "Edit1", "Edit2", 16, 94);
-    Button7 = MakeButton(p, "Button7", QStringLiteral("Установить"), 194, 92, 100, 25);
-
-    MakeLabel(p, "Label15", QStringLiteral("Серийный номер устройства:"), 16, 136);
-    Edit3 = MakeEdit(p, "Edit3", QStringLiteral("00000000"), 16, 154, 134);
-    Button10 = MakeButton(p, "Button10", QStringLiteral("Установить"), 194, 152, 100, 25);
-    for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Button7),
-                       static_cast<QWidget*>(Edit3), static_cast<QWidget*>(Button10)})
-        w->setEnabled(false);
-
-    // One-shot commands.
-    Button8 = MakeButton(p, "Button8", QStringLiteral("Тест SMS"), 16, 210, 278, 28);
-    Button9 = MakeButton(p, "Button9", QStringLiteral("Тест GPRS"), 16, 244, 278, 28);
-    Button11 = MakeButton(p, "Button11", QStringLiteral("Перезагрузка модема"), 16, 278, 278, 28);
-    Button12 = MakeButton(p, "Button12", QStringLiteral("Синхронизация системного времени"), 16, 312, 278, 28);
-
-    // Operating mode and the generator set.
-    iSwitchLed4 = Named(new SwitchLamp(QStringLiteral("Режим Авто"), p), "iSwitchLed4");
-    iSwitchLed4->setGeometry(360, 16, 180, 22);
-    iSwitchLed5 = Named(new SwitchLamp(QStringLiteral("Режим Полу-авто"), p), "iSwitchLed5");
-    iSwitchLed5->setGeometry(360, 44, 180, 22);
-
-    MakeLabel(p, "Label16", QStringLiteral("Время работы ГУ:"), 360, 96);
-    std::tie(Edit5, Edit6) = MakeHourMinuteFields(p, "Edit5", "Edit6", 360, 114);
-    Button16 = MakeButton(p, "Button16", QStringLiteral("Старт"), 530, 112, 100, 25);
-
-    MakeLabel(p, "Label24", QStringLiteral("Время ожидания ГУ:"), 360, 156);
-    std::tie(Edit7, Edit8) = MakeHourMinuteFields(p, "Edit7", "Edit8", 360, 174);
-    Button17 = MakeButton(p, "Button17", QStringLiteral("Стоп"), 530, 172, 100, 25);
-
-    // Traffic log.
-    Button15 = MakeButton(p, "Button15", QStringLiteral("Имя LOG-файла"), 360, 312, 130, 28);
-    iSwitchLed3 = Named(new SwitchLamp(QStringLiteral("Вести LOG-файл"), p), "iSwitchLed3");
-    iSwitchLed3->setGeometry(500, 315, 160, 22);
-}
-
-void TForm1::BuildTerminalPage() {
-    QWidget* p = TabSheet3;
-    Memo1 = Named(new TerminalMemo(p), "Memo1");
-    Memo1->setGeometry(0, 0, 785, 474);
-    iSwitchLed2 = Named(new SwitchLamp(QStringLiteral("Отображать данные"), p), "iSwitchLed2");
-    iSwitchLed2->setGeometry(8, 490, 160, 22);
-    Button5 = MakeButton(p, "Button5", QStringLiteral("Очистить "), 180, 482, 100, 35);
-    Button6 = MakeButton(p, "Button6", QStringLiteral("Имя файла"), 560, 482, 100, 35);
-    iSwitchLed1 = Named(new SwitchLamp(QStringLiteral("Вести лог"), p), "iSwitchLed1");
-    iSwitchLed1->setGeometry(670, 490, 115, 22);
-}
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
@@ -254,32 +193,41 @@ std::function<void()> TForm1::Guarded(std::function<void()> body) {
 }
 
 void TForm1::FormCreate() {
-    // 1. The save dialog starts in the program's folder.
+    // The save dialog starts in the program's folder.
     SaveDialogInitialDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
     if (!SaveDialogInitialDir.empty() && SaveDialogInitialDir.back() != '/' && SaveDialogInitialDir.back() != '\\')
         SaveDialogInitialDir += QDir::separator().toLatin1();
     SaveDialogFilter = "Text files (*.txt)|*.txt";
-    // 2. Erased configuration image.
-    ConfigImage.fill(0xFF);
-    // 3. Indicators in their error state.
-    SetIndicatorsError();
-    // 4. The model-200 catalogue in the tree.
+    // Nothing read yet: an erased image, the indicators in their error state, the tree
+    // with the first model's catalogue.
+    Parameters->Image.fill(0xFF);
+    Measurements->SetIndicatorsError();
     CurrentModelCode = 200;
     LoadCatalogForModel(CurrentModelCode);
-    // 5, 6. Terminal page hidden, measurements page active.
+    // The terminal page waits for the service password; the window opens on the measurements.
     SetPageVisible(TabSheet3, false);
     PageControl1->setCurrentWidget(TabSheet1);
-    // 7. Serial ports into the selector (an error is shown, the window still opens).
+    // A port list that fails shows its error; the window still opens.
     RunHandler([this] { ListPortsIntoSelector(); });
-    // 8. The chart's grid follows all Y axes.
-    iPlot1->setGridYAxisName(QStringLiteral("<All>"));
 }
 
 void TForm1::LoadCatalogForModel(std::uint8_t modelCode) {
-    TreeListAdapter tree(*TreeList1);
-    tree.Clear();
-    LoadCatalog(tree, CatalogForModel(modelCode));
+    Parameters->LoadCatalog(modelCode);
     SetPageVisible(TabSheet5, true);
+}
+
+void TForm1::ComboBox_DeviceVersionsChange() {
+    Parameters->ClearTree();
+    const auto index = IndexForSelectorText(ComboBox_DeviceVersions->currentText().toStdString());
+    const auto code = index ? ModelCodeForIndex(*index) : std::nullopt;
+    if (!code) return;  // a text that names no model leaves the tree empty
+    CurrentModelCode = *code;
+    LoadCatalogForModel(*code);
+}
+
+void TForm1::SelectCatalogForModel(std::uint8_t modelCode) {
+    DeviceCatalogView view(*this);
+    lum::SelectCatalogForModel(modelCode, CurrentModelCode, view);
 }
 
 void TForm1::ListPortsIntoSelector() {
@@ -310,10 +258,7 @@ void TForm1::FormDestroy() {
 void TForm1::Timer1Timer() {}
 
 void TForm1::Timer3Timer() {
-    const QColor now = iAnalog_GU->pointerColor();
-    const Rgb current{static_cast<std::uint8_t>(now.red()), static_cast<std::uint8_t>(now.green()),
-                      static_cast<std::uint8_t>(now.blue())};
-    if (const auto next = BlinkTick(GuPointerBlink, current)) iAnalog_GU->setPointerColor(QColor(next->r, next->g, next->b));
+    Measurements->BlinkGuPointer();
 }
 
 void TForm1::PageControl1Change() {}

@@ -1,13 +1,11 @@
 #pragma once
 // The main window `TForm1`: the top strip, the six pages, the status bar, the timers and
-// the program's module-level state. Handlers stay thin and call the logic folders.
+// the port. Each page is a class of its own (app/Page*.h) that owns its controls and their
+// handlers; the window creates the pages and wires what they share.
 // Main (GUI) thread only.
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
@@ -15,35 +13,25 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "common/Dialogs.h"
 #include "device/DeviceLink.h"
-#include "service/Commands.h"
-#include "service/Journal.h"
 #include "serial/ComPort.h"
-#include "widgets/BarGauge.h"
-#include "widgets/ColumnTree.h"
-#include "widgets/DialGauge.h"
-#include "widgets/Lamp.h"
-#include "widgets/NumericDisplay.h"
-#include "widgets/StripChart.h"
-#include "widgets/TerminalMemo.h"
-#include "widgets/TextField.h"
 
 namespace lum {
 
+class BusyControls;
+class DiagramsPage;
+class JournalPage;
+class MeasurementsPage;
+class ParametersPage;
+class ServicePage;
 class TForm2;
 class TelemetryBinding;
 class Terminal;
 class TerminalPage;
-
-// Colours the program sets on the generator dial's pointer.
-inline const QColor kPointerBlue(0, 0, 255);
-inline const QColor kPointerYellow(255, 255, 0);
-inline const QColor kPointerRed(255, 0, 0);
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -55,10 +43,8 @@ public:
     explicit TForm1(IDialogs& dialogs, PortLister portLister = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // ---- module-level state -------------------------------------------------------
+    // The model whose catalogue the tree shows; status records and the selector change it.
     std::uint8_t CurrentModelCode = 200;
-    std::array<std::uint8_t, 256> ConfigImage{};
-    bool GuPointerBlink = false;
     std::string SaveDialogInitialDir;  // SaveDialog1: the folder of the executable
     std::string SaveDialogFilter;      // SaveDialog1: "Text files (*.txt)|*.txt"
 
@@ -68,6 +54,7 @@ public:
     void Timer1Timer();
     void Timer3Timer();
     void PageControl1Change();
+    void ComboBox_DeviceVersionsChange();
 
     // Runs a handler body; an exception that escapes it is shown in the error box and the
     // program goes on.
@@ -75,16 +62,12 @@ public:
     // A slot for connect() that runs `body` through RunHandler.
     std::function<void()> Guarded(std::function<void()> body);
 
-    // Clears TreeList1 and fills it from the catalogue of a model (200, 201, 202, 30) and
-    // makes the "Журнал событий" page visible.
+    // Fills the tree from the catalogue of a model (200, 201, 202, 30) and makes the
+    // "Журнал событий" page visible.
     void LoadCatalogForModel(std::uint8_t modelCode);
-
-    // The measurements page's error state (every display "---", texts empty, gauges at 0).
-    void SetIndicatorsError();
-    void ClearIndicatorsError();
-    // The eleven gauges of the measurements page.
-    std::array<GaugeBase*, 11> MeasurementGauges() const;
-
+    // A status record's model code: rebuilds the tree when a known code differs from
+    // CurrentModelCode.
+    void SelectCatalogForModel(std::uint8_t modelCode);
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
@@ -109,18 +92,13 @@ public:
     void OpenDevicePath(const std::string& path);
     // Shows `text` in the port selector without running its change handler (tooltip: device).
     void ShowPortText(const QString& text, const QString& device);
-    // Adds one sent-frame line to the terminal Memo1 (control characters shown as symbols).
-    void AddTerminalLine(const std::string& line);
-
-    // ---- terminal and traffic log (app/PageTerminal.cpp) -----------------------------------
-    void Button5Click();       // "Очистить ": clears Memo1, nothing else
-    void Button6Click();       // "Имя файла": the log file name through the save dialog
-    void Button15Click();      // "Имя LOG-файла": the same name
-    void iSwitchLed1Change();  // either log switch (iSwitchLed1, iSwitchLed3)
-    void iSwitchLed2Change();  // "Отображать данные"
-    // LineCount, ShowData, LogActive, LogFileName and the log file.
-    Terminal& TerminalState();
-    TerminalPage& TerminalView();
+    // The busy rule of every page, called before a transaction starts: true when the link
+    // is free; otherwise the no-link box is shown and false returned.
+    bool LinkFree();
+    // The controls a transaction disables, and the states they get back after it.
+    BusyControls& Busy() { return *busy_; }
+    // The window is closing: a long reading stops.
+    bool Closing() const { return destroyed_; }
 
     // Text of a status bar panel (0 or 1).
     QString StatusPanelText(int panel) const;
@@ -132,6 +110,7 @@ public:
     // ---- top strip ----------------------------------------------------------------------
     QComboBox* ComboBox_DeviceVersions;
     QComboBox* ComboBox1;
+    QPlainTextEdit* Memo2;  // hidden scratch list of the port names (on "Измерения")
 
     // ---- pages ---------------------------------------------------------------------------
     QTabWidget* PageControl1;
@@ -145,81 +124,12 @@ public:
     void SetPageVisible(QWidget* page, bool visible);
     bool PageVisible(QWidget* page) const;
 
-    // "Измерения"
-    DialGauge *iAnalog_A, *iAnalog_B, *iAnalog_C, *iAnalog_GU;
-    BarGauge *iAnalog_ACC, *iAnalog_UPS, *iAnalog_SignalStrength;
-    BarGauge *iAnalog_Temperature, *iAnalog_Temperature2, *iAnalog_Temperature3, *iAnalog_Temperature4;
-    NumericDisplay *iDigital_A, *iDigital_B, *iDigital_C, *iDigital_GU, *iDigital_ACC, *iDigital_UPS;
-    NumericDisplay *iDigital_SignalStrength, *iDigital_Temperature, *iDigital_Temperature2;
-    NumericDisplay *iDigital_Temperature3, *iDigital_Temperature4;
-    TextField *iEdit_Motoclock, *iEdit_TO, *iEdit_Time;
-    TextPanel *iLabel_Status, *iLabel_Carrier;
-    Lamp *iLed_THREE_LINE_FLAG, *iLed_DIRECT_START_FLAG, *iLed_SMART_START_FLAG, *iLed_GU_FREQ_FLAG;
-    Lamp *iLed_TO_FLAG, *iLed_ACC_VOLTAGE_CONTROL_FLAG, *iLed_UPS_VOLTAGE_CONTROL_FLAG, *iLed_WORK_SLEEP_FLAG;
-    Lamp *iLed_TEST_START_FLAG, *iLed_SHORT_FLAG, *iLed_GSM_ACTIVITY_FLAG, *iLed_THERMO_FLAG, *iLed_GPRS_FLAG;
-    Lamp *iLed_Auto, *iLed_Semiauto, *iLed_Manual;
-    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10;
-    QLabel *Label11, *Label17, *Label18;
-    QPlainTextEdit* Memo2;  // hidden scratch list
-
-    // "Параметры" (app/PageParameters.cpp)
-    ColumnTree* TreeList1;
-    QPushButton *Button1, *Button2, *Button3, *Button4;
-    QProgressBar* ProgressBar1;
-    void Button1Click();  // "Сохранить": SaveConfigurationFile
-    void Button2Click();  // "Открыть": OpenConfigurationFile
-    void Button3Click();  // "Записать": WriteConfiguration, with the read-back check
-    void Button4Click();  // "Прочитать": ReadConfiguration
-    void TreeList1DblClick();  // EditParameter: the selected row in the edit dialog
-    void ComboBox_DeviceVersionsChange();
-    // A status record's model code: rebuilds the tree when a known code differs from
-    // CurrentModelCode.
-    void SelectCatalogForModel(std::uint8_t modelCode);
-    // The measurement gauges' limit marks from ConfigImage.
-    void ApplyGaugeThresholds();
-    // The system's decimal separator, as the edit dialog's number check uses it.
-    static char DecimalSeparator();
-
-    // "Журнал событий" (handlers in app/PageJournal.cpp)
-    QLabel *Label19, *Label20;
-    QPlainTextEdit *Memo3, *Memo4;
-    QPushButton* Button13;
-    QPushButton* Button18;  // "Сохранить журнал"
-    // Reads both journals into Memo3 and Memo4, progress in status bar panel 1.
-    void Button13Click();
-    // Saves the lists of the last reading as CSV through the dialogs service.
-    void Button18Click();
-    // The records listed by the last reading.
-    std::vector<JournalEntry> JournalEvents, JournalAlarms;
-
-    // "Диаграммы"
-    StripChart* iPlot1;
-
-    // "Дополнительно"
-    QLineEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8;
-    QPushButton *Button7, *Button8, *Button9, *Button10, *Button11, *Button12, *Button14, *Button15;
-    QPushButton *Button16, *Button17;
-    SwitchLamp *iSwitchLed3, *iSwitchLed4, *iSwitchLed5;
-    // Handlers (app/PageService.cpp).
-    void Button7Click();   // motor-hours counter
-    void Button8Click();   // test SMS
-    void Button9Click();   // test GPRS
-    void Button10Click();  // serial number
-    void Button11Click();  // modem restart
-    void Button12Click();  // clock from the PC
-    void Button14Click();  // service password
-    void Button16Click();  // start
-    void Button17Click();  // stop
-    void iSwitchLed4Click();
-    void iSwitchLed5Click();
-    // The PC's local time, read once per clock synchronisation (tests put their own clock here).
-    std::function<LocalDateTime()> LocalTimeSource;
-
-    // "Терминал+лог"
-    TerminalMemo* Memo1;
-    SwitchLamp *iSwitchLed1, *iSwitchLed2;
-    QPushButton *Button5, *Button6;
-    QLabel* LinkHealthPanel = nullptr;  // the link's counters, refreshed every second
+    MeasurementsPage* Measurements;
+    ParametersPage* Parameters;
+    JournalPage* Journals;
+    DiagramsPage* Diagrams;
+    ServicePage* Service;
+    TerminalPage* TerminalLog;
 
     // ---- status bar and timers -----------------------------------------------------------
     QWidget* StatusBar1;
@@ -231,37 +141,21 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    std::unique_ptr<TelemetryBinding> telemetry_;
-    TerminalPage* terminalPage_ = nullptr;  // a child of the window
+    void BuildPageControl();
     void BuildTopStrip();
     void BuildStatusBar();
-    void BuildMeasurementsPage();  // app/PageMeasurements.cpp
-    void BuildParametersPage();
-    void SetUpParametersPage();  // app/PageParameters.cpp
-    void BuildJournalPage();
-    void BuildDiagramsPage();      // app/PageDiagrams.cpp
-    void BuildServicePage();
-    void ConnectServicePage();  // app/PageService.cpp
-    void ConnectJournalPage();  // app/PageJournal.cpp
-    // Sends one service request and tells the engineer what went wrong, if anything.
-    void SendServiceRequestAndReport(const ServiceRequest& request);
-    // Runs a request builder; a refused entry shows its warning and gives nothing.
-    std::optional<ServiceRequest> BuildServiceRequest(const std::function<ServiceRequest()>& build);
-    bool journalStopRequested_ = false;
-    void BuildTerminalPage();
+    void BuildPages();
+    void WirePages();
     void ListPortsIntoSelector();
     void SetUpLink();
-    void SetUpTerminal();
-    void ChooseLogFileName();
     void ConnectPortSelector();
-    void SetTransactionControlsEnabled(bool enabled);
 
     IDialogs& dialogs_;
     PortLister portLister_;
+    std::unique_ptr<TelemetryBinding> telemetry_;
+    std::unique_ptr<BusyControls> busy_;
     std::array<QLabel*, 2> statusPanels_{};
     std::unique_ptr<IEventPump> pump_;
-    // Enabled state of the transaction controls before a transaction disabled them.
-    std::vector<std::pair<QWidget*, bool>> savedEnabled_;
     bool destroyed_ = false;
 };
 

@@ -16,9 +16,9 @@
 #include <string>
 
 #include "app/Application.h"
-#include "app/PageTerminal.h"
+#include "app/Pages.h"
 #include "app/Unit1.h"
-#include "common/Dialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "link/FrameCodec.h"
 
 namespace {
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     form.SetPageVisible(form.TabSheet3, true);
     form.PageControl1->setCurrentWidget(form.TabSheet3);
     form.show();
-    form.iSwitchLed2->click();  // "Отображать данные"
+    form.TerminalLog->iSwitchLed2->click();  // "Отображать данные"
     QApplication::processEvents();
 
     // The traffic, cut beforehand so that only the terminal's work is timed.
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         const auto t0 = Clock::now();
         for (const auto& c : chunks) form.Device->Rx.Chunk(c);
         const auto t1 = Clock::now();
-        form.TerminalView().Flush();
+        form.TerminalLog->Flush();
         const auto t2 = Clock::now();
         QApplication::processEvents();  // the repaint of this batch
         receive += Ms(t1 - t0);
@@ -101,16 +101,16 @@ int main(int argc, char** argv) {
     const double total = Ms(Clock::now() - start);
     const double cpu = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const long rssAfter = RssKb();
-    const int shown = form.Memo1->lineCount();
+    const int shown = form.TerminalLog->Memo1->lineCount();
 
     const auto c0 = Clock::now();
-    form.Button5Click();
+    form.TerminalLog->Button5Click();
     QApplication::processEvents();
     const double clear = Ms(Clock::now() - c0);
 
     std::printf("terminal: %ld received lines of 30 characters, %zu batches of %ld lines, display on\n",
                 lines, batches.size(), perBatch);
-    std::printf("  lines in Memo1      : %d (LineCount %u)\n", shown, form.TerminalState().LineCount());
+    std::printf("  lines in Memo1      : %d (LineCount %u)\n", shown, form.TerminalLog->Term().LineCount());
     std::printf(
         "  time                : %.0f ms (%.2f us per line; slowest batch %.1f ms)   target < 2000 ms\n",
         total, 1000.0 * total / static_cast<double>(lines), slowest);

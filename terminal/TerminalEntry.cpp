@@ -1,5 +1,6 @@
 #include "terminal/TerminalEntry.h"
 
+#include <cctype>
 #include <chrono>
 #include <ctime>
 
@@ -37,6 +38,15 @@ LocalTime LocalClock::Now() {
     }
     t.Millisecond = static_cast<int>(ms < 0 ? ms + 1000 : ms);
     return t;
+}
+
+char FirstSeparator(std::string_view format, char fallback) {
+    for (const char c : format) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || std::isalpha(byte) || std::isspace(byte) || c == '\'') continue;
+        return c;
+    }
+    return fallback;
 }
 
 std::string FormatStamp(const LocalTime& t, const DateTimeSeparators& sep) {

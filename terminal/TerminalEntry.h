@@ -41,6 +41,11 @@ struct DateTimeSeparators {
     char Time = ':';
 };
 
+// The first separator character of a locale's date or time format in UTF-8 ("dd.MM.yyyy"
+// gives '.'): letters, spaces and quotes are skipped, characters outside ASCII are taken as
+// letters; `fallback` when there is none.
+char FirstSeparator(std::string_view format, char fallback);
+
 // "dd/mm hh:nn:ss:zzz" with the given separators.
 std::string FormatStamp(const LocalTime& t, const DateTimeSeparators& sep);
 

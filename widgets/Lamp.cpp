@@ -52,7 +52,6 @@ void SwitchLamp::setActive(bool lit) {
 void SwitchLamp::click() {
     setActive(!active());
     emit clicked();
-    if (onClick) onClick();
 }
 
 void SwitchLamp::mouseReleaseEvent(QMouseEvent* e) {

@@ -33,15 +33,14 @@ class SwitchLamp : public Lamp {
     Q_OBJECT
 public:
     explicit SwitchLamp(const QString& caption = {}, QWidget* parent = nullptr);
-    // Called after a user click has toggled the state.
-    std::function<void()> onClick;
     // Called after every change of the state, by click or by code.
     std::function<void()> onChange;
-    // Toggles as a click does, and fires onClick.
+    // Toggles as a click does, and emits clicked().
     void click();
     void setActive(bool lit) override;
 
 signals:
+    // A user click has toggled the state (setActive() from code emits nothing).
     void clicked();
 
 protected:

@@ -4,7 +4,7 @@
 #include "app/QtEventPump.h"
 #include "app/QtSafeSync.h"
 #include "bench/support/Delivery.h"
-#include "common/Dialogs.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace lum::bench {
 namespace {

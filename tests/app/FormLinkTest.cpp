@@ -98,8 +98,8 @@ TEST_F(FormLink, ReceivedFramesAreCountedInTheStatusBarAndShown) {
     pty1.Write(status.substr(20));
     ASSERT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 1"); }))
         << form->StatusPanelText(0).toStdString();
-    EXPECT_TRUE(Until([&] { return form->iDigital_A->value() == 220; }));
-    EXPECT_FALSE(form->iDigital_A->errorActive());
+    EXPECT_TRUE(Until([&] { return form->Measurements->iDigital_A->value() == 220; }));
+    EXPECT_FALSE(form->Measurements->iDigital_A->errorActive());
     EXPECT_TRUE(form->Timer1->isActive());  // restarted by the receive event
     pty1.Write(ControllerFrame(5, {1, 2, 3}) + ControllerFrame(21, StatusData()));
     EXPECT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 3"); }));
@@ -118,22 +118,22 @@ TEST_F(FormLink, CommandIsSentRightAfterTheNextFrameAndEchoedInTheTerminal) {
     });
     EXPECT_EQ(sent, "\x10" "002200000022\r");
     // The terminal shows it with its next batch.
-    EXPECT_TRUE(Until([&] { return form->Memo1->toPlainText().startsWith(QStringLiteral("<< ␐002200000022␍")); }))
-        << form->Memo1->toPlainText().toStdString();
+    EXPECT_TRUE(Until([&] { return form->TerminalLog->Memo1->toPlainText().startsWith(QStringLiteral("<< ␐002200000022␍")); }))
+        << form->TerminalLog->Memo1->toPlainText().toStdString();
 }
 
 TEST_F(FormLink, CommandOnASilentLineShowsTheBoxAndSendsNothing) {
     form->ComboBox1->setEditText(QStringLiteral("COM1"));
     ASSERT_TRUE(form->ComPort1->Connected());
     bool disabledWhileWaiting = false;
-    QTimer::singleShot(200, [&] { disabledWhileWaiting = !form->Button8->isEnabled(); });
+    QTimer::singleShot(200, [&] { disabledWhileWaiting = !form->Service->Button8->isEnabled(); });
     form->Device->Tx.SendCommand(32, 0, 0);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, "глююююк");
     EXPECT_EQ(dialogs.boxes[0].caption, "Error");
     EXPECT_TRUE(disabledWhileWaiting);
-    EXPECT_TRUE(form->Button8->isEnabled());
-    EXPECT_FALSE(form->Button7->isEnabled());  // stays as it was before the wait
+    EXPECT_TRUE(form->Service->Button8->isEnabled());
+    EXPECT_FALSE(form->Service->Button7->isEnabled());  // stays as it was before the wait
     EXPECT_EQ(pty1.ReadAll(), "");
 }
 

@@ -36,6 +36,19 @@ TEST_F(MainWindow, CaptionSizeAndFont) {
     EXPECT_EQ(form->font().family(), QStringLiteral("Tahoma"));
 }
 
+TEST_F(MainWindow, AButtonAddedLaterIsHeldWhileTheLinkIsBusy) {
+    auto* added = new QPushButton(QStringLiteral("new"), form->TabSheet2);
+    auto* off = new SwitchLamp(QStringLiteral("off"), form->TabSheet4);
+    off->setEnabled(false);
+    auto op = form->Device->Tx.Begin();
+    EXPECT_FALSE(added->isEnabled());
+    EXPECT_FALSE(off->isEnabled());
+    EXPECT_TRUE(form->TerminalLog->Button5->isEnabled() && form->Service->Button14->isEnabled());
+    op.Release();
+    EXPECT_TRUE(added->isEnabled());
+    EXPECT_FALSE(off->isEnabled());  // as it was before the transaction
+}
+
 TEST_F(MainWindow, PagesInTabOrderWithTerminalHidden) {
     QTabWidget* pages = form->PageControl1;
     const QStringList captions = {"Измерения", "Параметры", "Журнал событий", "Диаграммы", "Дополнительно",
@@ -137,8 +150,8 @@ TEST_F(MainWindow, TabsAreDrawnAsFlatButtons) {
 
 TEST_F(MainWindow, StartStateOfTheModuleAndTimers) {
     EXPECT_EQ(form->CurrentModelCode, 200);
-    for (auto b : form->ConfigImage) ASSERT_EQ(b, 0xFF);
-    EXPECT_FALSE(form->GuPointerBlink);
+    for (auto b : form->Parameters->Image) ASSERT_EQ(b, 0xFF);
+    EXPECT_FALSE(form->Measurements->GuPointerBlink);
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(form->Timer1->interval(), 300);
     EXPECT_TRUE(form->Timer2->isActive());
@@ -146,29 +159,29 @@ TEST_F(MainWindow, StartStateOfTheModuleAndTimers) {
     EXPECT_EQ(form->SaveDialogFilter, "Text files (*.txt)|*.txt");
     ASSERT_FALSE(form->SaveDialogInitialDir.empty());
     EXPECT_EQ(form->SaveDialogInitialDir.back(), '/');
-    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
-    EXPECT_EQ(form->iPlot1->title(), QStringLiteral("Временные диаграммы"));
+    EXPECT_EQ(form->Diagrams->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
+    EXPECT_EQ(form->Diagrams->iPlot1->title(), QStringLiteral("Временные диаграммы"));
 }
 
 TEST_F(MainWindow, MeasurementsStartInErrorState) {
-    for (NumericDisplay* d : {form->iDigital_A, form->iDigital_B, form->iDigital_C, form->iDigital_GU,
-                              form->iDigital_ACC, form->iDigital_UPS, form->iDigital_SignalStrength,
-                              form->iDigital_Temperature, form->iDigital_Temperature2, form->iDigital_Temperature3,
-                              form->iDigital_Temperature4}) {
+    for (NumericDisplay* d : {form->Measurements->iDigital_A, form->Measurements->iDigital_B, form->Measurements->iDigital_C, form->Measurements->iDigital_GU,
+                              form->Measurements->iDigital_ACC, form->Measurements->iDigital_UPS, form->Measurements->iDigital_SignalStrength,
+                              form->Measurements->iDigital_Temperature, form->Measurements->iDigital_Temperature2, form->Measurements->iDigital_Temperature3,
+                              form->Measurements->iDigital_Temperature4}) {
         EXPECT_TRUE(d->errorActive()) << d->objectName().toStdString();
         EXPECT_EQ(d->displayText(), QStringLiteral("---"));
     }
-    for (TextField* f : {form->iEdit_Motoclock, form->iEdit_TO, form->iEdit_Time})
+    for (TextField* f : {form->Measurements->iEdit_Motoclock, form->Measurements->iEdit_TO, form->Measurements->iEdit_Time})
         EXPECT_EQ(f->displayText(), QStringLiteral("---")) << f->objectName().toStdString();
-    EXPECT_TRUE(form->iLabel_Status->text().isEmpty());
-    EXPECT_TRUE(form->iLabel_Carrier->text().isEmpty());
-    EXPECT_EQ(form->iAnalog_GU->position(), 0);
-    EXPECT_EQ(form->iAnalog_Temperature->position(), 0);
-    EXPECT_EQ(form->iAnalog_Temperature2->position(), 10);  // keeps its design position
+    EXPECT_TRUE(form->Measurements->iLabel_Status->text().isEmpty());
+    EXPECT_TRUE(form->Measurements->iLabel_Carrier->text().isEmpty());
+    EXPECT_EQ(form->Measurements->iAnalog_GU->position(), 0);
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature->position(), 0);
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature2->position(), 10);  // keeps its design position
 
-    form->ClearIndicatorsError();
-    EXPECT_FALSE(form->iDigital_UPS->errorActive());
-    EXPECT_FALSE(form->iEdit_Time->errorActive());
+    form->Measurements->ClearIndicatorsError();
+    EXPECT_FALSE(form->Measurements->iDigital_UPS->errorActive());
+    EXPECT_FALSE(form->Measurements->iEdit_Time->errorActive());
 }
 
 TEST_F(MainWindow, EveryListedControlExistsWithItsCaption) {
@@ -203,30 +216,30 @@ TEST_F(MainWindow, EveryListedControlExistsWithItsCaption) {
         EXPECT_EQ(lamp->caption(), QString::fromUtf8(s.caption));
         EXPECT_FALSE(lamp->active());
     }
-    EXPECT_EQ(form->Memo3->toPlainText(), QStringLiteral("-пусто-"));
-    EXPECT_EQ(form->Memo4->toPlainText(), QStringLiteral("-пусто-"));
-    EXPECT_TRUE(form->ProgressBar1->isHidden());
+    EXPECT_EQ(form->Journals->Memo3->toPlainText(), QStringLiteral("-пусто-"));
+    EXPECT_EQ(form->Journals->Memo4->toPlainText(), QStringLiteral("-пусто-"));
+    EXPECT_TRUE(form->Parameters->ProgressBar1->isHidden());
     EXPECT_TRUE(form->Memo2->isHidden());
-    EXPECT_EQ(form->TreeList1->columnCount(), 5);
-    EXPECT_EQ(form->TreeList1->columnWidth(0), 300);
-    EXPECT_EQ(form->TreeList1->columnWidth(1), 150);
+    EXPECT_EQ(form->Parameters->TreeList1->columnCount(), 5);
+    EXPECT_EQ(form->Parameters->TreeList1->columnWidth(0), 300);
+    EXPECT_EQ(form->Parameters->TreeList1->columnWidth(1), 150);
 }
 
 TEST_F(MainWindow, ServicePageFieldsAndTheirEnabledState) {
-    EXPECT_EQ(form->Edit4->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(form->Edit4->isEnabled());
-    EXPECT_TRUE(form->Edit4->text().isEmpty());
-    for (QWidget* w : {static_cast<QWidget*>(form->Edit1), static_cast<QWidget*>(form->Edit2),
-                       static_cast<QWidget*>(form->Button7), static_cast<QWidget*>(form->Edit3),
-                       static_cast<QWidget*>(form->Button10)})
+    EXPECT_EQ(form->Service->Edit4->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(form->Service->Edit4->isEnabled());
+    EXPECT_TRUE(form->Service->Edit4->text().isEmpty());
+    for (QWidget* w : {static_cast<QWidget*>(form->Service->Edit1), static_cast<QWidget*>(form->Service->Edit2),
+                       static_cast<QWidget*>(form->Service->Button7), static_cast<QWidget*>(form->Service->Edit3),
+                       static_cast<QWidget*>(form->Service->Button10)})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_EQ(form->Edit3->text(), QStringLiteral("00000000"));
-    for (QLineEdit* e : {form->Edit1, form->Edit2, form->Edit5, form->Edit6, form->Edit7, form->Edit8})
+    EXPECT_EQ(form->Service->Edit3->text(), QStringLiteral("00000000"));
+    for (QLineEdit* e : {form->Service->Edit1, form->Service->Edit2, form->Service->Edit5, form->Service->Edit6, form->Service->Edit7, form->Service->Edit8})
         EXPECT_EQ(e->text(), QStringLiteral("0")) << e->objectName().toStdString();
-    for (QWidget* w : {static_cast<QWidget*>(form->Button8), static_cast<QWidget*>(form->Button9),
-                       static_cast<QWidget*>(form->Button11), static_cast<QWidget*>(form->Button12),
-                       static_cast<QWidget*>(form->Button14), static_cast<QWidget*>(form->Button16),
-                       static_cast<QWidget*>(form->Button17), static_cast<QWidget*>(form->iSwitchLed4)})
+    for (QWidget* w : {static_cast<QWidget*>(form->Service->Button8), static_cast<QWidget*>(form->Service->Button9),
+                       static_cast<QWidget*>(form->Service->Button11), static_cast<QWidget*>(form->Service->Button12),
+                       static_cast<QWidget*>(form->Service->Button14), static_cast<QWidget*>(form->Service->Button16),
+                       static_cast<QWidget*>(form->Service->Button17), static_cast<QWidget*>(form->Service->iSwitchLed4)})
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     const QStringList labels = {"Счетчик моточасов:", "час", "мин", "Серийный номер устройства:",
                                 "Время работы ГУ:", "Время ожидания ГУ:"};
@@ -236,7 +249,7 @@ TEST_F(MainWindow, ServicePageFieldsAndTheirEnabledState) {
 }
 
 TEST_F(MainWindow, TreeHoldsTheModel200CatalogueAtStart) {
-    const auto nodes = form->TreeList1->allNodes();
+    const auto nodes = form->Parameters->TreeList1->allNodes();
     ASSERT_EQ(nodes.size(), 84);
     EXPECT_EQ(ColumnTree::nodeText(nodes[0]), QStringLiteral("Тип двигателя электрогенератора;бензин;;;;1;72;6"));
     EXPECT_EQ(nodes[0]->text(1), QStringLiteral("бензин"));
@@ -249,7 +262,7 @@ TEST_F(MainWindow, TreeHoldsTheModel200CatalogueAtStart) {
     EXPECT_EQ(nodes[3]->text(4), QStringLiteral("220"));
 
     form->LoadCatalogForModel(202);
-    EXPECT_EQ(form->TreeList1->allNodes().size(), 81);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 81);
 }
 
 TEST_F(MainWindow, EditDialogIsCreatedHidden) {
@@ -279,18 +292,18 @@ TEST_F(MainWindow, FailingPortListIsShownAndTheWindowStillOpens) {
     EXPECT_EQ(dialogs.errors[0], "Отказано в доступе");
     EXPECT_EQ(form->ComboBox1->count(), 0);
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
-    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));  // the sequence went on
+    EXPECT_EQ(form->Diagrams->iPlot1->gridYAxisName(), QStringLiteral("<All>"));  // the sequence went on
 }
 
 // ---- the blink tick ---------------------------------------------------------------------
 
 TEST_F(MainWindow, BlinkTickAlternatesYellowAndRedWhileTheFlagIsSet) {
-    DialGauge* dial = form->iAnalog_GU;
+    DialGauge* dial = form->Measurements->iAnalog_GU;
     EXPECT_EQ(dial->pointerColor(), kPointerBlue);
     form->Timer3Timer();
     EXPECT_EQ(dial->pointerColor(), kPointerBlue);  // flag false: no change
 
-    form->GuPointerBlink = true;
+    form->Measurements->GuPointerBlink = true;
     form->Timer3Timer();
     EXPECT_EQ(dial->pointerColor(), kPointerYellow);  // blue -> yellow
     form->Timer3Timer();
@@ -302,16 +315,16 @@ TEST_F(MainWindow, BlinkTickAlternatesYellowAndRedWhileTheFlagIsSet) {
     form->Timer3Timer();
     EXPECT_EQ(dial->pointerColor(), kPointerYellow);  // any other colour -> yellow
 
-    form->GuPointerBlink = false;
+    form->Measurements->GuPointerBlink = false;
     form->Timer3Timer();
     EXPECT_EQ(dial->pointerColor(), kPointerYellow);
 }
 
 TEST_F(MainWindow, BlinkRunsFromTimer2) {
-    form->GuPointerBlink = true;
+    form->Measurements->GuPointerBlink = true;
     form->Timer2->setInterval(5);
-    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerYellow; }, 2000));
-    EXPECT_TRUE(test::WaitUntil([&] { return form->iAnalog_GU->pointerColor() == kPointerRed; }, 2000));
+    EXPECT_TRUE(test::WaitUntil([&] { return form->Measurements->iAnalog_GU->pointerColor() == kPointerYellow; }, 2000));
+    EXPECT_TRUE(test::WaitUntil([&] { return form->Measurements->iAnalog_GU->pointerColor() == kPointerRed; }, 2000));
 }
 
 // ---- errors escaping handlers -------------------------------------------------------------

@@ -30,17 +30,17 @@ class MeasurementsPage : public ::testing::Test {
     }
     void Show(const StatusFrame& f) { form->DecodeStatusRecord(f.Bytes()); }
     std::vector<NumericDisplay*> Displays() const {
-        return {form->iDigital_A,
-                form->iDigital_B,
-                form->iDigital_C,
-                form->iDigital_GU,
-                form->iDigital_ACC,
-                form->iDigital_UPS,
-                form->iDigital_SignalStrength,
-                form->iDigital_Temperature,
-                form->iDigital_Temperature2,
-                form->iDigital_Temperature3,
-                form->iDigital_Temperature4};
+        return {form->Measurements->iDigital_A,
+                form->Measurements->iDigital_B,
+                form->Measurements->iDigital_C,
+                form->Measurements->iDigital_GU,
+                form->Measurements->iDigital_ACC,
+                form->Measurements->iDigital_UPS,
+                form->Measurements->iDigital_SignalStrength,
+                form->Measurements->iDigital_Temperature,
+                form->Measurements->iDigital_Temperature2,
+                form->Measurements->iDigital_Temperature3,
+                form->Measurements->iDigital_Temperature4};
     }
     ScriptedDialogs dialogs;
     std::unique_ptr<TForm1> form;
@@ -48,38 +48,38 @@ class MeasurementsPage : public ::testing::Test {
 
 TEST_F(MeasurementsPage, StaticCaptionsAndDisplayUnits) {
     // "Фаза А" and "Фаза С" end in Cyrillic letters, "Фаза B" in a Latin one.
-    EXPECT_EQ(form->Label1->text().toUtf8(), QByteArray("Фаза \xD0\x90"));
-    EXPECT_EQ(form->Label2->text().toUtf8(), QByteArray("Фаза B"));
-    EXPECT_EQ(form->Label3->text().toUtf8(), QByteArray("Фаза \xD0\xA1"));
+    EXPECT_EQ(form->Measurements->Label1->text().toUtf8(), QByteArray("Фаза \xD0\x90"));
+    EXPECT_EQ(form->Measurements->Label2->text().toUtf8(), QByteArray("Фаза B"));
+    EXPECT_EQ(form->Measurements->Label3->text().toUtf8(), QByteArray("Фаза \xD0\xA1"));
     const std::vector<std::pair<QLabel*, const char*>> captions = {
-        {form->Label4, "Фаза ГУ"},
-        {form->Label5, "Напряжение АКБ"},
-        {form->Label6, "Счетчик моточасов"},
-        {form->Label7, "До проведения ТО"},
-        {form->Label18, "Системное время"},
-        {form->Label8, "Уровень GSM сигнала"},
-        {form->Label9, "Резистрация в сети"},
-        {form->Label10, "Режим работы устройства"},
-        {form->Label11, "Датчики температуры"},
-        {form->Label17, "Напряжение ИБП"},
+        {form->Measurements->Label4, "Фаза ГУ"},
+        {form->Measurements->Label5, "Напряжение АКБ"},
+        {form->Measurements->Label6, "Счетчик моточасов"},
+        {form->Measurements->Label7, "До проведения ТО"},
+        {form->Measurements->Label18, "Системное время"},
+        {form->Measurements->Label8, "Уровень GSM сигнала"},
+        {form->Measurements->Label9, "Резистрация в сети"},
+        {form->Measurements->Label10, "Режим работы устройства"},
+        {form->Measurements->Label11, "Датчики температуры"},
+        {form->Measurements->Label17, "Напряжение ИБП"},
     };
     for (const auto& [label, text] : captions) EXPECT_EQ(label->text(), QString::fromUtf8(text));
-    EXPECT_EQ(form->iDigital_A->unitsText(), QStringLiteral("В"));
-    EXPECT_EQ(form->iDigital_UPS->unitsText(), QStringLiteral(" В"));
-    EXPECT_EQ(form->iDigital_SignalStrength->unitsText(), QStringLiteral("дБм"));
-    EXPECT_EQ(form->iDigital_Temperature3->unitsText(), QStringLiteral(" C"));
-    EXPECT_EQ(form->iDigital_GU->precision(), 0);
+    EXPECT_EQ(form->Measurements->iDigital_A->unitsText(), QStringLiteral("В"));
+    EXPECT_EQ(form->Measurements->iDigital_UPS->unitsText(), QStringLiteral(" В"));
+    EXPECT_EQ(form->Measurements->iDigital_SignalStrength->unitsText(), QStringLiteral("дБм"));
+    EXPECT_EQ(form->Measurements->iDigital_Temperature3->unitsText(), QStringLiteral(" C"));
+    EXPECT_EQ(form->Measurements->iDigital_GU->precision(), 0);
     // Scales and bands as designed.
-    EXPECT_EQ(form->iAnalog_UPS->positionMin(), 16);
-    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 32);
-    EXPECT_EQ(form->iAnalog_SignalStrength->sectionEnd2(), -85);
-    EXPECT_EQ(form->iAnalog_SignalStrength->sectionColor(3), QColor(0, 128, 0));
-    EXPECT_EQ(form->iAnalog_Temperature->sectionColor(1), QColor(255, 0, 0));
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->positionMin(), 16);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->positionMax(), 32);
+    EXPECT_EQ(form->Measurements->iAnalog_SignalStrength->sectionEnd2(), -85);
+    EXPECT_EQ(form->Measurements->iAnalog_SignalStrength->sectionColor(3), QColor(0, 128, 0));
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature->sectionColor(1), QColor(255, 0, 0));
 }
 
 TEST_F(MeasurementsPage, FirstRecordLiftsTheErrorStateAndShowsEveryValue) {
     for (NumericDisplay* d : Displays()) EXPECT_EQ(d->displayText(), QStringLiteral("---"));
-    EXPECT_TRUE(form->iLabel_Status->text().isEmpty());
+    EXPECT_TRUE(form->Measurements->iLabel_Status->text().isEmpty());
 
     StatusFrame f;
     f.Mode(2).State(1).Timer(3725).FlagsB(0x81);
@@ -89,38 +89,38 @@ TEST_F(MeasurementsPage, FirstRecordLiftsTheErrorStateAndShowsEveryValue) {
     f.Set(32, 0xF6).Set(33, 0xE2).Set(34, 25).Set(35, 0);
     Show(f);
 
-    EXPECT_EQ(form->iDigital_GU->displayText(), QStringLiteral("230В"));
-    EXPECT_EQ(form->iDigital_A->displayText(), QStringLiteral("0В"));
-    EXPECT_EQ(form->iAnalog_A->position(), 0);  // below the 140-300 scale, passed on as it is
-    EXPECT_EQ(form->iDigital_B->displayText(), QStringLiteral("100В"));
-    EXPECT_EQ(form->iAnalog_C->position(), 220);
-    EXPECT_EQ(form->iDigital_ACC->displayText(), QStringLiteral("12.5В"));
-    EXPECT_EQ(form->iAnalog_ACC->position(), 12.5);
-    EXPECT_EQ(form->iDigital_UPS->displayText(), QStringLiteral("27.2 В"));
-    EXPECT_EQ(form->iEdit_Motoclock->displayText(), QStringLiteral("205ч 45м"));
-    EXPECT_EQ(form->iEdit_TO->displayText(), QStringLiteral("0ч 59м"));
-    EXPECT_EQ(form->iEdit_Time->displayText(), QStringLiteral("23:59:07"));
-    EXPECT_EQ(form->iDigital_SignalStrength->displayText(), QStringLiteral("-113дБм"));
-    EXPECT_EQ(form->iAnalog_SignalStrength->position(), -113);
-    EXPECT_EQ(form->iLabel_Carrier->text(), QStringLiteral("Зарегистрирован\n\rв роуминге"));
-    EXPECT_EQ(form->iLabel_Status->text(), QStringLiteral("Пропадание сети\n\r01:02:05"));
-    EXPECT_EQ(form->iDigital_Temperature->displayText(), QStringLiteral("-10 C"));
-    EXPECT_EQ(form->iDigital_Temperature2->displayText(), QStringLiteral("-30 C"));
-    EXPECT_EQ(form->iAnalog_Temperature2->position(), -30);  // below its -20..40 scale
-    EXPECT_EQ(form->iDigital_Temperature4->displayText(), QStringLiteral("0 C"));
+    EXPECT_EQ(form->Measurements->iDigital_GU->displayText(), QStringLiteral("230В"));
+    EXPECT_EQ(form->Measurements->iDigital_A->displayText(), QStringLiteral("0В"));
+    EXPECT_EQ(form->Measurements->iAnalog_A->position(), 0);  // below the 140-300 scale, passed on as it is
+    EXPECT_EQ(form->Measurements->iDigital_B->displayText(), QStringLiteral("100В"));
+    EXPECT_EQ(form->Measurements->iAnalog_C->position(), 220);
+    EXPECT_EQ(form->Measurements->iDigital_ACC->displayText(), QStringLiteral("12.5В"));
+    EXPECT_EQ(form->Measurements->iAnalog_ACC->position(), 12.5);
+    EXPECT_EQ(form->Measurements->iDigital_UPS->displayText(), QStringLiteral("27.2 В"));
+    EXPECT_EQ(form->Measurements->iEdit_Motoclock->displayText(), QStringLiteral("205ч 45м"));
+    EXPECT_EQ(form->Measurements->iEdit_TO->displayText(), QStringLiteral("0ч 59м"));
+    EXPECT_EQ(form->Measurements->iEdit_Time->displayText(), QStringLiteral("23:59:07"));
+    EXPECT_EQ(form->Measurements->iDigital_SignalStrength->displayText(), QStringLiteral("-113дБм"));
+    EXPECT_EQ(form->Measurements->iAnalog_SignalStrength->position(), -113);
+    EXPECT_EQ(form->Measurements->iLabel_Carrier->text(), QStringLiteral("Зарегистрирован\n\rв роуминге"));
+    EXPECT_EQ(form->Measurements->iLabel_Status->text(), QStringLiteral("Пропадание сети\n\r01:02:05"));
+    EXPECT_EQ(form->Measurements->iDigital_Temperature->displayText(), QStringLiteral("-10 C"));
+    EXPECT_EQ(form->Measurements->iDigital_Temperature2->displayText(), QStringLiteral("-30 C"));
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature2->position(), -30);  // below its -20..40 scale
+    EXPECT_EQ(form->Measurements->iDigital_Temperature4->displayText(), QStringLiteral("0 C"));
     for (NumericDisplay* d : Displays()) EXPECT_FALSE(d->errorActive());
 
     // FlagsB 0x81: "Период ТО" and "Термодатчик" lit, the other six of that byte out.
-    EXPECT_TRUE(form->iLed_TO_FLAG->active());
-    EXPECT_TRUE(form->iLed_THERMO_FLAG->active());
-    for (Lamp* l : {form->iLed_ACC_VOLTAGE_CONTROL_FLAG, form->iLed_UPS_VOLTAGE_CONTROL_FLAG,
-                    form->iLed_WORK_SLEEP_FLAG, form->iLed_TEST_START_FLAG, form->iLed_SHORT_FLAG,
-                    form->iLed_GSM_ACTIVITY_FLAG, form->iLed_GPRS_FLAG})
+    EXPECT_TRUE(form->Measurements->iLed_TO_FLAG->active());
+    EXPECT_TRUE(form->Measurements->iLed_THERMO_FLAG->active());
+    for (Lamp* l : {form->Measurements->iLed_ACC_VOLTAGE_CONTROL_FLAG, form->Measurements->iLed_UPS_VOLTAGE_CONTROL_FLAG,
+                    form->Measurements->iLed_WORK_SLEEP_FLAG, form->Measurements->iLed_TEST_START_FLAG, form->Measurements->iLed_SHORT_FLAG,
+                    form->Measurements->iLed_GSM_ACTIVITY_FLAG, form->Measurements->iLed_GPRS_FLAG})
         EXPECT_FALSE(l->active()) << l->objectName().toStdString();
     Show(StatusFrame().FlagsA(0x11));
-    EXPECT_TRUE(form->iLed_THREE_LINE_FLAG->active());
-    EXPECT_TRUE(form->iLed_GPRS_FLAG->active());
-    EXPECT_FALSE(form->iLed_TO_FLAG->active());
+    EXPECT_TRUE(form->Measurements->iLed_THREE_LINE_FLAG->active());
+    EXPECT_TRUE(form->Measurements->iLed_GPRS_FLAG->active());
+    EXPECT_FALSE(form->Measurements->iLed_TO_FLAG->active());
 }
 
 TEST_F(MeasurementsPage, EveryFlagLampIsTheNamedControlWithItsCaption) {
@@ -134,28 +134,26 @@ TEST_F(MeasurementsPage, EveryFlagLampIsTheNamedControlWithItsCaption) {
 }
 
 TEST_F(MeasurementsPage, ModeSwitchesFollowTheRecordWithoutClicking) {
-    int clicks = 0;
-    form->iSwitchLed4->onClick = [&] { ++clicks; };
-    form->iSwitchLed5->onClick = [&] { ++clicks; };
-    QSignalSpy spy4(form->iSwitchLed4, &SwitchLamp::clicked);
+    QSignalSpy spy4(form->Service->iSwitchLed4, &SwitchLamp::clicked);
+    QSignalSpy spy5(form->Service->iSwitchLed5, &SwitchLamp::clicked);
     Show(StatusFrame().Mode(2).FlagsA(0x20));
-    EXPECT_FALSE(form->iSwitchLed4->active());
-    EXPECT_TRUE(form->iSwitchLed5->active());
-    EXPECT_TRUE(form->iLed_Semiauto->active());
-    EXPECT_FALSE(form->iLed_Auto->active());
+    EXPECT_FALSE(form->Service->iSwitchLed4->active());
+    EXPECT_TRUE(form->Service->iSwitchLed5->active());
+    EXPECT_TRUE(form->Measurements->iLed_Semiauto->active());
+    EXPECT_FALSE(form->Measurements->iLed_Auto->active());
     Show(StatusFrame().Mode(2).FlagsA(0x00));
-    EXPECT_TRUE(form->iSwitchLed4->active());
-    EXPECT_FALSE(form->iSwitchLed5->active());
-    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(form->Service->iSwitchLed4->active());
+    EXPECT_FALSE(form->Service->iSwitchLed5->active());
+    EXPECT_EQ(spy5.count(), 0);
     EXPECT_EQ(spy4.count(), 0);
     Show(StatusFrame().Mode(1));
-    EXPECT_TRUE(form->iLed_Manual->active());
-    EXPECT_TRUE(form->iSwitchLed4->active());  // manual mode leaves the switches
-    EXPECT_EQ(form->iLabel_Status->text(), QStringLiteral("Ручной режим"));
+    EXPECT_TRUE(form->Measurements->iLed_Manual->active());
+    EXPECT_TRUE(form->Service->iSwitchLed4->active());  // manual mode leaves the switches
+    EXPECT_EQ(form->Measurements->iLabel_Status->text(), QStringLiteral("Ручной режим"));
 }
 
 TEST_F(MeasurementsPage, ReportedModelSwitchesTheTreeAndSelectorQuietly) {
-    const int startNodes = form->TreeList1->allNodes().size();
+    const int startNodes = form->Parameters->TreeList1->allNodes().size();
     QSignalSpy changed(form->ComboBox_DeviceVersions, &QComboBox::currentIndexChanged);
     Show(StatusFrame().Model(200));
     EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), -1);
@@ -163,53 +161,53 @@ TEST_F(MeasurementsPage, ReportedModelSwitchesTheTreeAndSelectorQuietly) {
     EXPECT_EQ(form->CurrentModelCode, 201);
     EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
     EXPECT_EQ(changed.count(), 0);  // the change handler did not run
-    const int dieselNodes = form->TreeList1->allNodes().size();
+    const int dieselNodes = form->Parameters->TreeList1->allNodes().size();
     EXPECT_NE(dieselNodes, startNodes);
     EXPECT_TRUE(form->PageVisible(form->TabSheet5));
     // A user's value in the tree survives further records of the same model.
-    form->TreeList1->topLevelItem(0)->setText(1, QStringLiteral("edited"));
+    form->Parameters->TreeList1->topLevelItem(0)->setText(1, QStringLiteral("edited"));
     Show(StatusFrame().Model(201));
     Show(StatusFrame().Model(7));
-    EXPECT_EQ(form->TreeList1->topLevelItem(0)->text(1), QStringLiteral("edited"));
+    EXPECT_EQ(form->Parameters->TreeList1->topLevelItem(0)->text(1), QStringLiteral("edited"));
     EXPECT_EQ(form->CurrentModelCode, 201);
 }
 
 TEST_F(MeasurementsPage, GeneratorPointerBlinksUntilRunning) {
     Show(StatusFrame().Mode(2).State(22));
-    EXPECT_TRUE(form->GuPointerBlink);
+    EXPECT_TRUE(form->Measurements->GuPointerBlink);
     form->Timer3Timer();
-    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(255, 255, 0));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->pointerColor(), QColor(255, 255, 0));
     Show(StatusFrame().Mode(2).State(1));
     form->Timer3Timer();
-    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(255, 0, 0));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->pointerColor(), QColor(255, 0, 0));
     Show(StatusFrame().Mode(2).State(5));
-    EXPECT_FALSE(form->GuPointerBlink);
-    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
+    EXPECT_FALSE(form->Measurements->GuPointerBlink);
+    EXPECT_EQ(form->Measurements->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
     form->Timer3Timer();
-    EXPECT_EQ(form->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->pointerColor(), QColor(0, 0, 255));
 }
 
 TEST_F(MeasurementsPage, ShortRecordLeavesTheErrorState) {
     auto bytes = StatusFrame().Model(201).Bytes();
     bytes.resize(30);
     form->DecodeStatusRecord(bytes);
-    EXPECT_EQ(form->iDigital_A->displayText(), QStringLiteral("---"));
+    EXPECT_EQ(form->Measurements->iDigital_A->displayText(), QStringLiteral("---"));
     EXPECT_EQ(form->CurrentModelCode, 200);
-    EXPECT_EQ(form->iPlot1->model().TotalPoints(), 0u);
+    EXPECT_EQ(form->Diagrams->iPlot1->model().TotalPoints(), 0u);
 }
 
 TEST_F(MeasurementsPage, EachRecordAddsItsPointsToTheDiagrams) {
     Show(StatusFrame().Mode(2).State(3).Timer(0x0104).Set(9, 170).Set16(15, 137));
     Show(StatusFrame().Mode(2).State(4).Set(9, 171));
-    const ChartModel& m = form->iPlot1->model();
+    const ChartModel& m = form->Diagrams->iPlot1->model();
     EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::PhaseA)).size(), 2u);
     EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::START_MODE)).size(), 1u);
     EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::START_MODE)).Back().value, 4);
     EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::WORK_MODE)).Back().value, 4);
     EXPECT_EQ(m.Series(static_cast<int>(ChartChannel::PhaseA)).Back().value, 221);
     EXPECT_FLOAT_EQ(m.Series(static_cast<int>(ChartChannel::VCC_VOLTAGE)).Front().value, 13.7);
-    EXPECT_EQ(form->iPlot1->title(), QStringLiteral("Временные диаграммы"));
-    EXPECT_EQ(form->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
+    EXPECT_EQ(form->Diagrams->iPlot1->title(), QStringLiteral("Временные диаграммы"));
+    EXPECT_EQ(form->Diagrams->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
 }
 
 TEST_F(MeasurementsPage, DiagramToolbarAsksThroughTheProgramsDialogs) {
@@ -217,14 +215,14 @@ TEST_F(MeasurementsPage, DiagramToolbarAsksThroughTheProgramsDialogs) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("diagram.csv"));
     dialogs.fileAnswers.push_back(path.toStdString());
-    form->iPlot1->exportButton()->click();
+    form->Diagrams->iPlot1->exportButton()->click();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray csv = f.readAll();
     EXPECT_TRUE(csv.startsWith("time,channel,value\n"));
     EXPECT_EQ(csv.count('\n'), 1 + 7);  // one record without a start step: seven points
     EXPECT_TRUE(csv.contains(",Phase A,220\n"));
-    form->iPlot1->saveButton()->click();  // no answer queued: cancelled, nothing said
+    form->Diagrams->iPlot1->saveButton()->click();  // no answer queued: cancelled, nothing said
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -239,7 +237,7 @@ TEST_F(MeasurementsPage, EveryControlTheLayoutPlacesIsOneControlOfTheWindow) {
 }
 
 TEST_F(MeasurementsPage, LayoutRefusesAWindowThatLacksAControl) {
-    form->iAnalog_B->setObjectName(QStringLiteral("renamed"));
+    form->Measurements->iAnalog_B->setObjectName(QStringLiteral("renamed"));
     try {
         form->FormConstrainedResize();
         ADD_FAILURE() << "a missing control was skipped";
@@ -259,20 +257,20 @@ TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
     const int W = outer.width(), H = 572 - 19;
     EXPECT_EQ(form->StatusBar1->geometry(), QRect(0, 553, 799, 19));
     EXPECT_EQ(form->PageControl1->geometry(), QRect(0, 0, W, H));
-    EXPECT_EQ(form->iAnalog_GU->width(), layout::RDiv(32LL * std::min(W, H), 100));
-    EXPECT_EQ(form->iAnalog_GU->height(), form->iAnalog_GU->width());
-    EXPECT_EQ(form->iAnalog_GU->hubSize(), layout::RDiv(2LL * W, 100));
-    EXPECT_EQ(form->iAnalog_ACC->tickMajorLength(), layout::RDiv(2LL * W, 100));
-    EXPECT_EQ(form->iAnalog_ACC->tickMinorLength(), layout::RDiv(form->iAnalog_ACC->tickMajorLength(), 2));
-    EXPECT_EQ(form->iLed_GPRS_FLAG->x(),
-              layout::RDiv(55LL * W, 100) - layout::RDiv(form->iLed_GPRS_FLAG->width(), 2));
-    EXPECT_EQ(form->Button4->x(), W - form->Button4->width() - 14);
+    EXPECT_EQ(form->Measurements->iAnalog_GU->width(), layout::RDiv(32LL * std::min(W, H), 100));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->height(), form->Measurements->iAnalog_GU->width());
+    EXPECT_EQ(form->Measurements->iAnalog_GU->hubSize(), layout::RDiv(2LL * W, 100));
+    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMajorLength(), layout::RDiv(2LL * W, 100));
+    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMinorLength(), layout::RDiv(form->Measurements->iAnalog_ACC->tickMajorLength(), 2));
+    EXPECT_EQ(form->Measurements->iLed_GPRS_FLAG->x(),
+              layout::RDiv(55LL * W, 100) - layout::RDiv(form->Measurements->iLed_GPRS_FLAG->width(), 2));
+    EXPECT_EQ(form->Parameters->Button4->x(), W - form->Parameters->Button4->width() - 14);
     // Once placed, placing again changes nothing.
-    const QRect dial = form->iAnalog_A->geometry();
-    const QRect lamp = form->iLed_Manual->geometry();
+    const QRect dial = form->Measurements->iAnalog_A->geometry();
+    const QRect lamp = form->Measurements->iLed_Manual->geometry();
     form->FormConstrainedResize();
-    EXPECT_EQ(form->iAnalog_A->geometry(), dial);
-    EXPECT_EQ(form->iLed_Manual->geometry(), lamp);
+    EXPECT_EQ(form->Measurements->iAnalog_A->geometry(), dial);
+    EXPECT_EQ(form->Measurements->iLed_Manual->geometry(), lamp);
 }
 
 // Everything of the measurements page lies inside the page, above the status bar, and no two
@@ -316,20 +314,20 @@ TEST_F(MeasurementsPage, ControlsStayInsideThePageWithoutOverlapping) {
 }
 
 TEST_F(MeasurementsPage, GaugePointersRestAtTheLowEndUntilTheFirstRecord) {
-    for (GaugeBase* g : form->MeasurementGauges()) {
+    for (GaugeBase* g : form->Measurements->MeasurementGauges()) {
         EXPECT_TRUE(g->errorActive()) << g->objectName().toStdString();
         EXPECT_EQ(g->drawnPosition(), g->positionMin()) << g->objectName().toStdString();
     }
     // The positions themselves are those of the error state: the GSM bar's 0 would read as
     // full signal, so it is not what is drawn.
-    EXPECT_EQ(form->iAnalog_SignalStrength->position(), 0);
-    EXPECT_EQ(form->iAnalog_Temperature3->position(), 10);
+    EXPECT_EQ(form->Measurements->iAnalog_SignalStrength->position(), 0);
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature3->position(), 10);
 
     StatusFrame f;
     f.Set(30, 20);  // signal quality 20: -73 dBm
     Show(f);
-    for (GaugeBase* g : form->MeasurementGauges()) EXPECT_FALSE(g->errorActive()) << g->objectName().toStdString();
-    EXPECT_EQ(form->iAnalog_SignalStrength->drawnPosition(), -73);
+    for (GaugeBase* g : form->Measurements->MeasurementGauges()) EXPECT_FALSE(g->errorActive()) << g->objectName().toStdString();
+    EXPECT_EQ(form->Measurements->iAnalog_SignalStrength->drawnPosition(), -73);
 }
 
 }  // namespace

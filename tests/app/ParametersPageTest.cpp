@@ -51,11 +51,11 @@ class ParametersPage : public ::testing::Test {
     }
 
     std::string Field(int index, int k) {
-        TreeListAdapter tree(*form->TreeList1);
+        TreeListAdapter tree(*form->Parameters->TreeList1);
         return GetNodeField(tree, static_cast<std::size_t>(index), k);
     }
     std::vector<std::string> Texts() {
-        TreeListAdapter tree(*form->TreeList1);
+        TreeListAdapter tree(*form->Parameters->TreeList1);
         std::vector<std::string> out;
         for (std::size_t i = 0; i < tree.NodeCount(); ++i) out.push_back(tree.NodeText(i));
         return out;
@@ -63,7 +63,7 @@ class ParametersPage : public ::testing::Test {
     // Selects row `index` and double-clicks; while the dialog is open, `act` runs on it and
     // then "Установить" is pressed. Returns whether the dialog opened.
     bool Edit(int index, const std::function<void(TForm2&)>& act) {
-        form->TreeList1->setCurrentItem(form->TreeList1->nodeAt(index));
+        form->Parameters->TreeList1->setCurrentItem(form->Parameters->TreeList1->nodeAt(index));
         bool opened = false;
         QTimer::singleShot(0, form2.get(), [&] {
             if (!form2->isVisible()) return;
@@ -71,7 +71,7 @@ class ParametersPage : public ::testing::Test {
             act(*form2);
             form2->Button1->click();
         });
-        form->RunHandler([&] { form->TreeList1DblClick(); });
+        form->RunHandler([&] { form->Parameters->TreeList1DblClick(); });
         QCoreApplication::processEvents();
         return opened;
     }
@@ -92,7 +92,7 @@ constexpr int kLogin = 49, kGoodSends = 52, kBadSends = 53, kPhone1 = 57, kAcces
 constexpr int kSerial = 83;
 
 TEST_F(ParametersPage, TreeWidgetLooksAndBehavesAsSet) {
-    ColumnTree& t = *form->TreeList1;
+    ColumnTree& t = *form->Parameters->TreeList1;
     EXPECT_EQ(t.headerItem()->text(2), QStringLiteral("Ед. измер."));
     EXPECT_EQ(t.headerItem()->text(3), QStringLiteral("Мин. знач"));
     EXPECT_EQ(t.headerItem()->text(4), QStringLiteral("Макс.знач."));
@@ -120,16 +120,16 @@ TEST_F(ParametersPage, TreeWidgetLooksAndBehavesAsSet) {
 }
 
 TEST_F(ParametersPage, NodeAccessByFlatIndexAndFields) {
-    TreeListAdapter tree(*form->TreeList1);
+    TreeListAdapter tree(*form->Parameters->TreeList1);
     ASSERT_EQ(tree.NodeCount(), 84u);
     EXPECT_THROW(tree.NodeText(84), std::out_of_range);
-    EXPECT_EQ(form->TreeList1->nodeAt(84), nullptr);
-    EXPECT_EQ(form->TreeList1->nodeAt(-1), nullptr);
-    EXPECT_EQ(form->TreeList1->indexOf(form->TreeList1->nodeAt(57)), 57);
+    EXPECT_EQ(form->Parameters->TreeList1->nodeAt(84), nullptr);
+    EXPECT_EQ(form->Parameters->TreeList1->nodeAt(-1), nullptr);
+    EXPECT_EQ(form->Parameters->TreeList1->indexOf(form->Parameters->TreeList1->nodeAt(57)), 57);
     EXPECT_EQ(GetNodeField(tree, 1, FieldKind), "0");
     SetNodeField(tree, kGenOn, FieldValue, "выкл.");
     EXPECT_EQ(tree.NodeText(kGenOn), "Активность функции;выкл.;;;;1;10;2");
-    EXPECT_EQ(form->TreeList1->nodeAt(kGenOn)->text(1), QStringLiteral("выкл."));
+    EXPECT_EQ(form->Parameters->TreeList1->nodeAt(kGenOn)->text(1), QStringLiteral("выкл."));
     // A short text gets the separators of the five columns first.
     tree.SetNodeText(0, "abc");
     SetNodeField(tree, 0, 2, "x");
@@ -140,39 +140,39 @@ TEST_F(ParametersPage, NodeAccessByFlatIndexAndFields) {
 TEST_F(ParametersPage, SelectorChoosesTheCatalogue) {
     form->ComboBox_DeviceVersions->setCurrentIndex(3);
     EXPECT_EQ(form->CurrentModelCode, 30);
-    ASSERT_EQ(form->TreeList1->allNodes().size(), 84);
+    ASSERT_EQ(form->Parameters->TreeList1->allNodes().size(), 84);
     EXPECT_EQ(Field(23, FieldName), "Темп. закрытия заслонки");
     EXPECT_EQ(Field(25, FieldName), "Темп. подключения нагрузки");
     for (const auto& t : Texts()) EXPECT_EQ(t.find("Термодатчик"), std::string::npos);
     // A status record reporting 30 now rebuilds nothing.
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), 21, FieldValue, "44");
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), 21, FieldValue, "44");
     form->SelectCatalogForModel(30);
     EXPECT_EQ(Field(21, FieldValue), "44");
     form->SelectCatalogForModel(201);
-    EXPECT_EQ(form->TreeList1->allNodes().size(), 83);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
     EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
     EXPECT_EQ(form->CurrentModelCode, 201);
     form->SelectCatalogForModel(7);
     EXPECT_EQ(form->CurrentModelCode, 201);
     // A typed text that names no model leaves the tree empty and the code as it was.
     form->ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ"));
-    EXPECT_EQ(form->TreeList1->allNodes().size(), 0);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 0);
     EXPECT_EQ(form->CurrentModelCode, 201);
     form->ComboBox_DeviceVersions->setCurrentIndex(2);
-    EXPECT_EQ(form->TreeList1->allNodes().size(), 81);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 81);
     EXPECT_EQ(form->CurrentModelCode, 202);
 }
 
 TEST_F(ParametersPage, HeadingsReadOnlyRowsAndNoSelectionOpenNothing) {
     for (int row : {1, 2, kGoodSends, kSerial}) EXPECT_FALSE(Edit(row, [](TForm2&) {})) << row;
-    form->TreeList1->clearSelection();
-    form->TreeList1->setCurrentItem(nullptr);
+    form->Parameters->TreeList1->clearSelection();
+    form->Parameters->TreeList1->setCurrentItem(nullptr);
     bool opened = false;
     QTimer::singleShot(0, form2.get(), [&] {
         opened = form2->isVisible();
         if (opened) form2->accept();
     });
-    form->TreeList1DblClick();
+    form->Parameters->TreeList1DblClick();
     QCoreApplication::processEvents();
     EXPECT_FALSE(opened);
 }
@@ -199,13 +199,13 @@ TEST_F(ParametersPage, NumberChecksWarnAndKeepTheRow) {
 }
 
 TEST_F(ParametersPage, DecimalSeparatorFollowsTheLocale) {
-    EXPECT_EQ(TForm1::DecimalSeparator(), ',');
+    EXPECT_EQ(lum::ParametersPage::DecimalSeparator(), ',');
     EXPECT_TRUE(Type(kChokeTime, "12.5"));
     EXPECT_EQ(dialogs.boxes.back().text, "Значение должно быть числом");
     EXPECT_TRUE(Type(kChokeTime, "12,5"));
     EXPECT_EQ(Field(kChokeTime, FieldValue), "12,5");  // as typed
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_EQ(TForm1::DecimalSeparator(), '.');
+    EXPECT_EQ(lum::ParametersPage::DecimalSeparator(), '.');
     EXPECT_TRUE(Type(kChokeTime, "12,5"));
     EXPECT_EQ(dialogs.boxes.back().text, "Значение должно быть числом");
     EXPECT_TRUE(Type(kChokeTime, "12.5"));
@@ -216,7 +216,7 @@ TEST_F(ParametersPage, ListsOpenOnTheRowsValueAndOfferOnlyTheirItems) {
     // Setting one on/off row to "выкл." does not carry over to another row showing "вкл.".
     EXPECT_TRUE(Edit(kGenOn, [](TForm2& d) { d.ComboBox1->setCurrentIndex(0); }));
     EXPECT_EQ(Field(kGenOn, FieldValue), "выкл.");
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), 38, FieldValue, "вкл.");
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), 38, FieldValue, "вкл.");
     QString shown;
     EXPECT_TRUE(Edit(38, [&](TForm2& d) {
         shown = d.ComboBox1->currentText();
@@ -232,7 +232,7 @@ TEST_F(ParametersPage, ListsOpenOnTheRowsValueAndOfferOnlyTheirItems) {
     EXPECT_TRUE(Edit(kAccess1, [](TForm2& d) { EXPECT_EQ(d.ComboBox5->count(), 3); }));
     EXPECT_EQ(Field(kAccess1, FieldValue), "выкл.");
     // A value none of the items (read from a controller) stays as it is.
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), kEngineType, FieldValue, "");
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), kEngineType, FieldValue, "");
     EXPECT_TRUE(Edit(kEngineType, [](TForm2& d) { EXPECT_EQ(d.ComboBox4->currentIndex(), -1); }));
     EXPECT_EQ(Field(kEngineType, FieldValue), "");
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -242,7 +242,7 @@ TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
     form->resize(799, 572);
     form->show();
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    ColumnTree& t = *form->TreeList1;
+    ColumnTree& t = *form->Parameters->TreeList1;
     t.setCurrentItem(t.nodeAt(kEngineType));
     QCoreApplication::processEvents();
     int opened = 0;
@@ -271,7 +271,7 @@ TEST_F(ParametersPage, ModelSwitchWhileTheDialogIsOpenDropsItsValue) {
         d.Edit1->setText(QStringLiteral("200"));
         form->SelectCatalogForModel(201);  // a status record of another model arrives meanwhile
     }));
-    EXPECT_EQ(form->TreeList1->allNodes().size(), 83);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
     EXPECT_EQ(Field(kMainsLow, FieldValue), "180");
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(dialogs.errors.empty());
@@ -290,7 +290,7 @@ TEST_F(ParametersPage, DialogSitsNextToThePointerAndStaysOnScreen) {
 
 TEST_F(ParametersPage, SaveRightAfterStartUpByteForByte) {
     dialogs.fileAnswers.push_back(File("conf"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     ASSERT_EQ(dialogs.proposedNames.size(), 1u);
     EXPECT_EQ(dialogs.proposedNames[0], "ПО Конфигуратор v2a");
     const std::string text = Slurp(File("conf.txt"));
@@ -307,7 +307,7 @@ TEST_F(ParametersPage, SaveRightAfterStartUpByteForByte) {
     EXPECT_EQ(form->windowTitle(), QString::fromStdString(File("conf")));
     // The next save proposes that path; a name ending in ".txt" gets no second one.
     dialogs.fileAnswers.push_back(File("second.txt"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     EXPECT_EQ(dialogs.proposedNames[1], File("conf"));
     EXPECT_TRUE(fs::exists(File("second.txt")));
     EXPECT_FALSE(fs::exists(File("second.txt.txt")));
@@ -316,18 +316,18 @@ TEST_F(ParametersPage, SaveRightAfterStartUpByteForByte) {
 }
 
 TEST_F(ParametersPage, OpenAfterSaveGivesBackEveryValueButTheReadOnlyRows) {
-    TreeListAdapter tree(*form->TreeList1);
+    TreeListAdapter tree(*form->Parameters->TreeList1);
     SetNodeField(tree, kMainsLow, FieldValue, "175");
     SetNodeField(tree, kPhone1, FieldValue, "0123456789");
     SetNodeField(tree, kGenOn, FieldValue, "выкл.");
     SetNodeField(tree, kCounter, FieldValue, "5999940");
     SetNodeField(tree, kLogin, FieldValue, "user_1");
     dialogs.fileAnswers.push_back(File("edited"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     const std::vector<std::string> saved = Texts();
     form->LoadCatalogForModel(200);  // back to the defaults
     dialogs.fileAnswers.push_back(File("edited.txt"));
-    form->Button2->click();
+    form->Parameters->Button2->click();
     ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors[0];
     const std::vector<std::string> opened = Texts();
     ASSERT_EQ(opened.size(), saved.size());
@@ -357,16 +357,16 @@ TEST_F(ParametersPage, BadFilesChangeNothing) {
         {"short.txt", good.substr(0, 66 * 15 + 60), "255"},
     };
     const std::vector<std::string> before = Texts();
-    const auto image = form->ConfigImage;
+    const auto image = form->Parameters->Image;
     const QString title = form->windowTitle();
     for (const Case& c : cases) {
         std::ofstream(File(c.name), std::ios::binary) << c.content;
         dialogs.fileAnswers.push_back(File(c.name));
-        form->Button2->click();
+        form->Parameters->Button2->click();
         ASSERT_FALSE(dialogs.errors.empty()) << c.name;
         EXPECT_NE(dialogs.errors.back().find(c.mustName), std::string::npos) << dialogs.errors.back();
         EXPECT_EQ(Texts(), before) << c.name;
-        EXPECT_EQ(form->ConfigImage, image) << c.name;
+        EXPECT_EQ(form->Parameters->Image, image) << c.name;
         EXPECT_EQ(form->windowTitle(), title);
     }
     EXPECT_NE(dialogs.errors[0].find("Строка 3"), std::string::npos) << dialogs.errors[0];
@@ -374,9 +374,9 @@ TEST_F(ParametersPage, BadFilesChangeNothing) {
 }
 
 TEST_F(ParametersPage, UnpackableValueOrEmptyTreeWritesNoFile) {
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->TreeList1), kChokeTime, FieldValue, "12,5");
+    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), kChokeTime, FieldValue, "12,5");
     dialogs.fileAnswers.push_back(File("never"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("Маx время закрытой заслонки"), std::string::npos) << dialogs.errors[0];
     EXPECT_NE(dialogs.errors[0].find("12,5"), std::string::npos);
@@ -384,27 +384,27 @@ TEST_F(ParametersPage, UnpackableValueOrEmptyTreeWritesNoFile) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ПО Конфигуратор v2a"));
     form->ComboBox_DeviceVersions->setEditText(QStringLiteral("нет такой"));
     dialogs.fileAnswers.push_back(File("never"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_FALSE(fs::exists(File("never.txt")));
     EXPECT_EQ(fs::directory_iterator(dir), fs::directory_iterator());
 }
 
 TEST_F(ParametersPage, GaugeMarksFromTheImage) {
-    form->ConfigImage.fill(255);
-    form->ConfigImage[42] = 0;
-    form->ConfigImage[43] = 125;  // 12.5 V -> 12
-    form->ConfigImage[44] = 0;
-    form->ConfigImage[45] = 135;  // 13.5 V -> 14, scale 8..16
-    form->ConfigImage[15] = 251;  // -5
-    form->ApplyGaugeThresholds();
-    EXPECT_EQ(form->iAnalog_UPS->sectionEnd1(), 12);
-    EXPECT_EQ(form->iAnalog_UPS->sectionEnd2(), 14);
-    EXPECT_EQ(form->iAnalog_UPS->positionMin(), 8);
-    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 16);
-    EXPECT_EQ(form->iAnalog_Temperature->sectionEnd1(), -5);
-    EXPECT_EQ(form->iAnalog_A->sectionEnd1(), 65535);
-    EXPECT_EQ(form->iAnalog_C->sectionEnd2(), 65535);
+    form->Parameters->Image.fill(255);
+    form->Parameters->Image[42] = 0;
+    form->Parameters->Image[43] = 125;  // 12.5 V -> 12
+    form->Parameters->Image[44] = 0;
+    form->Parameters->Image[45] = 135;  // 13.5 V -> 14, scale 8..16
+    form->Parameters->Image[15] = 251;  // -5
+    form->Parameters->ApplyGaugeThresholds();
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->sectionEnd1(), 12);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->sectionEnd2(), 14);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->positionMin(), 8);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->positionMax(), 16);
+    EXPECT_EQ(form->Measurements->iAnalog_Temperature->sectionEnd1(), -5);
+    EXPECT_EQ(form->Measurements->iAnalog_A->sectionEnd1(), 65535);
+    EXPECT_EQ(form->Measurements->iAnalog_C->sectionEnd2(), 65535);
 }
 
 // ---- against the controller simulator over a pseudo-terminal ----------------------
@@ -463,35 +463,35 @@ TEST_F(ParametersLink, ReadShowsTheControllersValues) {
         m[44] = 0;  // UPS upper threshold 20.0 V: scale 16..32
         m[45] = 200;
     });
-    form->Button4->click();
+    form->Parameters->Button4->click();
     EXPECT_EQ(LastBox().text, "Параметры успешно прочитаны из устройства.");
     EXPECT_EQ(LastBox().caption, "info");
     EXPECT_TRUE(dialogs.errors.empty());
     const sim::Memory memory = Memory();
-    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), form->ConfigImage.begin()));
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), form->Parameters->Image.begin()));
     EXPECT_EQ(Field(kMainsLow, FieldValue), "175");
     EXPECT_EQ(Field(kAccess1, FieldValue), "управление");
     EXPECT_EQ(Field(kGoodSends, FieldValue), "300");
     EXPECT_EQ(Field(kSerial, FieldValue), "ABCDEFGH");
     EXPECT_EQ(Field(kSensorLow, FieldValue), "-10");
-    EXPECT_EQ(form->iAnalog_A->sectionEnd1(), 175);
-    EXPECT_EQ(form->iAnalog_UPS->sectionEnd2(), 20);
-    EXPECT_EQ(form->iAnalog_UPS->positionMax(), 32);
-    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_EQ(form->Measurements->iAnalog_A->sectionEnd1(), 175);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->sectionEnd2(), 20);
+    EXPECT_EQ(form->Measurements->iAnalog_UPS->positionMax(), 32);
+    EXPECT_FALSE(form->Parameters->ProgressBar1->isVisible());
     EXPECT_EQ(form->StatusPanelText(1), QString());
-    EXPECT_TRUE(form->Button4->isEnabled());
+    EXPECT_TRUE(form->Parameters->Button4->isEnabled());
 }
 
 TEST_F(ParametersLink, EditedValuesAreWrittenAndNothingElseChanges) {
     Start({});
-    form->Button4->click();
+    form->Parameters->Button4->click();
     ASSERT_EQ(LastBox().caption, "info");
     const sim::Memory before = Memory();
     EXPECT_TRUE(Type(kMainsLow, "205"));                                                // a number
     EXPECT_TRUE(Edit(kAccess1, [](TForm2& d) { d.ComboBox5->setCurrentIndex(1); }));  // a list
     EXPECT_TRUE(Type(kPhone1, "9161234567"));                                           // a telephone number
     const auto writesBefore = form->Device->Writer.Writes;
-    form->Button3->click();
+    form->Parameters->Button3->click();
     EXPECT_EQ(LastBox().text, "Параметры успешно записаны в устройство.") << LastBox().text;
     EXPECT_EQ(LastBox().caption, "info");
     EXPECT_GE(form->Device->Writer.Writes - writesBefore, 4 + 8);  // four writes, two reads of each block
@@ -505,7 +505,7 @@ TEST_F(ParametersLink, EditedValuesAreWrittenAndNothingElseChanges) {
     for (std::size_t a = 0; a < 256; ++a) EXPECT_EQ(after[a], expected[a]) << "address " << a;
     // A second read shows the edits.
     form->LoadCatalogForModel(200);
-    form->Button4->click();
+    form->Parameters->Button4->click();
     EXPECT_EQ(Field(kMainsLow, FieldValue), "205");
     EXPECT_EQ(Field(kAccess1, FieldValue), "информир.");
     EXPECT_EQ(Field(kPhone1, FieldValue), "9161234567");
@@ -515,31 +515,31 @@ TEST_F(ParametersLink, NoRepliesLeaveTreeAndImageUntouched) {
     sim::SimOptions o;
     o.drop = 1.0;
     Start(o);
-    TreeListAdapter tree(*form->TreeList1);
+    TreeListAdapter tree(*form->Parameters->TreeList1);
     SetNodeField(tree, kMainsLow, FieldValue, "199");
     const auto texts = Texts();
-    const auto image = form->ConfigImage;
-    form->Button4->click();
+    const auto image = form->Parameters->Image;
+    form->Parameters->Button4->click();
     EXPECT_EQ(LastBox().text, kNoLinkText);
     EXPECT_EQ(LastBox().caption, "Ошибка");
     EXPECT_EQ(Texts(), texts);
-    EXPECT_EQ(form->ConfigImage, image);
-    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_EQ(form->Parameters->Image, image);
+    EXPECT_FALSE(form->Parameters->ProgressBar1->isVisible());
 }
 
 TEST_F(ParametersLink, UnpackableValueOrEmptyTreeSendsNothing) {
     Start({});
     const sim::Memory before = Memory();
-    TreeListAdapter tree(*form->TreeList1);
+    TreeListAdapter tree(*form->Parameters->TreeList1);
     SetNodeField(tree, kPhone1, FieldValue, "123");
     const auto writes = form->Device->Writer.Writes;
-    form->Button3->click();
+    form->Parameters->Button3->click();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("Номер абонента"), std::string::npos) << dialogs.errors[0];
     EXPECT_NE(dialogs.errors[0].find("«123»"), std::string::npos) << dialogs.errors[0];
-    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_FALSE(form->Parameters->ProgressBar1->isVisible());
     form->ComboBox_DeviceVersions->setEditText(QStringLiteral("?"));
-    form->Button3->click();
+    form->Parameters->Button3->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_EQ(form->Device->Writer.Writes, writes);
     EXPECT_EQ(Memory(), before);
@@ -550,13 +550,13 @@ TEST_F(ParametersLink, IgnoredBlockIsReportedParameterByParameter) {
     sim::SimOptions o;
     o.ignoreWritesAt = 64;
     Start(o);
-    form->Button4->click();
+    form->Parameters->Button4->click();
     ASSERT_EQ(LastBox().caption, "info");
     EXPECT_TRUE(Type(kMainsLow, "210"));                                                 // block 4..63
     EXPECT_TRUE(Edit(kEngineType, [](TForm2& d) { d.ComboBox4->setCurrentIndex(1); }));  // block 64..127
     EXPECT_TRUE(Type(kPhone1, "0000000042"));                                            // block 64..127
     EXPECT_TRUE(Type(kLogin, "admin"));                                                  // block 192..255
-    form->Button3->click();
+    form->Parameters->Button3->click();
     EXPECT_EQ(LastBox().caption, "Ошибка");
     const std::string report = LastBox().text;
     EXPECT_NE(report.find("Тип двигателя электрогенератора: записано «дизель», прочитано «бензин»"),
@@ -579,15 +579,15 @@ TEST_F(ParametersLink, NoiseNeverPutsACorruptedValueIntoTreeFileOrController) {
     Start(o);
     int good = 0;
     for (int attempt = 0; attempt < 8 && good < 2; ++attempt) {
-        const auto image = form->ConfigImage;
+        const auto image = form->Parameters->Image;
         const auto texts = Texts();
-        form->Button4->click();
+        form->Parameters->Button4->click();
         if (LastBox().caption == "info") {
             ++good;
             const sim::Memory memory = Memory();
-            ASSERT_TRUE(std::equal(memory.begin(), memory.end(), form->ConfigImage.begin()));
+            ASSERT_TRUE(std::equal(memory.begin(), memory.end(), form->Parameters->Image.begin()));
         } else {
-            EXPECT_EQ(form->ConfigImage, image);
+            EXPECT_EQ(form->Parameters->Image, image);
             EXPECT_EQ(Texts(), texts);
         }
     }
@@ -595,10 +595,10 @@ TEST_F(ParametersLink, NoiseNeverPutsACorruptedValueIntoTreeFileOrController) {
     // The tree (read through the noise) saved to a file: every byte the controller's, except
     // the bytes a save always erases.
     dialogs.fileAnswers.push_back(File("noisy"));
-    form->Button1->click();
+    form->Parameters->Button1->click();
     const ConfigImage saved = LoadConfigFile(File("noisy.txt"));
     const sim::Memory memory = Memory();
-    TreeListAdapter tree(*form->TreeList1);
+    TreeListAdapter tree(*form->Parameters->TreeList1);
     ConfigImage packed{};
     PackTreeToImage(tree, packed);
     EXPECT_EQ(saved, packed);
@@ -609,7 +609,7 @@ TEST_F(ParametersLink, NoiseNeverPutsACorruptedValueIntoTreeFileOrController) {
     }
     // Written back through the noise: the controller's memory is what was sent.
     EXPECT_TRUE(Type(kMainsLow, "170"));
-    form->Button3->click();
+    form->Parameters->Button3->click();
     PackTreeToImage(tree, packed);
     const sim::Memory written = Memory();
     for (const ImageBlock& b : WriteBlocks) {

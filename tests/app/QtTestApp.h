@@ -10,6 +10,8 @@
 #include <functional>
 
 #include "app/Application.h"
+#include "app/Pages.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace lum::test {
 

@@ -63,10 +63,10 @@ class ServicePages : public ::testing::Test {
         sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { n = core.Stats().requests; });
         return n;
     }
-    std::string Status() const { return form->iLabel_Status->text().toStdString(); }
+    std::string Status() const { return form->Measurements->iLabel_Status->text().toStdString(); }
     void Unlock() {
-        form->Edit4->setText(QStringLiteral("40617283"));
-        form->Button14->click();
+        form->Service->Edit4->setText(QStringLiteral("40617283"));
+        form->Service->Button14->click();
     }
 
     ScriptedDialogs dialogs;
@@ -76,25 +76,25 @@ class ServicePages : public ::testing::Test {
 
 TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
     const auto locked = [&] {
-        return !form->Edit1->isEnabled() && !form->Edit2->isEnabled() && !form->Button7->isEnabled() &&
-               !form->Edit3->isEnabled() && !form->Button10->isEnabled() &&
+        return !form->Service->Edit1->isEnabled() && !form->Service->Edit2->isEnabled() && !form->Service->Button7->isEnabled() &&
+               !form->Service->Edit3->isEnabled() && !form->Service->Button10->isEnabled() &&
                !form->PageVisible(form->TabSheet3);
     };
     ASSERT_TRUE(locked());
     for (const char* wrong : {"40617283 ", " 40617283", "4061728", ""}) {
-        form->Edit4->setText(QString::fromUtf8(wrong));
-        form->Button14->click();
+        form->Service->Edit4->setText(QString::fromUtf8(wrong));
+        form->Service->Button14->click();
         EXPECT_TRUE(locked()) << "'" << wrong << "'";
     }
     Unlock();
-    EXPECT_TRUE(form->Edit1->isEnabled() && form->Edit2->isEnabled() && form->Button7->isEnabled() &&
-                form->Edit3->isEnabled() && form->Button10->isEnabled());
+    EXPECT_TRUE(form->Service->Edit1->isEnabled() && form->Service->Edit2->isEnabled() && form->Service->Button7->isEnabled() &&
+                form->Service->Edit3->isEnabled() && form->Service->Button10->isEnabled());
     EXPECT_TRUE(form->PageVisible(form->TabSheet3));
     // A second confirmation, right or wrong, changes nothing.
-    form->Edit4->setText(QStringLiteral("x"));
-    form->Button14->click();
+    form->Service->Edit4->setText(QStringLiteral("x"));
+    form->Service->Button14->click();
     Unlock();
-    EXPECT_TRUE(form->Button7->isEnabled() && form->Button10->isEnabled() &&
+    EXPECT_TRUE(form->Service->Button7->isEnabled() && form->Service->Button10->isEnabled() &&
                 form->PageVisible(form->TabSheet3));
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(dialogs.errors.empty());
@@ -102,13 +102,13 @@ TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
 
 TEST_F(ServicePages, UnlockingWhileTheLinkIsHeldEnablesTheWritesWhenItIsFree) {
     auto op = form->Device->Tx.Begin();
-    ASSERT_FALSE(form->Button7->isEnabled());
+    ASSERT_FALSE(form->Service->Button7->isEnabled());
     Unlock();
-    EXPECT_TRUE(form->Edit1->isEnabled());
-    EXPECT_FALSE(form->Button7->isEnabled());  // a transaction holds the link
+    EXPECT_TRUE(form->Service->Edit1->isEnabled());
+    EXPECT_FALSE(form->Service->Button7->isEnabled());  // a transaction holds the link
     op.Release();
-    EXPECT_TRUE(form->Button7->isEnabled());
-    EXPECT_TRUE(form->Button10->isEnabled());
+    EXPECT_TRUE(form->Service->Button7->isEnabled());
+    EXPECT_TRUE(form->Service->Button10->isEnabled());
 }
 
 TEST_F(ServicePages, RefusedEntriesWarnOrFailAndSendNothing) {
@@ -122,12 +122,12 @@ TEST_F(ServicePages, RefusedEntriesWarnOrFailAndSendNothing) {
         std::string warning;  // empty: a conversion error instead
     };
     const Case cases[] = {
-        {form->Edit5, QStringLiteral("24"), form->Button16, kGuTimeRangeText},
-        {form->Edit8, QStringLiteral("-1"), form->Button17, kGuTimeRangeText},
-        {form->Edit1, QStringLiteral("-5"), form->Button7, kNegativeMotorHoursText},
-        {form->Edit3, QStringLiteral("1234567"), form->Button10, kSerialLengthText},
-        {form->Edit6, QString(), form->Button16, {}},
-        {form->Edit2, QStringLiteral("5 м"), form->Button7, {}},
+        {form->Service->Edit5, QStringLiteral("24"), form->Service->Button16, kGuTimeRangeText},
+        {form->Service->Edit8, QStringLiteral("-1"), form->Service->Button17, kGuTimeRangeText},
+        {form->Service->Edit1, QStringLiteral("-5"), form->Service->Button7, kNegativeMotorHoursText},
+        {form->Service->Edit3, QStringLiteral("1234567"), form->Service->Button10, kSerialLengthText},
+        {form->Service->Edit6, QString(), form->Service->Button16, {}},
+        {form->Service->Edit2, QStringLiteral("5 м"), form->Service->Button7, {}},
     };
     for (const Case& c : cases) {
         const QString old = c.field->text();
@@ -151,9 +151,9 @@ TEST_F(ServicePages, RefusedEntriesWarnOrFailAndSendNothing) {
     Until([] { return false; }, 300);
     EXPECT_EQ(Requests(), before);
     EXPECT_NE(std::string(kGuTimeRangeText).find("18 ч 12 мин"), std::string::npos);
-    form->Edit3->setText(QStringLiteral("ABCDEFG中"));
+    form->Service->Edit3->setText(QStringLiteral("ABCDEFG中"));
     dialogs.boxes.clear();
-    form->Button10->click();
+    form->Service->Button10->click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("1251"), std::string::npos) << dialogs.boxes[0].text;
     EXPECT_EQ(Requests(), before);
@@ -161,17 +161,17 @@ TEST_F(ServicePages, RefusedEntriesWarnOrFailAndSendNothing) {
 
 TEST_F(ServicePages, WritesThatFindNoControllerSaySo) {
     Unlock();  // the port is not even open
-    form->Edit1->setText(QStringLiteral("1000"));
-    form->Button7->click();
-    form->Edit3->setText(QStringLiteral("ABCDEFGH"));
-    form->Button10->click();
+    form->Service->Edit1->setText(QStringLiteral("1000"));
+    form->Service->Button7->click();
+    form->Service->Edit3->setText(QStringLiteral("ABCDEFGH"));
+    form->Service->Button10->click();
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     for (const auto& box : dialogs.boxes) {
         EXPECT_EQ(box.text, "Нет связи. Устройство занято или не подключено. Попробуйте еще раз.");
         EXPECT_EQ(box.caption, "Ошибка");
     }
     // A command says it through the link's own box, once.
-    form->Button8->click();
+    form->Service->Button8->click();
     ASSERT_EQ(dialogs.boxes.size(), 3u);
     EXPECT_EQ(dialogs.boxes[2].text, "глююююк");
     EXPECT_EQ(dialogs.boxes[2].caption, "Error");
@@ -180,15 +180,15 @@ TEST_F(ServicePages, WritesThatFindNoControllerSaySo) {
 TEST_F(ServicePages, MotorHoursAndSerialNumberReachTheControllersMemoryAndStatus) {
     Connect();
     Unlock();
-    form->Edit1->setText(QStringLiteral("1000"));
-    form->Edit2->setText(QStringLiteral("5"));
-    form->Button7->click();
-    EXPECT_TRUE(Until([&] { return form->iEdit_Motoclock->text() == QStringLiteral("1000ч 5м"); }))
-        << form->iEdit_Motoclock->text().toStdString();
+    form->Service->Edit1->setText(QStringLiteral("1000"));
+    form->Service->Edit2->setText(QStringLiteral("5"));
+    form->Service->Button7->click();
+    EXPECT_TRUE(Until([&] { return form->Measurements->iEdit_Motoclock->text() == QStringLiteral("1000ч 5м"); }))
+        << form->Measurements->iEdit_Motoclock->text().toStdString();
     sim::Memory m = Memory();
     EXPECT_EQ((std::vector<int>{m[0], m[1], m[2], m[3]}), (std::vector<int>{0x00, 0x00, 0xEA, 0x65}));
-    form->Edit3->setText(QStringLiteral("АБВ12345"));
-    form->Button10->click();
+    form->Service->Edit3->setText(QStringLiteral("АБВ12345"));
+    form->Service->Button10->click();
     EXPECT_TRUE(Until([&] { return Memory()[184] == 0xC0; }));
     m = Memory();
     EXPECT_EQ(std::string(m.begin() + 184, m.begin() + 192),
@@ -202,12 +202,12 @@ TEST_F(ServicePages, ClockSyncShowsThePcTimeInTheNextStatusFrame) {
     sim::SimOptions o = Fast();
     o.clock = {3, 4, 5, 1, 6, 25};  // far from any time the test runs at
     Connect(o);
-    form->Button12->click();
+    form->Service->Button12->click();
     const auto shownNearNow = [&] {
-        const QTime shown = QTime::fromString(form->iEdit_Time->text(), QStringLiteral("hh:mm:ss"));
+        const QTime shown = QTime::fromString(form->Measurements->iEdit_Time->text(), QStringLiteral("hh:mm:ss"));
         return shown.isValid() && std::abs(shown.secsTo(QTime::currentTime())) <= 2;
     };
-    EXPECT_TRUE(Until(shownNearNow)) << form->iEdit_Time->text().toStdString();
+    EXPECT_TRUE(Until(shownNearNow)) << form->Measurements->iEdit_Time->text().toStdString();
     sim::ClockTime c;
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint now) { c = core.Clock(now); });
     const QDate today = QDate::currentDate();
@@ -215,11 +215,11 @@ TEST_F(ServicePages, ClockSyncShowsThePcTimeInTheNextStatusFrame) {
     EXPECT_EQ(c.month, today.month());
     EXPECT_EQ(c.year, today.year() % 100);
     // One reading of an injected clock goes out as it is.
-    form->LocalTimeSource = [] { return LocalDateTime{2026, 12, 31, 21, 59, 58}; };
-    form->Button12->click();
+    form->Service->LocalTimeSource = [] { return LocalDateTime{2026, 12, 31, 21, 59, 58}; };
+    form->Service->Button12->click();
     EXPECT_TRUE(Until([&] {
-        return form->iEdit_Time->text().startsWith(QStringLiteral("21:59:5")) ||
-               form->iEdit_Time->text().startsWith(QStringLiteral("22:00:0"));
+        return form->Measurements->iEdit_Time->text().startsWith(QStringLiteral("21:59:5")) ||
+               form->Measurements->iEdit_Time->text().startsWith(QStringLiteral("22:00:0"));
     }));
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint now) { c = core.Clock(now); });
     EXPECT_EQ((std::vector<int>{c.day, c.month, c.year}), (std::vector<int>{31, 12, 26}));
@@ -227,30 +227,30 @@ TEST_F(ServicePages, ClockSyncShowsThePcTimeInTheNextStatusFrame) {
 
 TEST_F(ServicePages, ModeSwitchesFlipTheLampsThroughTheNextStatusFrames) {
     Connect();
-    ASSERT_TRUE(Until([&] { return form->iSwitchLed4->active() && !form->iSwitchLed5->active(); }));
-    form->iSwitchLed5->click();
+    ASSERT_TRUE(Until([&] { return form->Service->iSwitchLed4->active() && !form->Service->iSwitchLed5->active(); }));
+    form->Service->iSwitchLed5->click();
     EXPECT_TRUE(Until([&] {
-        return !form->iSwitchLed4->active() && form->iSwitchLed5->active() && form->iLed_Semiauto->active();
+        return !form->Service->iSwitchLed4->active() && form->Service->iSwitchLed5->active() && form->Measurements->iLed_Semiauto->active();
     }));
     bool semi = false;
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { semi = core.SemiAutomatic(); });
     EXPECT_TRUE(semi);
-    form->iSwitchLed4->click();
+    form->Service->iSwitchLed4->click();
     EXPECT_TRUE(Until([&] {
-        return form->iSwitchLed4->active() && !form->iSwitchLed5->active() && form->iLed_Auto->active();
+        return form->Service->iSwitchLed4->active() && !form->Service->iSwitchLed5->active() && form->Measurements->iLed_Auto->active();
     }));
     // A click on the switch already on: it turns its lamp off, the next status turns it on again.
-    form->iSwitchLed4->click();
-    EXPECT_TRUE(Until([&] { return form->iSwitchLed4->active(); }));
+    form->Service->iSwitchLed4->click();
+    EXPECT_TRUE(Until([&] { return form->Service->iSwitchLed4->active(); }));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(ServicePages, StartRunsTheGeneratorThroughItsStatesAndStopEndsIt) {
     Connect();
     ASSERT_TRUE(Until([&] { return Status() == "Питание от сети"; })) << Status();
-    form->Edit5->setText(QStringLiteral("0"));
-    form->Edit6->setText(QStringLiteral("1"));
-    form->Button16->click();
+    form->Service->Edit5->setText(QStringLiteral("0"));
+    form->Service->Edit6->setText(QStringLiteral("1"));
+    form->Service->Button16->click();
     const auto sawState = [&](const std::string& prefix) {
         return Until([&] { return Status().rfind(prefix, 0) == 0; }, 30000);
     };
@@ -260,7 +260,7 @@ TEST_F(ServicePages, StartRunsTheGeneratorThroughItsStatesAndStopEndsIt) {
     int workMode = 0;
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { workMode = core.WorkMode(); });
     EXPECT_EQ(workMode, 5);
-    form->Button17->click();
+    form->Service->Button17->click();
     EXPECT_TRUE(sawState("Охлаждение ГУ")) << Status();
     EXPECT_TRUE(sawState("Питание от сети")) << Status();
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -280,8 +280,8 @@ void ExpectJournalsListed(TForm1& form, sim::SimRunner& sim) {
         for (const auto& r : records) lines << QString::fromStdString(JournalLine(j, sim::JournalBytes(r)));
         return lines.join('\n').toStdString();
     };
-    EXPECT_EQ(form.Memo3->toPlainText().toStdString(), expected(events, JournalSelector::Events));
-    EXPECT_EQ(form.Memo4->toPlainText().toStdString(), expected(alarms, JournalSelector::Alarms));
+    EXPECT_EQ(form.Journals->Memo3->toPlainText().toStdString(), expected(events, JournalSelector::Events));
+    EXPECT_EQ(form.Journals->Memo4->toPlainText().toStdString(), expected(alarms, JournalSelector::Alarms));
     EXPECT_EQ(form.StatusPanelText(1).toStdString(), "Записей: 155");
 }
 
@@ -302,7 +302,7 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
             progress << form->StatusPanelText(1);
     });
     poll.start(30);
-    form->Button13->click();
+    form->Journals->Button13->click();
     poll.stop();
     ExpectJournalsListed(*form, sim);
     // Full journals: 155 records and no end marker asked for. On a loaded machine a reply can
@@ -311,17 +311,17 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     EXPECT_LE(Requests(), 155 + failedRequests() - failedBefore);
     EXPECT_GT(form->Device->State.RxFrameCount, framesBefore + 155);
     EXPECT_GE(progress.size(), 3) << progress.join('|').toStdString();  // progress shown while reading
-    EXPECT_TRUE(form->Button13->isEnabled());
+    EXPECT_TRUE(form->Journals->Button13->isEnabled());
 
     const std::string path = testing::TempDir() + "i9-journal";
     dialogs.fileAnswers.push_back(path);
-    form->Button18->click();
+    form->Journals->Button18->click();
     std::ifstream file(path + ".csv", std::ios::binary);
     ASSERT_TRUE(file.is_open());
     std::stringstream stream;
     stream << file.rdbuf();
     const std::string content = stream.str();
-    EXPECT_EQ(content, JournalCsv(form->JournalEvents, form->JournalAlarms));
+    EXPECT_EQ(content, JournalCsv(form->Journals->JournalEvents, form->Journals->JournalAlarms));
     EXPECT_EQ(content.rfind("\xEF\xBB\xBF"
                             "журнал,индекс,время,дата,код,текст\r\n",
                             0),
@@ -330,7 +330,7 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     EXPECT_TRUE(dialogs.errors.empty());
     // A folder that cannot be written: the error box names the file.
     dialogs.fileAnswers.push_back("/nonexistent-dir/j.csv");
-    form->Button18->click();
+    form->Journals->Button18->click();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("/nonexistent-dir/j.csv"), std::string::npos);
 }
@@ -343,7 +343,7 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
     o.drop = 0.2;
     o.seed = 240;
     Connect(o);
-    form->Button13->click();
+    form->Journals->Button13->click();
     ExpectJournalsListed(*form, sim);
     int dropped = 0;
     sim.WithController([&](sim::ControllerCore& core, sim::TimePoint) { dropped = core.Stats().dropped; });
@@ -354,25 +354,25 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
 TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
     Connect(WithJournals(105, 50));
     QTimer::singleShot(400, form.get(), [&] { form->close(); });
-    form->Button13->click();
+    form->Journals->Button13->click();
     EXPECT_LT(Requests(), 155);
-    EXPECT_GT(form->Memo3->blockCount(), 1);   // some lines came before the close
-    EXPECT_TRUE(form->JournalEvents.empty());  // a reading cut short is not kept for saving
+    EXPECT_GT(form->Journals->Memo3->blockCount(), 1);   // some lines came before the close
+    EXPECT_TRUE(form->Journals->JournalEvents.empty());  // a reading cut short is not kept for saving
     EXPECT_FALSE(form->Device->Tx.Busy());
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(ServicePages, JournalsWithEndMarkersAndASilentLine) {
     Connect(WithJournals(7, 0));
-    form->Button13->click();
-    EXPECT_EQ(form->Memo3->blockCount(), 7);
-    EXPECT_EQ(form->Memo4->toPlainText(), QString());
+    form->Journals->Button13->click();
+    EXPECT_EQ(form->Journals->Memo3->blockCount(), 7);
+    EXPECT_EQ(form->Journals->Memo4->toPlainText(), QString());
     EXPECT_EQ(Requests(), 8 + 1);
     EXPECT_EQ(form->StatusPanelText(1), QStringLiteral("Записей: 7"));
     // The controller gone: the reading ends after one record's tries, and says so.
     sim.Stop();
-    form->Button13->click();
-    EXPECT_EQ(form->Memo3->toPlainText(), QString());
+    form->Journals->Button13->click();
+    EXPECT_EQ(form->Journals->Memo3->toPlainText(), QString());
     EXPECT_EQ(form->StatusPanelText(1), QStringLiteral("Не прочитано записей: 1"));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, kNoLinkRetryText);

@@ -50,7 +50,7 @@ class TerminalPageTest : public ::testing::Test {
         while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return pred();
     }
-    QStringList MemoLines() const { return form->Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
+    QStringList MemoLines() const { return form->TerminalLog->Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
     void Receive(const std::string& chunk) { form->Device->Rx.Chunk(chunk); }
 
     ScriptedDialogs dialogs;
@@ -59,18 +59,18 @@ class TerminalPageTest : public ::testing::Test {
 };
 
 TEST_F(TerminalPageTest, ReceivedAndSentLinesInterleaveAndClearKeepsTheNumbering) {
-    form->iSwitchLed2->click();  // "Отображать данные" on
-    ASSERT_TRUE(form->TerminalState().ShowData());
+    form->TerminalLog->iSwitchLed2->click();  // "Отображать данные" on
+    ASSERT_TRUE(form->TerminalLog->Term().ShowData());
     Receive(
         "\x10"
         "01");
-    form->AddTerminalLine(
+    form->TerminalLog->Term().SentFrame(
         "<< \x10"
         "002200000022\r");
     Receive(
         "02\r\x10"
         "03\r");
-    ASSERT_TRUE(Until([&] { return MemoLines().size() == 3; })) << form->Memo1->toPlainText().toStdString();
+    ASSERT_TRUE(Until([&] { return MemoLines().size() == 3; })) << form->TerminalLog->Memo1->toPlainText().toStdString();
     const QStringList lines = MemoLines();
     EXPECT_EQ(lines[0], QStringLiteral("<< ␐002200000022␍"));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("0 "))) << lines[1].toStdString();
@@ -78,18 +78,18 @@ TEST_F(TerminalPageTest, ReceivedAndSentLinesInterleaveAndClearKeepsTheNumbering
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("1 ")));
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" ␐03␍")));
 
-    QTest::mouseClick(form->Button5, Qt::LeftButton);
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
-    EXPECT_TRUE(form->TerminalState().ShowData());  // nothing else changes
+    QTest::mouseClick(form->TerminalLog->Button5, Qt::LeftButton);
+    EXPECT_TRUE(form->TerminalLog->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->TerminalLog->Term().ShowData());  // nothing else changes
     Receive("x\r");
     ASSERT_TRUE(Until([&] { return MemoLines().size() == 1; }));
     EXPECT_TRUE(MemoLines()[0].startsWith(QStringLiteral("2 ")));
 }
 
 TEST_F(TerminalPageTest, DisplayOffShowsOnlySentFrames) {
-    EXPECT_FALSE(form->iSwitchLed2->active());
+    EXPECT_FALSE(form->TerminalLog->iSwitchLed2->active());
     Receive(StatusFrame());
-    form->AddTerminalLine(
+    form->TerminalLog->Term().SentFrame(
         "<<\x10"
         "0005000040"
         "41\r");
@@ -101,35 +101,35 @@ TEST_F(TerminalPageTest, DisplayOffShowsOnlySentFrames) {
 }
 
 TEST_F(TerminalPageTest, LogSwitchWithoutANameWarnsAndTurnsTheSwitchesOff) {
-    form->iSwitchLed2->click();
-    form->iSwitchLed3->click();
+    form->TerminalLog->iSwitchLed2->click();
+    form->Service->iSwitchLed3->click();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_EQ(dialogs.boxes[0].text, "Задайте имя LOG-файла");
     EXPECT_EQ(dialogs.boxes[0].caption, "Warning");
     EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::Ok);
-    EXPECT_FALSE(form->iSwitchLed1->active());
-    EXPECT_FALSE(form->iSwitchLed3->active());  // no switch shows a log that is not kept
-    EXPECT_FALSE(form->iSwitchLed2->active());
-    EXPECT_FALSE(form->TerminalState().ShowData());
-    EXPECT_FALSE(form->TerminalState().LogActive());
+    EXPECT_FALSE(form->TerminalLog->iSwitchLed1->active());
+    EXPECT_FALSE(form->Service->iSwitchLed3->active());  // no switch shows a log that is not kept
+    EXPECT_FALSE(form->TerminalLog->iSwitchLed2->active());
+    EXPECT_FALSE(form->TerminalLog->Term().ShowData());
+    EXPECT_FALSE(form->TerminalLog->Term().LogActive());
 }
 
 TEST_F(TerminalPageTest, NameFromEitherButtonServesBothSwitchesAndTheLogIsAppended) {
     const fs::path log = dir / "traffic.txt";
     { std::ofstream(log) << "earlier\n"; }
     dialogs.fileAnswers.push_back(log.string());
-    QTest::mouseClick(form->Button15, Qt::LeftButton);  // on "Дополнительно"
+    QTest::mouseClick(form->Service->Button15, Qt::LeftButton);  // on "Дополнительно"
     dialogs.fileAnswers.push_back(std::nullopt);        // cancelled: the name stays
-    QTest::mouseClick(form->Button6, Qt::LeftButton);
-    EXPECT_EQ(form->TerminalState().LogFileName(), log.string());
+    QTest::mouseClick(form->TerminalLog->Button6, Qt::LeftButton);
+    EXPECT_EQ(form->TerminalLog->Term().LogFileName(), log.string());
 
-    form->iSwitchLed3->click();
-    form->iSwitchLed1->click();
-    form->iSwitchLed1->click();  // off again: iSwitchLed3 keeps the log open
+    form->Service->iSwitchLed3->click();
+    form->TerminalLog->iSwitchLed1->click();
+    form->TerminalLog->iSwitchLed1->click();  // off again: iSwitchLed3 keeps the log open
     Receive("a\r");
-    EXPECT_TRUE(form->TerminalState().LogActive());
-    form->iSwitchLed3->click();
-    EXPECT_FALSE(form->TerminalState().LogActive());
+    EXPECT_TRUE(form->TerminalLog->Term().LogActive());
+    form->Service->iSwitchLed3->click();
+    EXPECT_FALSE(form->TerminalLog->Term().LogActive());
     Receive("b\r");
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_TRUE(dialogs.errors.empty());
@@ -143,28 +143,28 @@ TEST_F(TerminalPageTest, NameFromEitherButtonServesBothSwitchesAndTheLogIsAppend
 TEST_F(TerminalPageTest, UnwritableLogShowsOneErrorSwitchesOffAndEveryFrameIsCounted) {
     { std::ofstream(dir / "plain"); }
     dialogs.fileAnswers.push_back((dir / "plain" / "log.txt").string());
-    form->Button6->click();
-    form->iSwitchLed1->click();
+    form->TerminalLog->Button6->click();
+    form->TerminalLog->iSwitchLed1->click();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("log.txt"), std::string::npos) << dialogs.errors[0];
-    EXPECT_FALSE(form->iSwitchLed1->active());
-    EXPECT_FALSE(form->iSwitchLed3->active());
+    EXPECT_FALSE(form->TerminalLog->iSwitchLed1->active());
+    EXPECT_FALSE(form->Service->iSwitchLed3->active());
     for (int i = 0; i < 4; ++i) Receive(StatusFrame());
     QTest::qWait(50);
     EXPECT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(form->StatusPanelText(0), QStringLiteral("Пакетов принято: 4"));
-    EXPECT_EQ(form->TerminalState().LineCount(), 4u);
+    EXPECT_EQ(form->TerminalLog->Term().LineCount(), 4u);
 }
 
 TEST_F(TerminalPageTest, WriteFailureDuringReceptionIsShownOnceFromTheEventLoop) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     dialogs.fileAnswers.push_back("/dev/full");
-    form->Button15->click();
-    form->iSwitchLed3->click();
-    ASSERT_TRUE(form->TerminalState().LogActive());
+    form->Service->Button15->click();
+    form->Service->iSwitchLed3->click();
+    ASSERT_TRUE(form->TerminalLog->Term().LogActive());
     for (int i = 0; i < 3; ++i) Receive(StatusFrame());
     EXPECT_TRUE(dialogs.errors.empty());  // not inside the receive handler
-    EXPECT_FALSE(form->iSwitchLed3->active());
+    EXPECT_FALSE(form->Service->iSwitchLed3->active());
     ASSERT_TRUE(Until([&] { return !dialogs.errors.empty(); }));
     QTest::qWait(50);
     EXPECT_EQ(dialogs.errors.size(), 1u);
@@ -175,8 +175,8 @@ TEST_F(TerminalPageTest, ViewFollowsTheNewestLineOnlyFromTheBottom) {
     form->SetPageVisible(form->TabSheet3, true);
     form->PageControl1->setCurrentWidget(form->TabSheet3);
     form->show();
-    form->iSwitchLed2->click();
-    QScrollBar* bar = form->Memo1->verticalScrollBar();
+    form->TerminalLog->iSwitchLed2->click();
+    QScrollBar* bar = form->TerminalLog->Memo1->verticalScrollBar();
     auto feed = [&](int n) {
         std::string chunk;
         for (int i = 0; i < n; ++i)
@@ -184,7 +184,7 @@ TEST_F(TerminalPageTest, ViewFollowsTheNewestLineOnlyFromTheBottom) {
                 "\x10"
                 "0115000024000000000000000000000000000000000000\r";
         Receive(chunk);
-        form->TerminalView().Flush();
+        form->TerminalLog->Flush();
     };
     feed(200);
     ASSERT_GT(bar->maximum(), 0);
@@ -195,11 +195,11 @@ TEST_F(TerminalPageTest, ViewFollowsTheNewestLineOnlyFromTheBottom) {
     bar->setValue(bar->maximum());
     feed(100);
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(form->Memo1->lineCount(), 400);
+    EXPECT_EQ(form->TerminalLog->Memo1->lineCount(), 400);
 }
 
 TEST_F(TerminalPageTest, HealthLineCountsFramesAndTurnsRedOnASilentLine) {
-    QLabel* panel = form->LinkHealthPanel;
+    QLabel* panel = form->TerminalLog->LinkHealthPanel;
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->objectName(), QStringLiteral("LinkHealthPanel"));
     EXPECT_TRUE(panel->toolTip().contains(QStringLiteral("контрольным байтом")));

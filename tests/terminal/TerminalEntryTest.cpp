@@ -2,6 +2,9 @@
 // visible form of the received bytes.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "terminal/TerminalEntry.h"
 
 namespace lum {
@@ -18,6 +21,14 @@ TEST(TerminalEntry, NumberStampAndTextWithTheGivenSeparators) {
     EXPECT_EQ(FormatEntry(4294967295u, {31, 12, 23, 59, 59, 999}, {}, ""), "4294967295 31/12 23:59:59:999 ");
     EXPECT_EQ(FormatStamp({1, 1, 0, 0, 0, 5}, {}), "01/01 00:00:00:005");
     EXPECT_EQ(FormatStamp({1, 1, 0, 0, 0, 100}, {}), "01/01 00:00:00:100");
+}
+
+TEST(TerminalEntry, FirstSeparatorOfALocaleFormat) {
+    const std::pair<std::string, char> cases[] = {
+        {"dd.MM.yyyy", '.'}, {"d/M/yy", '/'}, {"HH:mm", ':'},   {"h 'ч' mm", '/'},
+        {"yyyy-MM-dd", '-'}, {"", '/'},       {"ddMMyy", '/'}, {"yyyy年M月d.", '.'},
+    };
+    for (const auto& [format, expected] : cases) EXPECT_EQ(FirstSeparator(format, '/'), expected) << format;
 }
 
 TEST(TerminalEntry, ControlCharactersBecomeSymbolsAndHighBytesCyrillic) {

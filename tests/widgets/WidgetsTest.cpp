@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "tests/support/ScriptedDialogs.h"
 #include "widgets/BarGauge.h"
 #include "widgets/DialGauge.h"
 #include "widgets/Lamp.h"
@@ -106,7 +107,7 @@ TEST_F(Widgets, SwitchLampFiresItsClickOnlyForClicks) {
     SwitchLamp s(QStringLiteral("Режим Авто"));
     s.resize(150, 22);
     int clicks = 0, changes = 0;
-    s.onClick = [&] { ++clicks; };
+    QObject::connect(&s, &SwitchLamp::clicked, [&] { ++clicks; });
     s.onChange = [&] { ++changes; };
     QSignalSpy spy(&s, &SwitchLamp::clicked);
 
@@ -123,7 +124,7 @@ TEST_F(Widgets, SwitchLampFiresItsClickOnlyForClicks) {
     EXPECT_EQ(spy.count(), 1);
     // The click handler sees the state after the toggle.
     bool seen = false;
-    s.onClick = [&] { seen = s.active(); };
+    QObject::connect(&s, &SwitchLamp::clicked, [&] { seen = s.active(); });
     QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(10, 11));
     EXPECT_TRUE(seen);
     // A release outside the lamp is no click.
