@@ -1,8 +1,8 @@
 // The window's size handler: places the controls by the proportional rules of
-// app/LayoutRules for the current outer size of the window.
+// app/logic/LayoutRules for the current outer size of the window.
 #include <stdexcept>
 
-#include "app/LayoutRules.h"
+#include "app/logic/LayoutRules.h"
 #include "app/Unit1.h"
 #include "widgets/GaugeBase.h"
 

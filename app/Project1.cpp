@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/Application.h"
-#include "app/CommandLine.h"
+#include "app/logic/CommandLine.h"
 #include "sim/Demo.h"
 #include "app/DesignFont.h"
 #include "app/QtDialogs.h"

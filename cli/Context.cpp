@@ -52,7 +52,7 @@ std::uint8_t Context::Model() {
         const auto code = static_cast<std::uint8_t>(*options_.model);
         if (!IsKnownModel(code) || *options_.model != code)
             throw CliError(ExitBadArguments, "--model: неизвестная модель " + std::to_string(*options_.model) +
-                                                 " (200, 201, 202 или 30)");
+                                                 " (" + ModelCodeList(" или ") + ")");
         return code;
     }
     const StatusRecord& first = Open().WaitForStatus(std::chrono::milliseconds(options_.statusTimeout));

@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Errors.h"
+#include "params/Catalog.h"
 
 namespace lum::cli {
 
@@ -39,7 +40,7 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& g) {
                "\nПример:\n  lumctl --demo status --json");
     app.add_option("-p,--port", g.port, "последовательный порт: COMn или путь к устройству");
     app.add_flag("--demo", g.demo, "встроенный имитатор контроллера вместо порта");
-    app.add_option("--model", g.model, "модель (каталог): 200, 201, 202 или 30; с --demo и модель имитатора");
+    app.add_option("--model", g.model, "модель (каталог): " + ModelCodeList(" или ") + "; с --demo и модель имитатора");
     app.add_option("--service-password", g.servicePassword, "сервисный пароль (motor-hours, serial-number)");
     app.add_flag("--trace", g.trace, "кадры в обе стороны на stderr, с метками времени");
     app.add_option("--demo-interval", g.demoInterval, "период записей состояния имитатора, мс (--demo)")

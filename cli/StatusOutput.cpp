@@ -40,11 +40,8 @@ std::string ModeText(const StatusRecord& r) {
 }  // namespace
 
 std::string ModelName(std::uint8_t code) {
-    const auto index = IndexForModelCode(code);
-    if (!index) return "модель " + std::to_string(code);
-    std::string name(SelectorItemText(*index));
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    return name;
+    const std::string_view name = ModelDisplayName(code);
+    return name.empty() ? "модель " + std::to_string(code) : std::string(name);
 }
 
 std::string ModeKey(const StatusRecord& r) {

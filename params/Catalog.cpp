@@ -150,15 +150,26 @@ constexpr auto kPetrolV3 = MakePetrolV3();
 struct ModelEntry {
     std::uint8_t code;
     std::string_view selectorText;
+    std::string_view displayName;  // the selector text without its trailing space
     std::span<const TParam_record> catalog;
 };
 
+// The one list of the models: a model added here is known everywhere.
 constexpr std::array<ModelEntry, ModelCount> kModels = {{
-    {ModelPetrolV2, "ЛУМ-бензин v2.0 ", kPetrolV2},
-    {ModelDieselV2, "ЛУМ-дизель v2.0 ", kDieselV2},
-    {ModelDryContactV2, "ЛУМ-сухой контакт v2.0 ", kDryContactV2},
-    {ModelPetrolV3, "ЛУМ-бензин v3", kPetrolV3},
+    {ModelPetrolV2, "ЛУМ-бензин v2.0 ", "ЛУМ-бензин v2.0", kPetrolV2},
+    {ModelDieselV2, "ЛУМ-дизель v2.0 ", "ЛУМ-дизель v2.0", kDieselV2},
+    {ModelDryContactV2, "ЛУМ-сухой контакт v2.0 ", "ЛУМ-сухой контакт v2.0", kDryContactV2},
+    {ModelPetrolV3, "ЛУМ-бензин v3", "ЛУМ-бензин v3", kPetrolV3},
 }};
+
+constexpr bool DisplayNamesMatchSelector() {
+    for (const auto& m : kModels) {
+        if (m.selectorText.substr(0, m.displayName.size()) != m.displayName) return false;
+        if (m.selectorText.find_first_not_of(' ', m.displayName.size()) != std::string_view::npos) return false;
+    }
+    return kModels[0].displayName == SelectorInitialText;
+}
+static_assert(DisplayNamesMatchSelector());
 
 }  // namespace
 
@@ -193,6 +204,27 @@ bool IsKnownModel(std::uint8_t modelCode) {
 std::string_view SelectorItemText(int index) {
     if (index < 0 || index >= ModelCount) return {};
     return kModels[static_cast<std::size_t>(index)].selectorText;
+}
+
+std::string_view ModelDisplayName(std::uint8_t modelCode) {
+    const auto index = IndexForModelCode(modelCode);
+    return index ? kModels[static_cast<std::size_t>(*index)].displayName : std::string_view{};
+}
+
+std::string ModelCodeList(std::string_view lastSeparator) {
+    std::string out;
+    for (std::size_t i = 0; i < kModels.size(); ++i) {
+        if (i > 0) out += i + 1 == kModels.size() ? lastSeparator : std::string_view(", ");
+        out += std::to_string(kModels[i].code);
+    }
+    return out;
+}
+
+std::optional<std::uint8_t> ModelCodeFromText(std::string_view text) {
+    for (const auto& m : kModels) {
+        if (text == std::to_string(m.code)) return m.code;
+    }
+    return std::nullopt;
 }
 
 std::optional<int> IndexForSelectorText(std::string_view text) {

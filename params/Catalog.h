@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace lum {
@@ -62,12 +63,23 @@ std::optional<std::uint8_t> ModelCodeForIndex(int index);
 // Model code to selector index; nothing for an unknown code.
 std::optional<int> IndexForModelCode(std::uint8_t modelCode);
 
-// True for 200, 201, 202 and 30.
+// True for a code of the model table.
 bool IsKnownModel(std::uint8_t modelCode);
 
 // The selector item text of index 0..3 (the first three end with one space);
 // empty for any other index.
 std::string_view SelectorItemText(int index);
+
+// The model's name as the status shows it (the selector text without its trailing space);
+// empty for an unknown code.
+std::string_view ModelDisplayName(std::uint8_t modelCode);
+
+// The model codes in table order for help and error texts: "200, 201, 202" then
+// lastSeparator (" или ", " и ") and the last code.
+std::string ModelCodeList(std::string_view lastSeparator);
+
+// The model code written exactly as decimal text ("201"); nothing for any other text.
+std::optional<std::uint8_t> ModelCodeFromText(std::string_view text);
 
 // The selector index whose item text equals text exactly; nothing when no item matches.
 std::optional<int> IndexForSelectorText(std::string_view text);

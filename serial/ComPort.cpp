@@ -275,16 +275,24 @@ void TCustomSerialPort::SetOptions(TComOptions value) {
     SettingsChanged();
 }
 
-// DTR, RTS and the limits are part of the record too: it is rebuilt so that the next open applies the
-// levels and limits set now.
+// DTR and RTS are part of the record too, so that the next open applies the levels set now; on an
+// open port the line is raised or dropped at once by the escape call alone, unless it is the
+// handshake line (then the driver drives it).
+void TCustomSerialPort::ModemLineChanged(std::uint32_t function, bool handshakeLine) {
+    BuildDcb();
+    if (handshakeLine || !core_->PortOpen()) return;
+    serial_os::OsError error;
+    if (!core_->Escape(function, error)) RaiseError("Modem line error (" + error.text + ")");
+}
+
 void TCustomSerialPort::SetDTR(bool value) {
     dtr_ = value;
-    SettingsChanged();
+    ModemLineChanged(value ? serial_os::kSetDtr : serial_os::kClrDtr, flowControl_ == fwDtrDsr);
 }
 
 void TCustomSerialPort::SetRTS(bool value) {
     rts_ = value;
-    SettingsChanged();
+    ModemLineChanged(value ? serial_os::kSetRts : serial_os::kClrRts, flowControl_ == fwRtsCts);
 }
 
 void TCustomSerialPort::SetXOnChar(char value) {

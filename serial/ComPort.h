@@ -191,6 +191,8 @@ class TCustomSerialPort {
     void BuildDcb();
     // Rebuilds the record and, on an open port, applies it.
     void SettingsChanged();
+    // Rebuilds the record and, on an open port, sends the escape call `function` (serial_os::kSet*/kClr*).
+    void ModemLineChanged(std::uint32_t function, bool handshakeLine);
     void ResetFlowLimits();
 
     std::string name_ = "ComPort1";

@@ -428,10 +428,6 @@ bool TComPortCore::Escape(std::uint32_t function, OsError& error) {
     return device_->Escape(function, error);
 }
 
-void TComPortCore::PurgeOutput() {
-    if (writeThread_) writeThread_->Purge();
-}
-
 std::exception_ptr TComPortCore::DeviceLost(const OsError& cause) const {
     std::string text = "Устройство " + address_.Name() + " отключено или недоступно";
     if (address_.Name() != address_.path) text += " (" + address_.path + ")";

@@ -211,8 +211,6 @@ class TComPortCore {
     std::uint32_t TakeErrorFlags() { return errorFlags_.exchange(0); }
     // Raises or drops DTR / RTS (serial_os::kSet* / kClr*); false when the device refused.
     bool Escape(std::uint32_t function, serial_os::OsError& error);
-    // Empties the output ring and the driver's output queue (through the write thread).
-    void PurgeOutput();
 
   private:
     friend class TComPortCoreThread;

@@ -162,12 +162,6 @@ void SafeSync::Enable(std::uint32_t id, bool on) {
     f.changed.notify_all();
 }
 
-bool SafeSync::IsEnabled(std::uint32_t id) {
-    Facility& f = F();
-    std::lock_guard lock(f.mutex);
-    return f.Live(id);
-}
-
 bool SafeSync::SyncCall(std::uint32_t id, std::chrono::milliseconds bound, std::any message) {
     Facility& f = F();
     auto request = std::make_shared<Request>();

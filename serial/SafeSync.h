@@ -40,7 +40,6 @@ class SafeSync {
     static void Unregister(std::uint32_t id);
     // Turns the slot on or off. Turning it off drops its queued requests and releases their callers.
     static void Enable(std::uint32_t id, bool on);
-    static bool IsEnabled(std::uint32_t id);
 
     // Delivers `message` to the slot's handler on the main thread and waits until it has run, the slot
     // is turned off or removed, or `bound` has passed. Succeeds when the slot is still registered and

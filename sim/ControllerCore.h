@@ -57,7 +57,7 @@ struct ClockTime {
 };
 
 struct SimOptions {
-    std::uint8_t model = 200;                     // 200, 201, 202 or 30
+    std::uint8_t model = 200;                     // a code of the model table (params/Catalog.h)
     std::chrono::milliseconds interval{1000};     // between status frames
     std::chrono::milliseconds listenWindow{250};  // after its own frame
     double noise = 0.0;                           // probability per character sent

@@ -26,7 +26,7 @@ class DemoController {
     DemoController(const DemoController&) = delete;
     DemoController& operator=(const DemoController&) = delete;
 
-    // Starts a controller of `model` (200, 201, 202 or 30) sending a status record every
+    // Starts a controller of `model` (a code of the model table) sending a status record every
     // `interval`, its clock at the PC's time, and returns the path to open. Raises
     // DemoUnavailable where there is no line, std::invalid_argument for an unknown model.
     std::string Start(std::uint8_t model, std::chrono::milliseconds interval = std::chrono::seconds(1));

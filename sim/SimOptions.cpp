@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "params/Catalog.h"
+
 namespace lum::sim {
 namespace {
 
@@ -45,8 +47,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             line.help = true;
         } else if (a == "--model") {
             const auto model = Integer(a, value(), 0, 255);
-            if (model != 200 && model != 201 && model != 202 && model != 30) {
-                throw UsageError("--model: известны модели 200, 201, 202 и 30, получено " +
+            if (!IsKnownModel(static_cast<std::uint8_t>(model))) {
+                throw UsageError("--model: известны модели " + ModelCodeList(" и ") + ", получено " +
                                  std::to_string(model));
             }
             line.options.model = static_cast<std::uint8_t>(model);
@@ -94,7 +96,7 @@ std::string HelpText() {
            "памяти настроек, на запросы журналов и выполняет служебные команды.\n"
            "\n"
            "Параметры:\n"
-           "  --model N       модель: 200, 201, 202 или 30 (по умолчанию 200)\n"
+           "  --model N       модель: " + ModelCodeList(" или ") + " (по умолчанию 200)\n" +
            "  --interval MS   период записи состояния, мс (по умолчанию 1000)\n"
            "  --window MS     окно приёма запроса после своего кадра, мс (по умолчанию 250)\n"
            "  --link PATH     создать символическую ссылку PATH на псевдотерминал\n"

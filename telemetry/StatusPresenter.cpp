@@ -1,24 +1,11 @@
 #include "telemetry/StatusPresenter.h"
 
+#include "params/Catalog.h"
+
 namespace lum {
 
-std::optional<int> DeviceVersionIndex(std::uint8_t modelCode) {
-    switch (modelCode) {
-        case 200:
-            return 0;
-        case 201:
-            return 1;
-        case 202:
-            return 2;
-        case 30:
-            return 3;
-        default:
-            return std::nullopt;
-    }
-}
-
 bool SelectCatalogForModel(std::uint8_t modelCode, std::uint8_t& currentModelCode, ICatalogView& view) {
-    const auto index = DeviceVersionIndex(modelCode);
+    const auto index = IndexForModelCode(modelCode);
     if (!index || modelCode == currentModelCode) return false;
     currentModelCode = modelCode;
     view.LoadCatalogForModel(modelCode);

@@ -77,8 +77,6 @@ class ChartRecorder : public IChartSink {
     std::function<double()> now_;
 };
 
-// Selector index of a known model code (200, 201, 202, 30), or nothing.
-std::optional<int> DeviceVersionIndex(std::uint8_t modelCode);
 
 // The switch by the device: for a known model code other than currentModelCode, sets
 // currentModelCode, reloads the tree, shows the journal page and selects the selector entry.

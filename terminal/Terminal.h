@@ -77,7 +77,6 @@ class Terminal {
     // trailing line end), in the order they happened; the batch is emptied.
     std::string TakeBatch();
     bool HasPending() const { return !pending_.empty(); }
-    std::size_t PendingLines() const { return pendingLines_; }
     // The screen was cleared: what was waiting for it goes too. Nothing else changes.
     void ClearScreen();
 

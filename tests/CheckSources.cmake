@@ -1,9 +1,10 @@
 # Source rules that the compiler does not check, run by CTest:
 #
 #   cmake -DROOT=<tree> -DCHECK=layers -P CheckSources.cmake
-#     The layers: common/ link/ telemetry/ params/ service/ terminal/ and the simulator's
-#     model (sim/ but its POSIX line, runner and program) include only the C++ standard
-#     library and those folders (no Qt, no OS header);
+#     The std-only folders include only the C++ standard library and the std-only folders
+#     (no Qt, no OS header), each of common/ link/ params/ telemetry/ service/ terminal/
+#     only itself and those left of it in that order; app/logic/ and the simulator's model
+#     (sim/ but its POSIX line, runner and program) may include every std-only folder;
 #     serial/ includes nothing from the folders above it; device/ includes no Qt.
 #   cmake -DROOT=<tree> -DCHECK=qt_test_macros -P CheckSources.cmake
 #     No GoogleTest file under tests/ uses Qt Test's checking macros (the TRY_ family,
@@ -31,8 +32,11 @@ set(STD_HEADERS
   assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h setjmp.h
   signal.h stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h uchar.h wchar.h wctype.h)
 
-# Folders of logic that needs nothing but the standard library.
-set(STD_ONLY_DIRS common link telemetry params service terminal)
+# Folders of logic that needs nothing but the standard library, lowest first: each may
+# include itself and the folders before it.
+set(STD_ONLY_DIRS common link params telemetry service terminal)
+# The window's logic without Qt; it may include every folder above.
+set(APP_LOGIC_DIR app/logic)
 # The simulator is its std-only model but for these files: its POSIX line, the runner on it
 # and the program.
 set(SIM_POSIX_FILES sim/PosixLine.h sim/PosixLine.cpp sim/SimRunner.h sim/SimRunner.cpp sim/DemoPty.cpp
@@ -78,9 +82,12 @@ macro(split_include entry)
   list(GET parts 2 header)
 endmacro()
 
-# The folder a quoted project include names ("link/FrameCodec.h" -> link), or "".
+# The folder a quoted project include names ("link/FrameCodec.h" -> link,
+# "app/logic/LayoutRules.h" -> app/logic), or "".
 function(project_dir header out_var)
-  if(header MATCHES "^([A-Za-z_]+)/")
+  if(header MATCHES "^(${APP_LOGIC_DIR})/")
+    set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  elseif(header MATCHES "^([A-Za-z_]+)/")
     set(${out_var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
   else()
     set(${out_var} "" PARENT_SCOPE)
@@ -107,7 +114,9 @@ function(check_std_only rel allowed_dirs)
       endif()
     else()
       project_dir("${header}" d)
-      if(NOT d IN_LIST allowed_dirs)
+      if(d IN_LIST STD_ONLY_DIRS AND NOT d IN_LIST allowed_dirs)
+        breach("${rel}" ${line} "includes \"${header}\" from ${d}/, a layer above its own")
+      elseif(NOT d IN_LIST allowed_dirs)
         breach("${rel}" ${line} "std-only file includes \"${header}\" from outside the std-only folders")
       endif()
     endif()
@@ -135,11 +144,17 @@ function(check_no_qt_and_not_above dir above)
 endfunction()
 
 function(check_layers)
+  set(allowed "")
   foreach(dir IN LISTS STD_ONLY_DIRS)
+    list(APPEND allowed ${dir})
     sources_under(${dir} files)
     foreach(f IN LISTS files)
-      check_std_only("${f}" "${STD_ONLY_DIRS}")
+      check_std_only("${f}" "${allowed}")
     endforeach()
+  endforeach()
+  sources_under(${APP_LOGIC_DIR} files)
+  foreach(f IN LISTS files)
+    check_std_only("${f}" "${STD_ONLY_DIRS};${APP_LOGIC_DIR}")
   endforeach()
   sources_under(sim files)
   foreach(f IN LISTS files)
@@ -187,7 +202,15 @@ elseif(CHECK STREQUAL "selftest")
   file(WRITE "${ROOT}/params/Os.cpp" "#include \"params/Os.h\"\n#include <unistd.h>\n")
   file(WRITE "${ROOT}/terminal/Sys.h" "#include <sys/stat.h>\n")
   file(WRITE "${ROOT}/service/Up.cpp" "#include \"serial/ComPort.h\"\n")
-  file(WRITE "${ROOT}/telemetry/Clean.h" "#include <vector>\n#include \"link/FrameCodec.h\"\n")
+  file(WRITE "${ROOT}/telemetry/Clean.h" "#include <vector>\n#include \"link/FrameCodec.h\"\n#include \"params/Catalog.h\"\n")
+  # Each folder including the next one up.
+  file(WRITE "${ROOT}/common/Up.h" "#include \"link/FrameCodec.h\"\n")
+  file(WRITE "${ROOT}/link/Up.h" "#include \"params/Catalog.h\"\n")
+  file(WRITE "${ROOT}/params/Up.h" "#include \"telemetry/StatusRecord.h\"\n")
+  file(WRITE "${ROOT}/telemetry/Up.h" "#include \"service/Journal.h\"\n")
+  file(WRITE "${ROOT}/service/Up.h" "#include \"terminal/Terminal.h\"\n")
+  file(WRITE "${ROOT}/terminal/Clean.h" "#include \"service/Journal.h\"\n#include \"common/Cp1251.h\"\n")
+  file(WRITE "${ROOT}/app/logic/Up.h" "#include \"terminal/Terminal.h\"\n#include \"app/logic/LayoutRules.h\"\n#include \"app/Unit1.h\"\n#include <QWidget>\n")
   file(WRITE "${ROOT}/sim/ControllerCore.cpp" "#include <termios.h>\n")
   file(WRITE "${ROOT}/sim/PosixLine.cpp" "#include <termios.h>\n")
   file(WRITE "${ROOT}/sim/NewPart.h" "#include \"serial/ComPort.h\"\n")
@@ -201,9 +224,11 @@ elseif(CHECK STREQUAL "selftest")
   check_qt_test_macros()
   set(expected
     "link/Qt.h:2:" "params/Os.cpp:2:" "terminal/Sys.h:1:" "service/Up.cpp:1:"
+    "common/Up.h:1:" "link/Up.h:1:" "params/Up.h:1:" "telemetry/Up.h:1:" "service/Up.h:1:"
+    "app/logic/Up.h:3:" "app/logic/Up.h:4:"
     "sim/ControllerCore.cpp:1:" "sim/NewPart.h:1:" "serial/Up.h:2:" "serial/posix/Deep.cpp:1:" "device/Qt.cpp:1:"
     "tests/x/BadTest.cpp:3:" "tests/x/BadTest.cpp:4:")
-  set(unexpected "telemetry/Clean.h" "sim/PosixLine.cpp" "serial/Up.h:1:" "serial/posix/Deep.cpp:2:"
+  set(unexpected "telemetry/Clean.h" "terminal/Clean.h" "app/logic/Up.h:1:" "app/logic/Up.h:2:" "sim/PosixLine.cpp" "serial/Up.h:1:" "serial/posix/Deep.cpp:2:"
                  "device/Qt.cpp:2:" "tests/x/BadTest.cpp:5:" "tests/x/QtTest.cpp")
   set(failed "")
   foreach(e IN LISTS expected)

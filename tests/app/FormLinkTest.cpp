@@ -7,7 +7,7 @@
 
 #include <QTest>
 
-#include "app/CommandLine.h"
+#include "app/logic/CommandLine.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "link/FrameCodec.h"

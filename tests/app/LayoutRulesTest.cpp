@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/LayoutRules.h"
+#include "app/logic/LayoutRules.h"
 
 namespace lum::layout {
 namespace {
@@ -32,20 +32,20 @@ LayoutInput FullInput(int outerW, int pageH, int statusBar = 19) {
 }
 
 TEST(LayoutRounding, HalvesGoToTheEvenNeighbour) {
-    EXPECT_EQ(R(47.5), 48);
-    EXPECT_EQ(R(28.5), 28);
-    EXPECT_EQ(R(128.8), 129);
-    EXPECT_EQ(R(179.2), 179);
-    EXPECT_EQ(R(-0.5), 0);
-    EXPECT_EQ(R(-1.5), -2);
-    EXPECT_EQ(R(-1.6), -2);
-    EXPECT_EQ(RDiv(95, 2), 48);
-    EXPECT_EQ(RDiv(57, 2), 28);
-    EXPECT_EQ(RDiv(-3, 2), -2);
-    EXPECT_EQ(RDiv(-1, 2), 0);
-    EXPECT_EQ(RDiv(-5, 4), -1);
-    EXPECT_EQ(RDiv(105000, 10000), 10);  // 0.015 x 700 = 10.5
-    EXPECT_EQ(RDiv(135000, 10000), 14);  // 0.015 x 900 = 13.5
+    EXPECT_EQ(RoundEven(47.5), 48);
+    EXPECT_EQ(RoundEven(28.5), 28);
+    EXPECT_EQ(RoundEven(128.8), 129);
+    EXPECT_EQ(RoundEven(179.2), 179);
+    EXPECT_EQ(RoundEven(-0.5), 0);
+    EXPECT_EQ(RoundEven(-1.5), -2);
+    EXPECT_EQ(RoundEven(-1.6), -2);
+    EXPECT_EQ(DivRoundEven(95, 2), 48);
+    EXPECT_EQ(DivRoundEven(57, 2), 28);
+    EXPECT_EQ(DivRoundEven(-3, 2), -2);
+    EXPECT_EQ(DivRoundEven(-1, 2), 0);
+    EXPECT_EQ(DivRoundEven(-5, 4), -1);
+    EXPECT_EQ(DivRoundEven(105000, 10000), 10);  // 0.015 x 700 = 10.5
+    EXPECT_EQ(DivRoundEven(135000, 10000), 14);  // 0.015 x 900 = 13.5
 }
 
 TEST(LayoutRules, PageControlOf800By560) {
@@ -64,13 +64,13 @@ TEST(LayoutRules, PageControlOf800By560) {
     EXPECT_EQ(r.controls.at("iAnalog_GU").width, 179);
     EXPECT_EQ(r.controls.at("iAnalog_GU").height, 179);
 
-    // Phase A: centre x R(64) = 64, centre y R(168) = 168, half size R(64.5) = 64.
+    // Phase A: centre x RoundEven(64) = 64, centre y RoundEven(168) = 168, half size RoundEven(64.5) = 64.
     EXPECT_EQ(r.controls.at("iAnalog_A"), (Geometry{0, 104, 129, 129}));
     EXPECT_EQ(r.controls.at("iDigital_A"), (Geometry{29, 168 + 64 - 11 + 10, 70, 22}));
-    // Caption 40 x 13: R(6.5) = 6.
+    // Caption 40 x 13: RoundEven(6.5) = 6.
     EXPECT_EQ(r.controls.at("Label1"), (Geometry{44, 168 - 6 - 64 - 10, 40, 13}));
     EXPECT_EQ(r.gauges.at("iAnalog_A"), (GaugeMetrics{12, 6, 8, 12}));
-    // Generator: centre x R(576), half size R(89.5) = 90.
+    // Generator: centre x RoundEven(576), half size RoundEven(89.5) = 90.
     EXPECT_EQ(r.controls.at("iAnalog_GU").left, 576 - 90);
     EXPECT_EQ(r.controls.at("iAnalog_GU").top, 140 - 90);
     EXPECT_EQ(r.gauges.at("iAnalog_GU"), (GaugeMetrics{16, 8, 12, 16}));
@@ -88,14 +88,14 @@ TEST(LayoutRules, PageControlOf800By560) {
     // Temperature displays as wide as the 64 pixel pitch of their bars less a 6 pixel gap.
     EXPECT_EQ(r.controls.at("iDigital_Temperature3"), (Geometry{672 - 29, 392 + 98 - 11 + 10, 58, 22}));
 
-    // State panel and mode lamps around y = R(39.2) = 39.
+    // State panel and mode lamps around y = RoundEven(39.2) = 39.
     EXPECT_EQ(r.controls.at("iLabel_Status"), (Geometry{144 - 100, 39 - 20, 200, 40}));
     EXPECT_EQ(r.controls.at("Label10").top, 39 - 6 - 20 - 10);
     EXPECT_EQ(r.controls.at("iLed_Auto").top, 39 - 9 - 24);
     EXPECT_EQ(r.controls.at("iLed_Semiauto").top, 39 - 9);
     EXPECT_EQ(r.controls.at("iLed_Manual").top, 39 - 9 + 24);
     EXPECT_EQ(r.controls.at("iLed_Manual").left, 320 - 65);
-    EXPECT_EQ(r.controls.at("Label9").top, 515 - 6 - 20 - 10);  // R(0.92 x 560) = R(515.2)
+    EXPECT_EQ(r.controls.at("Label9").top, 515 - 6 - 20 - 10);  // RoundEven(0.92 x 560) = RoundEven(515.2)
 }
 
 // The window is 799 x 572 with a 19 pixel status bar; whatever frame the outer width stands
@@ -123,7 +123,7 @@ TEST(LayoutRules, PageControlEndsAtTheStatusBarTopWithAndWithoutAFrame) {
         // The proportional rules use that height: the registration panel, lowest on the
         // measurements page, is centred at 0.92 of it.
         const Geometry& carrier = r.controls.at("iLabel_Carrier");
-        EXPECT_EQ(carrier.top, RDiv(92LL * page.height, 100) - 20) << c.what;
+        EXPECT_EQ(carrier.top, DivRoundEven(92LL * page.height, 100) - 20) << c.what;
     }
     // A taller window: the status bar follows the bottom edge.
     LayoutInput taller = FullInput(799, 553);
@@ -140,7 +140,7 @@ TEST(LayoutRules, TemperatureDisplaysKeepAGapAtAnyWidth) {
         const auto r = ApplyLayoutRules(FullInput(outerW, 553));
         for (int i = 0; i < 4; ++i) {
             const Geometry& d = r.controls.at(displays[i]);
-            EXPECT_EQ(d.width, RDiv(8LL * outerW, 100) - kTemperatureDisplayGap) << outerW;
+            EXPECT_EQ(d.width, DivRoundEven(8LL * outerW, 100) - kTemperatureDisplayGap) << outerW;
             if (i == 0) continue;
             const Geometry& left = r.controls.at(displays[i - 1]);
             EXPECT_GE(d.left - (left.left + left.width), 4) << outerW << " " << displays[i];
@@ -153,7 +153,7 @@ TEST(LayoutRules, MiddleColumnCentresOddWidthsWithEvenRounding) {
     in.controls["Label6"] = {3, 250, 95, 13};
     in.controls["iLed_GPRS_FLAG"] = {3, 500, 130, 18};
     const auto r = ApplyLayoutRules(in);
-    EXPECT_EQ(r.controls.at("Label6").left, 392);  // R(440) - R(47.5)
+    EXPECT_EQ(r.controls.at("Label6").left, 392);  // RoundEven(440) - RoundEven(47.5)
     EXPECT_EQ(r.controls.at("Label6").top, 250);   // tops unchanged
     EXPECT_EQ(r.controls.at("iLed_GPRS_FLAG").left, 440 - 65);
     EXPECT_EQ(r.controls.at("iLed_THERMO_FLAG").left, 440 - 20);
@@ -163,40 +163,40 @@ TEST(LayoutRules, TallPageControlTakesDialSizeFromItsWidth) {
     const auto r = ApplyLayoutRules(FullInput(400, 900));
     EXPECT_EQ(r.W, 400);
     EXPECT_EQ(r.H, 900);
-    EXPECT_EQ(r.controls.at("iAnalog_B").width, 92);     // R(0.23 x 400)
-    EXPECT_EQ(r.controls.at("iAnalog_GU").height, 128);  // R(0.32 x 400)
+    EXPECT_EQ(r.controls.at("iAnalog_B").width, 92);     // RoundEven(0.23 x 400)
+    EXPECT_EQ(r.controls.at("iAnalog_GU").height, 128);  // RoundEven(0.32 x 400)
     // Bars still take their heights from H.
     EXPECT_EQ(r.controls.at("iAnalog_Temperature").height, 315);
 }
 
 TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
     const auto r = ApplyLayoutRules(FullInput(800, 560, 19));
-    // Bottom row for a 41 pixel button: 560 - 19 - R(20.5) - 35.
+    // Bottom row for a 41 pixel button: 560 - 19 - RoundEven(20.5) - 35.
     const int row41 = 560 - 19 - 20 - 35;
     EXPECT_EQ(r.controls.at("TreeList1").width, 786);
     EXPECT_EQ(r.controls.at("TreeList1").height, 560 - 19 - 86);
     EXPECT_EQ(r.controls.at("Button1").top, row41);
     EXPECT_EQ(r.controls.at("Button3"), (Geometry{800 - 100 - 100 - 19, row41, 100, 41}));
     EXPECT_EQ(r.controls.at("Button4"), (Geometry{800 - 100 - 14, row41, 100, 41}));
-    // The progress bar takes its new width before it is centred: R((800 - 340) / 2) - 10.
+    // The progress bar takes its new width before it is centred: RoundEven((800 - 340) / 2) - 10.
     EXPECT_EQ(r.controls.at("ProgressBar1").width, 340);
     EXPECT_EQ(r.controls.at("ProgressBar1").left, 220);
     EXPECT_EQ(r.controls.at("Memo1").height, 560 - 19 - 60);
     EXPECT_EQ(r.controls.at("iSwitchLed1"), (Geometry{800 - 115 - 14, 560 - 19 - 11 - 35, 115, 22}));
     EXPECT_EQ(r.controls.at("Button6").left, 800 - 100 - 115 - 19);
-    EXPECT_EQ(r.controls.at("Button6").top, 560 - 19 - 18 - 35);  // R(17.5) = 18
+    EXPECT_EQ(r.controls.at("Button6").top, 560 - 19 - 18 - 35);  // RoundEven(17.5) = 18
     EXPECT_EQ(r.controls.at("Memo3"), (Geometry{0, 7, 386, 560 - 19 - 90}));
     EXPECT_EQ(r.controls.at("Memo4"), (Geometry{400, 7, 386, 560 - 19 - 90}));
     EXPECT_EQ(r.controls.at("Label19").left, 193 - 20);
     EXPECT_EQ(r.controls.at("Label20").left, 400 + 193 - 20);
     EXPECT_EQ(r.controls.at("Button13").left, 400 - 100 - 7);
 
-    // An odd width: R(399.5) = 400, R(385.5) = 386, R(192.75) = 193.
+    // An odd width: RoundEven(399.5) = 400, RoundEven(385.5) = 386, RoundEven(192.75) = 193.
     const auto odd = ApplyLayoutRules(FullInput(799, 560, 19));
     EXPECT_EQ(odd.controls.at("Memo4").left, 400);
     EXPECT_EQ(odd.controls.at("Memo3").width, 386);
     EXPECT_EQ(odd.controls.at("Label19").left, 193 - 20);
-    EXPECT_EQ(odd.controls.at("ProgressBar1").left, RDiv(799 - 340, 2) - 10);
+    EXPECT_EQ(odd.controls.at("ProgressBar1").left, DivRoundEven(799 - 340, 2) - 10);
 }
 
 TEST(LayoutRules, ApplyingTwiceChangesNothing) {

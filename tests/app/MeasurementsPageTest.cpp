@@ -11,7 +11,7 @@
 
 #include "app/DesignFont.h"
 #include "app/FlagLamps.h"
-#include "app/LayoutRules.h"
+#include "app/logic/LayoutRules.h"
 #include "app/TelemetryView.h"
 #include "app/Unit1.h"
 #include "tests/app/QtTestApp.h"
@@ -257,13 +257,13 @@ TEST_F(MeasurementsPage, LayoutRulesArePlacedOnTheControls) {
     const int W = outer.width(), H = 572 - 19;
     EXPECT_EQ(form->StatusBar1->geometry(), QRect(0, 553, 799, 19));
     EXPECT_EQ(form->PageControl1->geometry(), QRect(0, 0, W, H));
-    EXPECT_EQ(form->Measurements->iAnalog_GU->width(), layout::RDiv(32LL * std::min(W, H), 100));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->width(), layout::DivRoundEven(32LL * std::min(W, H), 100));
     EXPECT_EQ(form->Measurements->iAnalog_GU->height(), form->Measurements->iAnalog_GU->width());
-    EXPECT_EQ(form->Measurements->iAnalog_GU->hubSize(), layout::RDiv(2LL * W, 100));
-    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMajorLength(), layout::RDiv(2LL * W, 100));
-    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMinorLength(), layout::RDiv(form->Measurements->iAnalog_ACC->tickMajorLength(), 2));
+    EXPECT_EQ(form->Measurements->iAnalog_GU->hubSize(), layout::DivRoundEven(2LL * W, 100));
+    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMajorLength(), layout::DivRoundEven(2LL * W, 100));
+    EXPECT_EQ(form->Measurements->iAnalog_ACC->tickMinorLength(), layout::DivRoundEven(form->Measurements->iAnalog_ACC->tickMajorLength(), 2));
     EXPECT_EQ(form->Measurements->iLed_GPRS_FLAG->x(),
-              layout::RDiv(55LL * W, 100) - layout::RDiv(form->Measurements->iLed_GPRS_FLAG->width(), 2));
+              layout::DivRoundEven(55LL * W, 100) - layout::DivRoundEven(form->Measurements->iLed_GPRS_FLAG->width(), 2));
     EXPECT_EQ(form->Parameters->Button4->x(), W - form->Parameters->Button4->width() - 14);
     // Once placed, placing again changes nothing.
     const QRect dial = form->Measurements->iAnalog_A->geometry();

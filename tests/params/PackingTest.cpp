@@ -72,7 +72,8 @@ unsigned ModelBit(std::uint8_t code) {
 // ---- defaults of the four models ------------------------------------------------
 
 TEST(DefaultImage, BytesNoWritableParameterCoversStayErased) {
-    for (std::uint8_t code : {200, 201, 202, 30}) {
+    for (int model = 0; model < ModelCount; ++model) {
+        const std::uint8_t code = *ModelCodeForIndex(model);
         SCOPED_TRACE(static_cast<int>(code));
         std::set<int> covered;
         for (const auto& e : kImageMap) {

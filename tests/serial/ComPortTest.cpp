@@ -157,6 +157,22 @@ TEST_F(ComPortTest, LineSettingsReachTheDevice) {
     EXPECT_EQ(port.Dcb().BaudRate, 19200u);
 }
 
+TEST_F(ComPortTest, DtrAndRtsOnAnOpenPortLeaveTheOtherSettingsAlone) {
+    PtyPair pty;
+    TComPort port;
+    Attach(port, pty);
+    port.Open();
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.Slave(), &t), 0);
+    ::cfsetospeed(&t, B2400);  // a mark that applying the whole record again would undo
+    ASSERT_EQ(::tcsetattr(pty.Slave(), TCSANOW, &t), 0);
+    port.SetDTR(false);
+    port.SetRTS(false);
+    ASSERT_EQ(::tcgetattr(pty.Slave(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B2400));
+    EXPECT_EQ(port.Dcb().Flags & 0x1010u, 0u);  // the next open applies the levels
+}
+
 TEST_F(ComPortTest, RejectedSettingOnOpenPortRestoresTheRecord) {
     PtyPair pty;
     TComPort port;

@@ -91,7 +91,8 @@ std::uint32_t Word(const std::vector<std::uint8_t>& d, std::size_t at) {
 }
 
 TEST(ControllerCore, StatusFramesComeEveryIntervalWithTheRecordLayoutAndGoodChecks) {
-    for (const std::uint8_t model : {200, 201, 202, 30}) {
+    for (int index = 0; index < ModelCount; ++index) {
+        const std::uint8_t model = *ModelCodeForIndex(index);
         SimOptions o;
         o.model = model;
         o.interval = 500ms;

@@ -237,8 +237,6 @@ TEST(SelectCatalogForModel, FollowsTheUsersChoiceToo) {
     EXPECT_EQ(current, 200);
     EXPECT_FALSE(SelectCatalogForModel(0, current, view));
     EXPECT_FALSE(SelectCatalogForModel(31, current, view));
-    EXPECT_EQ(DeviceVersionIndex(30), 3);
-    EXPECT_FALSE(DeviceVersionIndex(203).has_value());
 }
 
 TEST_F(StatusPresenterTest, ShortRecordChangesNothing) {

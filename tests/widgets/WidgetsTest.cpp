@@ -292,7 +292,7 @@ TEST(ChartColours, ContrastRatioFollowsRelativeLuminance) {
 // or, for a colour too dark for it, a light outline that itself stands out from the plot.
 TEST(ChartColours, EveryChannelReadsOnThePlot) {
     const QColor background = StripChart::plotBackground();
-    EXPECT_EQ(StripChart::traceColour(3), QColor(0, 0, 255));  // "Фаза ГУ", blue as specified
+    EXPECT_EQ(StripChart::traceColour(3), QColor(0, 0, 255));  // "Фаза ГУ" is drawn in pure blue
     EXPECT_EQ(StripChart::traceColour(2), QColor(0, 255, 0));
     EXPECT_EQ(StripChart::traceColour(7), QColor(255, 128, 64));
     for (int c = 0; c < kChartChannelCount; ++c) {

@@ -3,7 +3,7 @@
 // exactly as an engineer expects: no port is opened until one is picked).
 //   --port DEVICE   open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)
 //   --demo          start the built-in simulated controller and open it
-//   --model CODE    the simulated controller's model with --demo (200, 201, 202, 30)
+//   --model CODE    the simulated controller's model with --demo (a code of the model table, params/Catalog.h)
 //   --help          print the options
 // Pure functions, any thread.
 #include <optional>

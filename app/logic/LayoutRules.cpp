@@ -1,4 +1,4 @@
-#include "app/LayoutRules.h"
+#include "app/logic/LayoutRules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,26 +6,31 @@
 
 namespace lum::layout {
 
-int R(double x) {
-    const double low = std::floor(x);
-    const double diff = x - low;
-    double r = low;
-    if (diff > 0.5)
-        r = low + 1;
-    else if (diff == 0.5)
-        r = std::fmod(low, 2.0) == 0 ? low : low + 1;
-    return static_cast<int>(r);
+namespace {
+
+// The rounding rule itself: the integer below, raised by one when the rest is over a half
+// (restAgainstHalf > 0), or exactly a half (== 0) and the integer below is odd.
+int RoundFromBelow(long long below, int restAgainstHalf) {
+    const bool up = restAgainstHalf > 0 || (restAgainstHalf == 0 && below % 2 != 0);
+    return static_cast<int>(up ? below + 1 : below);
 }
 
-int RDiv(long long num, long long den) {
-    long long q = num / den;
-    long long rem = num % den;
-    if (rem < 0) {
-        rem += den;
-        --q;
+}  // namespace
+
+int RoundEven(double x) {
+    const double below = std::floor(x);
+    const double rest = x - below;
+    return RoundFromBelow(static_cast<long long>(below), (rest > 0.5) - (rest < 0.5));
+}
+
+int DivRoundEven(long long num, long long den) {
+    long long below = num / den;
+    long long rest = num % den;
+    if (rest < 0) {
+        rest += den;
+        --below;
     }
-    if (2 * rem > den || (2 * rem == den && (q % 2 != 0))) ++q;
-    return static_cast<int>(q);
+    return RoundFromBelow(below, (2 * rest > den) - (2 * rest < den));
 }
 
 namespace {
@@ -106,7 +111,7 @@ class Rules {
         // The status bar along the bottom of the client area, the page control down to its top.
         const int statusTop = in.clientHeight - S_;
         if (auto* bar = Get("StatusBar1")) *bar = {0, statusTop, in.clientWidth, S_};
-        W_ = R(in.outerWidth);
+        W_ = RoundEven(in.outerWidth);
         auto* page = Get("PageControl1");
         H_ = statusTop - (page ? page->top : 0);
         out_.W = W_;
@@ -143,26 +148,26 @@ class Rules {
         return all;
     }
 
-    int FW(Frac f) const { return RDiv(static_cast<long long>(f) * W_, 10000); }
-    int FH(Frac f) const { return RDiv(static_cast<long long>(f) * H_, 10000); }
-    int CentreLeft(Frac f, const Geometry& c) const { return FW(f) - RDiv(c.width, 2); }
-    int CentreTop(Frac f, const Geometry& c) const { return FH(f) - RDiv(c.height, 2); }
-    int BottomRowTop(const Geometry& c) const { return H_ - S_ - RDiv(c.height, 2) - 35; }
+    int FW(Frac f) const { return DivRoundEven(static_cast<long long>(f) * W_, 10000); }
+    int FH(Frac f) const { return DivRoundEven(static_cast<long long>(f) * H_, 10000); }
+    int CentreLeft(Frac f, const Geometry& c) const { return FW(f) - DivRoundEven(c.width, 2); }
+    int CentreTop(Frac f, const Geometry& c) const { return FH(f) - DivRoundEven(c.height, 2); }
+    int BottomRowTop(const Geometry& c) const { return H_ - S_ - DivRoundEven(c.height, 2) - 35; }
 
     void PlaceDial(const Dial& d) {
         Geometry *dial, *display, *caption;
         if (!GetAll({{d.name, &dial}, {d.display, &display}, {d.caption, &caption}})) return;
-        const int size = RDiv(static_cast<long long>(d.size) * m_, 10000);
+        const int size = DivRoundEven(static_cast<long long>(d.size) * m_, 10000);
         dial->width = dial->height = size;
         dial->left = CentreLeft(d.cx, *dial);
         display->left = CentreLeft(d.cx, *display);
         caption->left = CentreLeft(d.cx, *caption);
         dial->top = CentreTop(d.cy, *dial);
-        display->top = FH(d.cy) + RDiv(dial->height, 2) - RDiv(display->height, 2) + 10;
-        caption->top = FH(d.cy) - RDiv(caption->height, 2) - RDiv(dial->height, 2) - 10;
+        display->top = FH(d.cy) + DivRoundEven(dial->height, 2) - DivRoundEven(display->height, 2) + 10;
+        caption->top = FH(d.cy) - DivRoundEven(caption->height, 2) - DivRoundEven(dial->height, 2) - 10;
         GaugeMetrics g;
         g.majorTickLength = FW(d.majorTick);
-        g.minorTickLength = RDiv(g.majorTickLength, 2);
+        g.minorTickLength = DivRoundEven(g.majorTickLength, 2);
         g.pointerSize = FW(d.pointer);
         g.hubSize = FW(d.hub);
         out_.gauges[d.name] = g;
@@ -178,14 +183,14 @@ class Rules {
         bar->left = CentreLeft(b.cx, *bar);
         bar->top = CentreTop(b.cy, *bar);
         display->left = CentreLeft(b.displayCx, *display);
-        display->top = FH(b.cy) + RDiv(bar->height, 2) - RDiv(display->height, 2) + 10;
+        display->top = FH(b.cy) + DivRoundEven(bar->height, 2) - DivRoundEven(display->height, 2) + 10;
         if (caption) {
             caption->left = CentreLeft(b.captionCx, *caption);
-            caption->top = FH(b.cy) - RDiv(caption->height, 2) - RDiv(bar->height, 2) - b.captionGap;
+            caption->top = FH(b.cy) - DivRoundEven(caption->height, 2) - DivRoundEven(bar->height, 2) - b.captionGap;
         }
         GaugeMetrics g;
         g.majorTickLength = FW(200);
-        g.minorTickLength = RDiv(g.majorTickLength, 2);
+        g.minorTickLength = DivRoundEven(g.majorTickLength, 2);
         g.pointerSize = FW(150);
         out_.gauges[b.name] = g;
     }
@@ -196,7 +201,7 @@ class Rules {
             carrier->left = CentreLeft(2400, *carrier);
             carrier->top = CentreTop(9200, *carrier);
             label9->left = CentreLeft(2400, *label9);
-            label9->top = FH(9200) - RDiv(label9->height, 2) - RDiv(carrier->height, 2) - 10;
+            label9->top = FH(9200) - DivRoundEven(label9->height, 2) - DivRoundEven(carrier->height, 2) - 10;
         }
         if (auto* c = Get("ComboBox1")) c->left = W_ - c->width - 14;
         for (const char* name : kMiddleColumn)
@@ -206,14 +211,14 @@ class Rules {
             status->left = CentreLeft(1800, *status);
             status->top = CentreTop(700, *status);
             label10->left = CentreLeft(1800, *label10);
-            label10->top = FH(700) - RDiv(label10->height, 2) - RDiv(status->height, 2) - 10;
+            label10->top = FH(700) - DivRoundEven(label10->height, 2) - DivRoundEven(status->height, 2) - 10;
         }
         Geometry *autoLed, *semiLed, *manualLed;
         if (GetAll({{"iLed_Auto", &autoLed}, {"iLed_Semiauto", &semiLed}, {"iLed_Manual", &manualLed}})) {
             for (Geometry* led : {autoLed, semiLed, manualLed}) led->left = CentreLeft(4000, *led);
-            autoLed->top = FH(700) - RDiv(autoLed->height, 2) - 24;
+            autoLed->top = FH(700) - DivRoundEven(autoLed->height, 2) - 24;
             semiLed->top = CentreTop(700, *semiLed);
-            manualLed->top = FH(700) - RDiv(manualLed->height, 2) + 24;
+            manualLed->top = FH(700) - DivRoundEven(manualLed->height, 2) + 24;
         }
     }
 
@@ -232,8 +237,8 @@ class Rules {
         }
         if (auto* p = Get("ProgressBar1")) {
             p->top = BottomRowTop(*p);
-            p->width = RDiv(W_, 2) - 60;
-            p->left = RDiv(W_ - p->width, 2) - 10;
+            p->width = DivRoundEven(W_, 2) - 60;
+            p->left = DivRoundEven(W_ - p->width, 2) - 10;
         }
         if (auto* memo = Get("Memo1")) {
             memo->width = W_ - 14;
@@ -250,23 +255,23 @@ class Rules {
             b6->left = W_ - b6->width - s1->width - 19;
             b6->top = BottomRowTop(*b6);
         }
-        const int halfColumn = RDiv(W_ - 28, 4);  // R((W / 2 - 14) / 2)
-        const int halfWidth = RDiv(W_ - 28, 2);   // R(W / 2 - 14)
-        if (auto* l = Get("Label19")) l->left = halfColumn - RDiv(l->width, 2);
+        const int halfColumn = DivRoundEven(W_ - 28, 4);  // RoundEven((W / 2 - 14) / 2)
+        const int halfWidth = DivRoundEven(W_ - 28, 2);   // RoundEven(W / 2 - 14)
+        if (auto* l = Get("Label19")) l->left = halfColumn - DivRoundEven(l->width, 2);
         if (auto* memo = Get("Memo3")) {
             memo->left = 0;
             memo->width = halfWidth;
             memo->height = H_ - S_ - 90;
         }
-        if (auto* l = Get("Label20")) l->left = RDiv(W_, 2) + halfColumn - RDiv(l->width, 2);
+        if (auto* l = Get("Label20")) l->left = DivRoundEven(W_, 2) + halfColumn - DivRoundEven(l->width, 2);
         if (auto* memo = Get("Memo4")) {
-            memo->left = RDiv(W_, 2);
+            memo->left = DivRoundEven(W_, 2);
             memo->width = halfWidth;
             memo->height = H_ - S_ - 90;
         }
         if (auto* b = Get("Button13")) {
             b->top = BottomRowTop(*b);
-            b->left = RDiv(W_, 2) - RDiv(b->width, 2) - 7;
+            b->left = DivRoundEven(W_, 2) - DivRoundEven(b->width, 2) - 7;
         }
     }
 

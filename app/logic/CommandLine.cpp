@@ -1,4 +1,6 @@
-#include "app/CommandLine.h"
+#include "app/logic/CommandLine.h"
+
+#include "params/Catalog.h"
 
 namespace lum {
 
@@ -17,8 +19,9 @@ AppOptions ParseAppOptions(const std::vector<std::string>& args) {
             options.demo = true;
         } else if (a == "--model") {
             const std::string v = value();
-            if (v == "200" || v == "201" || v == "202" || v == "30") options.model = std::stoi(v);
-            else throw AppUsageError("--model takes 200, 201, 202 or 30, not " + v);
+            const auto code = ModelCodeFromText(v);
+            if (!code) throw AppUsageError("--model takes " + ModelCodeList(" or ") + ", not " + v);
+            options.model = *code;
         } else if (a == "--help" || a == "-h") {
             options.help = true;
         } else if (a.rfind("--", 0) == 0) {
@@ -33,7 +36,7 @@ std::string AppHelpText() {
     return "Usage: configurator [--port DEVICE | --demo [--model CODE]]\n"
            "  --port DEVICE  open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)\n"
            "  --demo         start the built-in simulated controller and open it\n"
-           "  --model CODE   model of the simulated controller: 200, 201, 202 or 30 (default 200)\n"
+           "  --model CODE   model of the simulated controller: " + ModelCodeList(" or ") + " (default 200)\n" +
            "Without options no port is opened; pick one in the \"COM-порт\" selector.\n";
 }
 

@@ -10,10 +10,10 @@
 
 namespace lum::layout {
 
-// x rounded to the nearest integer, halves to the even neighbour (R(47.5) = 48, R(28.5) = 28).
-int R(double x);
+// x rounded to the nearest integer, halves to the even neighbour (47.5 gives 48, 28.5 gives 28).
+int RoundEven(double x);
 // num / den rounded the same way, computed exactly (den > 0).
-int RDiv(long long num, long long den);
+int DivRoundEven(long long num, long long den);
 
 struct Geometry {
     int left = 0;
