@@ -252,7 +252,10 @@ void TForm1::FormDestroy() {
     destroyed_ = true;
     Timer1->stop();
     Timer2->stop();
-    if (ComPort1) ComPort1->Close();
+    if (ComPort1) {
+        ComPort1->Drain(std::chrono::seconds(1));  // a command sent just before closing still goes out
+        ComPort1->Close();
+    }
 }
 
 void TForm1::Timer1Timer() {}

@@ -62,7 +62,7 @@ public:
     // A slot for connect() that runs `body` through RunHandler.
     std::function<void()> Guarded(std::function<void()> body);
 
-    // Fills the tree from the catalogue of a model (200, 201, 202, 30) and makes the
+    // Fills the tree from the catalogue of a known model and makes the
     // "Журнал событий" page visible.
     void LoadCatalogForModel(std::uint8_t modelCode);
     // A status record's model code: rebuilds the tree when a known code differs from
@@ -71,7 +71,7 @@ public:
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
-    // The proportional layout of the pages (app/LayoutRules), for the window's outer size.
+    // The proportional layout of the pages (app/logic/LayoutRules), for the window's outer size.
     // Raises std::logic_error naming the controls the rules use that the window lacks.
     void FormConstrainedResize();
     // The outer size the layout rules see: the framed size, or the design frame around

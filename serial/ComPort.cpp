@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint32_t kBaudValues[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                          19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
-std::string Printf(const char* format, int a, int b) {
+std::string FormatTwoNumbers(const char* format, int a, int b) {
     char buf[160];
     std::snprintf(buf, sizeof buf, format, a, b);
     return buf;
@@ -108,7 +108,7 @@ void TCustomSerialPort::WriteData(const void* buffer, int count) {
     if (closing_.load()) return;
     if (count < 1 || !core_->Write(buffer, static_cast<std::size_t>(count))) {
         RaiseError(
-            Printf("Write data error [requested: %d, free: %d]", count, static_cast<int>(OutBufFree())));
+            FormatTwoNumbers("Write data error [requested: %d, free: %d]", count, static_cast<int>(OutBufFree())));
     }
 }
 

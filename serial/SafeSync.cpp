@@ -63,14 +63,14 @@ struct Facility {
 };
 
 // Made once and never destroyed, so that no thread finds it gone at program exit.
-Facility& F() {
+Facility& TheFacility() {
     static Facility* facility = new Facility;
     return *facility;
 }
 
 // Runs one request on the calling (main) thread.
 void Run(Request& request, std::exception_ptr& firstError) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     SafeSync::Handler handler = nullptr;
     void* owner = nullptr;
     {
@@ -105,7 +105,7 @@ void Run(Request& request, std::exception_ptr& firstError) {
 
 // Runs at most `limit` queued requests; returns how many it took.
 int Serve(std::size_t limit, std::exception_ptr& firstError) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     int taken = 0;
     for (std::size_t i = 0; i < limit; ++i) {
         std::shared_ptr<Request> request;
@@ -124,7 +124,7 @@ int Serve(std::size_t limit, std::exception_ptr& firstError) {
 }  // namespace
 
 std::uint32_t SafeSync::Register(Handler handler, void* owner) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::lock_guard lock(f.mutex);
     for (auto& s : f.slots) {
         if (s.used) continue;
@@ -139,7 +139,7 @@ std::uint32_t SafeSync::Register(Handler handler, void* owner) {
 }
 
 void SafeSync::Unregister(std::uint32_t id) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     {
         std::lock_guard lock(f.mutex);
         Slot* s = f.Find(id);
@@ -151,7 +151,7 @@ void SafeSync::Unregister(std::uint32_t id) {
 }
 
 void SafeSync::Enable(std::uint32_t id, bool on) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     {
         std::lock_guard lock(f.mutex);
         Slot* s = f.Find(id);
@@ -163,7 +163,7 @@ void SafeSync::Enable(std::uint32_t id, bool on) {
 }
 
 bool SafeSync::SyncCall(std::uint32_t id, std::chrono::milliseconds bound, std::any message) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     auto request = std::make_shared<Request>();
     request->id = id;
     request->message = std::move(message);
@@ -193,20 +193,20 @@ bool SafeSync::SyncCall(std::uint32_t id, std::chrono::milliseconds bound, std::
 }
 
 void SafeSync::SetWaker(std::function<void()> waker) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::lock_guard lock(f.mutex);
     f.waker = std::move(waker);
     f.mainThread = std::this_thread::get_id();
 }
 
 void SafeSync::SetErrorHandler(std::function<void(std::exception_ptr)> handler) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::lock_guard lock(f.mutex);
     f.errorHandler = std::move(handler);
 }
 
 int SafeSync::ServePending() {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::size_t queued = 0;
     {
         std::lock_guard lock(f.mutex);
@@ -219,7 +219,7 @@ int SafeSync::ServePending() {
 }
 
 void SafeSync::ServeUntil(const std::function<bool()>& done) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::exception_ptr error;
     bool serve = false;
     {
@@ -237,13 +237,13 @@ void SafeSync::ServeUntil(const std::function<bool()>& done) {
 }
 
 void SafeSync::NotifyWaiters() {
-    Facility& f = F();
+    Facility& f = TheFacility();
     { std::lock_guard lock(f.mutex); }
     f.changed.notify_all();
 }
 
 void SafeSync::SetNextIdentifier(std::uint32_t id) {
-    Facility& f = F();
+    Facility& f = TheFacility();
     std::lock_guard lock(f.mutex);
     f.nextId = id;
 }

@@ -561,6 +561,8 @@ TEST_F(ComPortTest, OpenCloseCyclesLeaveNoDescriptorOrThread) {
     port.Open();  // first use sets up what lives for the whole process
     port.Close();
     const int fds = test::OpenDescriptors();
+    // A thread just joined can still be listed for a moment, so the baseline may hold one of the
+    // first port's workers; a leak of 200 cycles would leave hundreds.
     const int threads = test::Threads();
     for (int i = 0; i < 200; ++i) {
         port.Open();
@@ -568,7 +570,7 @@ TEST_F(ComPortTest, OpenCloseCyclesLeaveNoDescriptorOrThread) {
         port.Close();
     }
     EXPECT_EQ(test::OpenDescriptors(), fds);
-    EXPECT_TRUE(Until([&] { return test::Threads() == threads; }, 5s))
+    EXPECT_TRUE(Until([&] { return test::Threads() <= threads; }, 5s))
         << test::Threads() << " vs " << threads;
 }
 
