@@ -37,6 +37,10 @@ Transactions::Operation::~Operation() {
     Release();
 }
 
+void Transactions::Operation::WatchCancel(const CancelToken* token) {
+    if (owner_ != nullptr) owner_->cancel_ = token;
+}
+
 void Transactions::Operation::Release() {
     if (owner_ != nullptr) std::exchange(owner_, nullptr)->Release();
 }
@@ -95,6 +99,7 @@ Transactions::Operation Transactions::Begin() {
 
 void Transactions::Release() {
     held_ = false;
+    cancel_ = nullptr;
     if (BusyChanged) BusyChanged(false);
 }
 
@@ -130,8 +135,13 @@ TxResult Transactions::ReadJournalRecord(std::uint8_t index, JournalSelector sel
 bool Transactions::Wait(int limit) {
     const auto start = clock_();
     state_.WaitTicks = 0;
+    cancelled_ = false;
     for (;;) {
         if (state_.ReplyArrived) return true;
+        if (cancel_ != nullptr && cancel_->Requested()) {
+            cancelled_ = true;
+            return false;
+        }
         const auto now = clock_();
         const auto elapsed = std::max(now - start, std::chrono::steady_clock::duration::zero());
         const auto ticks = elapsed / kTickPeriod;
@@ -147,7 +157,7 @@ bool Transactions::WaitBeforeSend(int limit) {
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
     if (Wait(limit)) return true;
-    ++state_.Counters.PreSendTimeouts;
+    if (!cancelled_) ++state_.Counters.PreSendTimeouts;
     return false;
 }
 
@@ -166,6 +176,7 @@ TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, s
     const std::string frame = BuildFrame(code, address, count, data);
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
+        if (cancelled_) return TxResult::Cancelled;
         if (NoController) NoController();
         return TxResult::NoControllerFrame;
     }
@@ -178,7 +189,7 @@ TxResult Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t coun
     const std::string frame = BuildWriteFrame(address, count, data);
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return TxResult::NoControllerFrame;
+    if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
     Send("<< ", frame);
     state_.TransferOk = true;
     return TxResult::Done;
@@ -188,12 +199,13 @@ TxResult Transactions::DoRead(const std::string& frame, std::uint8_t expectedCod
                           std::span<std::uint8_t> destination) {
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return TxResult::NoControllerFrame;
+    if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
     Send("<<", frame);
 
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
     if (!Wait(kReplyWaitTicks)) {
+        if (cancelled_) return TxResult::Cancelled;
         ++state_.Counters.ReplyTimeouts;
         return TxResult::NoReply;
     }

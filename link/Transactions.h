@@ -17,6 +17,10 @@
 // without sending: TransferOk false, Counters.Refused counted, no message box. A request
 // made from inside the receive path's dispatch is refused the same way.
 //
+// Stopping: an Operation may watch a CancelToken. Every wait of its transactions then ends
+// as soon as the token is set, with Cancelled: before sending nothing goes out; after a
+// read request went out its reply is not waited for.
+//
 // A command that finds no controller frame to answer runs the NoController hook: the
 // caller decides what the user sees (the window shows a box).
 //
@@ -32,6 +36,7 @@
 #include <span>
 #include <string>
 
+#include "common/Cancel.h"
 #include "common/EventPump.h"
 #include "link/LinkState.h"
 
@@ -63,6 +68,7 @@ enum class TxResult {
     WrongCode,          // the first frame after the request carried another code
     ShortReply,         // the reply carried fewer data bytes than asked for
     Refused,            // another transaction held the link (or asked from inside dispatch): nothing sent
+    Cancelled,          // the operation's cancel token was set during a wait: nothing more sent
 };
 inline bool Ok(TxResult result) { return result == TxResult::Done; }
 
@@ -91,6 +97,9 @@ class Transactions {
         // False when the slot was busy: every request through this token is Refused.
         explicit operator bool() const { return owner_ != nullptr; }
         void Release();
+        // The waits of this operation's transactions end when `token` is set (nullptr: none).
+        // The token must outlive the operation or be replaced first.
+        void WatchCancel(const CancelToken* token);
 
         TxResult SendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                          std::span<const std::uint8_t> data = {});
@@ -149,6 +158,8 @@ class Transactions {
     Clock clock_;
     bool held_ = false;
     bool inTransaction_ = false;
+    const CancelToken* cancel_ = nullptr;  // of the operation that holds the slot
+    bool cancelled_ = false;               // the last wait ended on it
 };
 
 }  // namespace lum

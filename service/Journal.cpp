@@ -72,11 +72,18 @@ std::string JournalLine(JournalSelector journal, const JournalRecordBytes& recor
 
 JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks) {
     JournalReading reading;
+    int failedInRow = 0;
     const auto stopAsked = [&] {
         if (callbacks.stop && callbacks.stop()) reading.stopped = true;
         return reading.stopped;
     };
-    // Reads one journal; false when the reading was stopped or the line fell silent.
+    const auto report = [&](JournalSelector journal, int done) {
+        if (callbacks.progress)
+            callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()), reading.failed);
+        if (callbacks.position) callbacks.position(journal, done, JournalCapacity(journal));
+    };
+    // Reads one journal; false when the reading ended early. `unread` gets the indices
+    // never asked for when it did.
     const auto readJournal = [&](JournalSelector journal, std::vector<JournalEntry>& entries) {
         if (callbacks.journalStarted) callbacks.journalStarted(journal);
         const int capacity = JournalCapacity(journal);
@@ -85,37 +92,50 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
             bool ok = false;
             bool silent = true;  // every try so far found a silent line
             for (int attempt = 0; attempt <= kJournalRetries && !ok; ++attempt) {
-                if (stopAsked()) return false;
+                if (stopAsked()) {
+                    reading.unread += capacity - index;
+                    return false;
+                }
                 ++reading.requests;
                 const TxResult result = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
+                if (result == TxResult::Cancelled) {
+                    reading.stopped = true;
+                    reading.unread += capacity - index;
+                    return false;
+                }
                 ok = Ok(result);
                 silent = silent && result == TxResult::NoControllerFrame;
+                if (result == TxResult::CorruptReply || result == TxResult::ShortReply) ++reading.corruptReplies;
+                if (result == TxResult::NoReply || result == TxResult::WrongCode) ++reading.unanswered;
             }
-            if (silent) {
-                ++reading.unread;
-                reading.lineSilent = true;
-                if (callbacks.progress)
-                    callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
-                                       reading.unread);
-                return false;
-            }
-            const bool end = ok && IsJournalEnd(record);
             if (!ok) {
+                ++reading.failed;
                 ++reading.unread;
-            } else if (!end) {
-                JournalEntry entry{journal, static_cast<std::uint8_t>(index), record,
-                                   JournalLine(journal, record)};
-                entries.push_back(entry);
+                ++failedInRow;
+                report(journal, index + 1);
+                if (silent || failedInRow >= kJournalGiveUpRecords) {
+                    reading.lineSilent = silent;
+                    reading.gaveUp = !silent;
+                    reading.unread += capacity - index - 1;
+                    return false;
+                }
+                continue;
+            }
+            failedInRow = 0;
+            const bool end = IsJournalEnd(record);
+            if (!end) {
+                entries.push_back({journal, static_cast<std::uint8_t>(index), record, JournalLine(journal, record)});
                 if (callbacks.entryRead) callbacks.entryRead(entries.back());
             }
-            if (callbacks.progress)
-                callbacks.progress(static_cast<int>(reading.events.size() + reading.alarms.size()),
-                                   reading.unread);
+            report(journal, index + 1);
             if (end) break;
         }
         return true;
     };
-    if (!readJournal(JournalSelector::Events, reading.events)) return reading;
+    if (!readJournal(JournalSelector::Events, reading.events)) {
+        reading.unread += kAlarmJournalRecords;
+        return reading;
+    }
     reading.alarmsRead = true;
     readJournal(JournalSelector::Alarms, reading.alarms);
     return reading;
@@ -123,6 +143,11 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
 
 std::string JournalProgressText(int listed) {
     return "Записей: " + std::to_string(listed);
+}
+
+std::string JournalPositionText(JournalSelector journal, int done, int capacity) {
+    return std::string(journal == JournalSelector::Events ? "События: " : "Аварии: ") + std::to_string(done) + " из " +
+           std::to_string(capacity);
 }
 
 std::string JournalUnreadText(int unread) {

@@ -11,6 +11,9 @@
 // Reading: the event journal from index 0 until its end marker or index 104, then the
 // alarm journal from 0 until its end marker or 49. A record whose request fails is asked
 // for again, at most twice; after the third failure it is skipped and counted as unread.
+// The reading ends early when kJournalGiveUpRecords records in a row failed every try, or
+// at once when every try of a record found the line silent (no controller frame at all),
+// or when it is stopped (the stop callback, or a wait cancelled on the link).
 //
 // Threads: pure functions, any thread. ReadJournals runs on the thread of its reader (for
 // the transactions, the main thread); its callbacks run on that thread.
@@ -32,6 +35,8 @@ inline constexpr int kAlarmJournalRecords = 50;
 inline constexpr std::uint8_t kJournalEndCode = 20;
 // A failed record is asked for again this many times before it is skipped.
 inline constexpr int kJournalRetries = 2;
+// Records in a row that failed every try before the reading is given up.
+inline constexpr int kJournalGiveUpRecords = 5;
 
 using JournalRecordBytes = std::array<std::uint8_t, kJournalRecordSize>;
 
@@ -65,11 +70,18 @@ struct JournalEntry {
 struct JournalReading {
     std::vector<JournalEntry> events;
     std::vector<JournalEntry> alarms;
-    int unread = 0;           // records skipped after every try failed
+    // Records never read: those whose every try failed, and, in a journal whose end was
+    // not reached, every index never asked for (a journal not started counts whole).
+    int unread = 0;
+    int failed = 0;           // records whose every try failed
     int requests = 0;         // requests made, tries included
-    bool stopped = false;     // the stop callback ended the reading early
+    bool stopped = false;     // the stop callback (or a cancelled wait) ended the reading early
     bool alarmsRead = false;  // the alarm journal was reached (the event journal ended first)
-    bool lineSilent = false;  // ended because every try of a record found no controller frame
+    bool lineSilent = false;  // ended early: the records given up found no controller frame
+    bool gaveUp = false;      // ended early: kJournalGiveUpRecords records in a row failed
+    int corruptReplies = 0;   // tries whose reply failed its check
+    int unanswered = 0;       // tries that were sent but brought no reply (or another frame)
+    bool EndedEarly() const { return stopped || lineSilent || gaveUp; }
 };
 
 // Where records come from: one request for record `index` of `journal`, with the link's
@@ -103,19 +115,23 @@ struct JournalCallbacks {
     // After each record is done with (listed, ended or given up): records listed so far in
     // both journals, and records given up so far.
     std::function<void(int listed, int unread)> progress;
-    // Asked before each request; true ends the reading at once (the window is closing).
+    // After each record is done with: the journal, the records of it done with so far and
+    // its capacity (the window shows "События: 37 из 105").
+    std::function<void(JournalSelector journal, int done, int capacity)> position;
+    // Asked before each request; true ends the reading at once (the user stopped it).
     std::function<bool()> stop;
 };
 
 // Reads both journals; the alarm journal only once the event journal has been read to its
-// end marker or its last index. A record whose every try found a silent line ends the
-// whole reading (counted as unread, lineSilent set): on a dead line the reading would
-// otherwise wait out 465 requests.
+// end marker or its last index. On a dead line the reading would otherwise wait out 465
+// requests: see the early ends above.
 JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks& callbacks = {});
 
 // The status-bar texts of a reading: records listed so far while reading, and at the end
 // how many records could not be read (empty when every record was read).
 std::string JournalProgressText(int listed);
+// "События: 37 из 105", "Аварии: 5 из 50".
+std::string JournalPositionText(JournalSelector journal, int done, int capacity);
 std::string JournalUnreadText(int unread);
 
 // Both journals as CSV: a header line, then one line per listed record with the columns

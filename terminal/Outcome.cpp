@@ -20,15 +20,30 @@ std::string BlockText(const ImageBlock& b) {
 }
 
 // Why a read (or a read-back) of blocks failed; Done for none.
-Outcome ReadFailure(TransferFailure f, const std::string& block) {
+Outcome ReadFailure(TransferFailure f, const std::string& blockName, const ReadStats& stats) {
+    const std::string block = blockName.empty() ? std::string() : "Блок " + blockName + ". ";
     switch (f) {
         case TransferFailure::None: break;
-        case TransferFailure::NoReply: return Make(OutcomeKind::NoController, kNoLinkRetryText);
+        case TransferFailure::NoController: return Make(OutcomeKind::NoController, kNoLinkRetryText);
+        case TransferFailure::NoReply:
+            return Make(OutcomeKind::NoController, block + kNoAnswerText);
+        case TransferFailure::Corrupted:
+            return Make(OutcomeKind::Disagreement,
+                        block + "Ответы устройства приходят искаженными: из " +
+                            std::to_string(stats.Replies) + " ответов " + std::to_string(stats.Corrupted) +
+                            " не прошли проверку (запросов " + std::to_string(stats.Transactions) +
+                            "). Проверьте кабель и попробуйте еще раз.");
         case TransferFailure::Disagreement:
-            return Make(OutcomeKind::Disagreement, "Блок " + block + ". " + kDisagreementText);
+            return Make(OutcomeKind::Disagreement, block + kDisagreementText);
         case TransferFailure::Stopped: return Make(OutcomeKind::Interrupted, "Чтение остановлено.");
     }
     return Make(OutcomeKind::Done, {});
+}
+
+std::string BlockList(std::size_t blocks) {
+    std::string written;
+    for (std::size_t i = 0; i < blocks; ++i) written += (i ? ", " : "") + BlockText(WriteBlocks[i]);
+    return written;
 }
 
 }  // namespace
@@ -36,13 +51,12 @@ Outcome ReadFailure(TransferFailure f, const std::string& block) {
 Outcome ReadOutcome(const ReadResult& r) {
     if (r.Ok) return Make(OutcomeKind::Done, "Параметры успешно прочитаны из устройства.");
     const std::size_t at = std::min(r.BlocksRead, ReadBlocks.size() - 1);
-    return ReadFailure(r.Failure, BlockText(ReadBlocks[at]));
+    return ReadFailure(r.Failure, BlockText(ReadBlocks[at]), r.Stats);
 }
 
 Outcome WriteOutcome(const WriteResult& w, const IParamTree& tree, const ConfigImage& sent) {
     if (!w.AllWritten()) {
-        std::string written;
-        for (std::size_t i = 0; i < w.BlocksWritten; ++i) written += (i ? ", " : "") + BlockText(WriteBlocks[i]);
+        const std::string written = BlockList(w.BlocksWritten);
         if (w.Failure == TransferFailure::Stopped) {
             return Make(OutcomeKind::Interrupted,
                         w.BlocksWritten == 0 ? "Запись остановлена: ни один блок не записан."
@@ -50,15 +64,20 @@ Outcome WriteOutcome(const WriteResult& w, const IParamTree& tree, const ConfigI
                                                    ", остальные нет. В устройстве смесь старых и новых параметров.");
         }
         if (w.BlocksWritten == 0) return Make(OutcomeKind::NoController, kNoLinkRetryText);
-        return Make(OutcomeKind::CutOff, "Запись оборвалась после " + std::to_string(w.BlocksWritten) + " из " +
-                                             std::to_string(WriteBlocks.size()) + " блоков: записаны блоки (адреса) " +
-                                             written + ", остальные нет. В устройстве может оказаться смесь старых и "
-                                             "новых параметров. " + kNoLinkRetryText);
+        Outcome o = Make(OutcomeKind::CutOff, "Запись оборвалась после " + std::to_string(w.BlocksWritten) + " из " +
+                                                  std::to_string(WriteBlocks.size()) +
+                                                  " блоков: записаны блоки (адреса) " + written +
+                                                  ", остальные нет. В устройстве может оказаться смесь старых и "
+                                                  "новых параметров. " + kNoLinkRetryText);
+        o.offerRetry = true;
+        return o;
     }
     if (!w.Verified) {
-        const std::string why = w.VerifyFailure == TransferFailure::Disagreement ? kDisagreementText : kNoLinkRetryText;
-        return Make(OutcomeKind::NotVerified,
-                    "Параметры отправлены, но прочитать их обратно для проверки не удалось. " + why);
+        if (w.VerifyFailure == TransferFailure::Stopped)
+            return Make(OutcomeKind::Interrupted,
+                        "Все блоки записаны, проверка чтением остановлена: параметры в устройстве не проверены.");
+        return Make(OutcomeKind::NotVerified, "Параметры отправлены, но прочитать их обратно для проверки не удалось. " +
+                                                  ReadFailure(w.VerifyFailure, {}, w.VerifyStats).text);
     }
     if (!w.Mismatches.empty()) {
         std::string text = "Параметры, прочитанные из устройства после записи, отличаются от записанных:";
@@ -74,14 +93,26 @@ Outcome WriteOutcome(const WriteResult& w, const IParamTree& tree, const ConfigI
 }
 
 Outcome JournalOutcome(const JournalReading& r) {
-    if (r.lineSilent) {
-        const std::size_t listed = r.events.size() + r.alarms.size();
-        return Make(OutcomeKind::NoController,
-                    std::string(kNoLinkRetryText) +
-                        (listed ? " Прочитано записей до обрыва связи: " + std::to_string(listed) + "." : ""));
+    if (!r.EndedEarly()) return Make(OutcomeKind::Done, {});
+    const std::size_t listed = r.events.size() + r.alarms.size();
+    std::string text;
+    OutcomeKind kind = OutcomeKind::NoController;
+    if (r.stopped) {
+        kind = OutcomeKind::Interrupted;
+        text = "Чтение журналов остановлено: журналы прочитаны не полностью.";
+    } else if (r.lineSilent) {
+        text = kNoLinkRetryText;
+    } else {
+        text = "Устройство передает кадры, но не отвечает на запросы журнала: " +
+               std::to_string(kJournalGiveUpRecords) + " записей подряд не прочитаны ни с одной попытки";
+        if (r.corruptReplies > 0)
+            text += " (искаженных ответов " + std::to_string(r.corruptReplies) + ", без ответа " +
+                    std::to_string(r.unanswered) + ")";
+        text += ". Попробуйте еще раз.";
     }
-    if (r.stopped) return Make(OutcomeKind::Interrupted, "Чтение журналов остановлено: журналы прочитаны не полностью.");
-    return Make(OutcomeKind::Done, {});
+    text += " Прочитано записей: " + std::to_string(listed) + ", не прочитано: " + std::to_string(r.unread) + ".";
+    if (!r.alarmsRead) text += " Журнал аварий не читался: в его списке осталось прошлое чтение.";
+    return Make(kind, text);
 }
 
 Outcome SendOutcomeOf(const SendResult& r) {
@@ -93,10 +124,9 @@ Outcome SendOutcomeOf(const SendResult& r) {
 
 Outcome ServiceWriteOutcome(ServiceWrite what, const std::string& value, const ServiceReadBack& back) {
     const std::string name = what == ServiceWrite::MotorHours ? "Счетчик моточасов" : "Серийный номер";
-    if (!back.read) {
-        const std::string why = back.failure == TransferFailure::Disagreement ? kDisagreementText : kNoLinkRetryText;
-        return Make(OutcomeKind::NotVerified, name + " отправлен, но прочитать его обратно для проверки не удалось. " + why);
-    }
+    if (!back.read)
+        return Make(OutcomeKind::NotVerified, name + " отправлен, но прочитать его обратно для проверки не удалось. " +
+                                                  ReadFailure(back.failure, {}, {}).text);
     if (!back.equal)
         return Make(OutcomeKind::Mismatch, name + " прочитан обратно не таким, как записан: устройство не приняло «" +
                                                value + "».");

@@ -30,17 +30,25 @@ struct Outcome {
     std::string text;     // empty: nothing to show
     // The link's NoController hook has already told the user: the window shows no box.
     bool shownByLink = false;
+    // A write cut off: the window asks kWriteAgainQuestion and writes again on "Да".
+    bool offerRetry = false;
     bool Ok() const { return kind == OutcomeKind::Done; }
 };
 
 // Appended by lumctl to a write's success, which it always checks by reading back.
 inline constexpr const char* kVerifiedByReading = "Проверено чтением.";
+// The controller sends frames but answers no request.
+inline constexpr const char* kNoAnswerText =
+    "Устройство передает кадры, но не отвечает на запросы. Попробуйте еще раз.";
+inline constexpr const char* kWriteAgainQuestion = "Записать параметры еще раз?";
 
 Outcome ReadOutcome(const ReadResult& r);
 // `tree` and `sent` name the parameters that read back otherwise than they were sent.
 Outcome WriteOutcome(const WriteResult& w, const IParamTree& tree, const ConfigImage& sent);
-// A reading whose line fell silent (or which was given up as silent) tells so; a reading
-// stopped on request is Interrupted; otherwise Done with no text (the status bar counts).
+// A reading that ended early tells why (no controller frame: "Нет связи…"; frames but no
+// answers: kNoAnswerText; stopped: Interrupted), how many records it listed and that the
+// alarm list it did not reach still shows the previous reading. Otherwise Done with no
+// text (the status bar counts).
 Outcome JournalOutcome(const JournalReading& r);
 // A one-shot command or a service write as sent (nothing read back).
 Outcome SendOutcomeOf(const SendResult& r);

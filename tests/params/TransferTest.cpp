@@ -15,33 +15,46 @@ namespace {
 
 // A controller memory behind IBlockLink. Faults are scripted per call: `readFault(n)`
 // for the n-th read (0-based) returns: 0 = good, -1 = reply lost, -2 = line silent
-// (nothing sent), k > 0 = corrupt byte k-1 of the reply.
+// (nothing sent), -3 = reply failed its check, k > 0 = a reply that passed its check with
+// one byte spoilt (a different spoiling for every k). Each request takes 300 ms of `now`.
 class FakeController : public IBlockLink {
   public:
     ConfigImage memory{};
     std::vector<ImageBlock> reads, writes;
-    std::function<int(int n)> readFault = [](int) { return 0; };
+    std::chrono::steady_clock::time_point now{};
+    std::function<int(int n, std::uint8_t count)> readFault = [](int, std::uint8_t) { return 0; };
     std::function<bool(int n)> writeLost = [](int) { return false; };
     std::optional<std::uint16_t> ignoreWritesAt;
 
     TxResult ReadBlock(std::uint16_t address, std::uint8_t count, std::span<std::uint8_t> destination) override {
         const int n = static_cast<int>(reads.size());
         reads.push_back({address, count});
-        const int fault = readFault(n);
+        now += std::chrono::milliseconds(300);
+        const int fault = readFault(n, count);
+        if (fault == -3) return TxResult::CorruptReply;
         if (fault < 0) return fault == -2 ? TxResult::NoControllerFrame : TxResult::NoReply;
         std::copy_n(memory.begin() + address, count, destination.begin());
-        if (fault > 0) destination[static_cast<std::size_t>(fault - 1)] ^= 0x11;
+        if (fault > 0) destination[static_cast<std::size_t>((fault - 1) % count)] ^= static_cast<std::uint8_t>(0x11 + (fault - 1) / count);
         return TxResult::Done;
     }
     TxResult SendWriteBlock(std::uint16_t address, std::uint8_t count, std::span<const std::uint8_t> data) override {
         const int n = static_cast<int>(writes.size());
         writes.push_back({address, count});
+        now += std::chrono::milliseconds(300);
         if (writeLost(n)) return TxResult::NoReply;
         EXPECT_EQ(data.size(), count);
         if (ignoreWritesAt != address) std::copy_n(data.begin(), count, memory.begin() + address);
         return TxResult::Done;
     }
 };
+
+// Options on the controller's clock.
+TransferOptions On(FakeController& c, std::chrono::milliseconds budget = kNoisyReadBudget) {
+    TransferOptions o;
+    o.clock = [&c] { return c.now; };
+    o.budget = budget;
+    return o;
+}
 
 ConfigImage Ramp() {
     ConfigImage m;
@@ -77,7 +90,7 @@ TEST(ReadTransfer, DisagreeingCopiesAreReadAgainUntilTwoAgree) {
     FakeController c;
     c.memory = Ramp();
     // Block 0: the first copy is corrupt, the second and third agree.
-    c.readFault = [](int n) { return n == 0 ? 7 : 0; };
+    c.readFault = [](int n, std::uint8_t) { return n == 0 ? 7 : 0; };
     ConfigImage image = ErasedImage();
     const ReadResult r = ReadConfiguration(c, image);
     EXPECT_TRUE(r.Ok);
@@ -89,7 +102,7 @@ TEST(ReadTransfer, ACorruptCopyAgreeingWithAnEarlierGoodOneIsNotNeeded) {
     // Good, corrupt, good: the third copy agrees with the first.
     FakeController c;
     c.memory = Ramp();
-    c.readFault = [](int n) { return n == 1 ? 3 : 0; };
+    c.readFault = [](int n, std::uint8_t) { return n == 1 ? 3 : 0; };
     ConfigImage image = ErasedImage();
     EXPECT_TRUE(ReadConfiguration(c, image).Ok);
     EXPECT_EQ(image, c.memory);
@@ -98,16 +111,18 @@ TEST(ReadTransfer, ACorruptCopyAgreeingWithAnEarlierGoodOneIsNotNeeded) {
 TEST(ReadTransfer, CopiesThatNeverAgreeFailAfterFourReadsAndChangeNothing) {
     FakeController c;
     c.memory = Ramp();
-    // Block 2 (reads 4..7): every copy corrupt in another byte.
-    c.readFault = [](int n) { return n >= 4 ? n : 0; };
+    // Block 2 (reads 4 on): every copy passes its check, each spoilt otherwise; asked
+    // until the budget (3 s, ten requests of 300 ms) is spent.
+    c.readFault = [](int n, std::uint8_t) { return n >= 4 ? n : 0; };
     ConfigImage image = ErasedImage();
     const ConfigImage before = image;
-    const ReadResult r = ReadConfiguration(c, image);
+    const ReadResult r = ReadConfiguration(c, image, On(c, std::chrono::seconds(3)));
     EXPECT_FALSE(r.Ok);
     EXPECT_EQ(r.Failure, TransferFailure::Disagreement);
     EXPECT_EQ(r.BlocksRead, 2u);
-    EXPECT_EQ(r.Transactions, 8);
-    EXPECT_EQ(c.reads.size(), 8u);  // block 3 never asked for
+    EXPECT_EQ(r.Transactions, 10);
+    EXPECT_EQ(r.Stats.Disagreed, 5);
+    EXPECT_EQ(c.reads.size(), 10u);  // block 3 never asked for
     EXPECT_EQ(image, before);
 }
 
@@ -115,7 +130,7 @@ TEST(ReadTransfer, ALostReplyUsesUpOneOfTheFourReads) {
     for (int lost = 0; lost < 8; ++lost) {
         FakeController c;
         c.memory = Ramp();
-        c.readFault = [lost](int n) { return n == lost ? -1 : 0; };
+        c.readFault = [lost](int n, std::uint8_t) { return n == lost ? -1 : 0; };
         ConfigImage image = ErasedImage();
         const ReadResult r = ReadConfiguration(c, image);
         EXPECT_TRUE(r.Ok) << lost;
@@ -128,14 +143,14 @@ TEST(ReadTransfer, SilentLineAtAnyBlockStopsThereAndLeavesTheImageAsItWas) {
     for (int silent = 0; silent < 8; ++silent) {
         FakeController c;
         c.memory = Ramp();
-        c.readFault = [silent](int n) { return n == silent ? -2 : 0; };
+        c.readFault = [silent](int n, std::uint8_t) { return n == silent ? -2 : 0; };
         ConfigImage image = ErasedImage();
         image[5] = 42;
         const ConfigImage before = image;
         std::vector<int> positions;
         const ReadResult r = ReadConfiguration(c, image, [&](TransferStage, int p) { positions.push_back(p); });
         EXPECT_FALSE(r.Ok) << silent;
-        EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+        EXPECT_EQ(r.Failure, TransferFailure::NoController);
         EXPECT_EQ(r.BlocksRead, static_cast<std::size_t>(silent / 2)) << silent;
         EXPECT_EQ(c.reads.size(), static_cast<std::size_t>(silent + 1)) << silent;
         EXPECT_EQ(image, before) << silent;
@@ -143,18 +158,80 @@ TEST(ReadTransfer, SilentLineAtAnyBlockStopsThereAndLeavesTheImageAsItWas) {
     }
 }
 
-TEST(ReadTransfer, FourReadsWithoutTwoAgreeingCopiesFailTheBlock) {
-    // Block 1: one good copy, three lost replies.
+TEST(ReadTransfer, FourRequestsInARowWithoutAReplyFailTheBlock) {
+    // Block 1: one good copy, then four lost replies; three lost would still be waited out.
+    for (const int lost : {3, 4}) {
+        FakeController c;
+        c.memory = Ramp();
+        c.readFault = [lost](int n, std::uint8_t) { return n >= 3 && n < 3 + lost ? -1 : 0; };
+        ConfigImage image = ErasedImage();
+        const ReadResult r = ReadConfiguration(c, image);
+        EXPECT_EQ(r.Ok, lost == 3) << lost;
+        if (lost == 3) continue;
+        EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+        EXPECT_EQ(r.BlocksRead, 1u);
+        EXPECT_EQ(c.reads.size(), 7u);
+    }
+}
+
+TEST(ReadTransfer, CorruptedRepliesAreAskedAgainInSmallerPiecesUntilTheBlockIsRead) {
+    // Every reply longer than 20 data bytes arrives corrupted; shorter ones cross intact.
     FakeController c;
     c.memory = Ramp();
-    c.readFault = [](int n) { return n >= 3 && n < 6 ? -1 : 0; };
+    c.readFault = [](int, std::uint8_t count) { return count > 20 ? -3 : 0; };
     ConfigImage image = ErasedImage();
-    const ReadResult r = ReadConfiguration(c, image);
+    const ReadResult r = ReadConfiguration(c, image, On(c));
+    ASSERT_TRUE(r.Ok);
+    EXPECT_EQ(image, c.memory);
+    EXPECT_EQ(c.reads.front().Count, 64);
+    EXPECT_LE(c.reads.back().Count, 20);
+    EXPECT_GE(c.reads.back().Count, kMinPieceSize);
+    EXPECT_GT(r.Stats.Corrupted, 0);
+    // The pieces of every block tile it: each good piece was read twice, the next starts after it.
+    std::size_t covered = 0;
+    for (std::size_t i = 0; i + 1 < c.reads.size(); ++i) {
+        const ImageBlock& a = c.reads[i];
+        if (a.Count > 20) continue;
+        if (a.Address == covered % 256 && c.reads[i + 1].Address == a.Address) covered += a.Count, ++i;
+    }
+    EXPECT_EQ(covered, 256u);
+}
+
+TEST(ReadTransfer, RepliesCorruptedUntilTheBudgetIsSpentFailWithTheirCounts) {
+    FakeController c;
+    c.memory = Ramp();
+    c.readFault = [](int n, std::uint8_t) { return n < 2 ? 0 : n % 5 == 0 ? -1 : -3; };
+    ConfigImage image = ErasedImage();
+    const ReadResult r = ReadConfiguration(c, image, On(c, std::chrono::seconds(30)));
     EXPECT_FALSE(r.Ok);
-    EXPECT_EQ(r.Failure, TransferFailure::NoReply);
+    EXPECT_EQ(r.Failure, TransferFailure::Corrupted);
     EXPECT_EQ(r.BlocksRead, 1u);
-    EXPECT_EQ(c.reads.size(), 6u);
+    EXPECT_EQ(r.Stats.Transactions, 100);  // 30 s of 300 ms requests
+    EXPECT_EQ(r.Stats.Unanswered, 19);  // requests 5, 10, ... 95
+    EXPECT_EQ(r.Stats.Replies, 81);
+    EXPECT_EQ(r.Stats.Corrupted, 79);
     EXPECT_EQ(image, ErasedImage());
+}
+
+TEST(ReadTransfer, PieceSizeFollowsTheBadCheckRate) {
+    struct Case {
+        int replies, corrupted, chars;
+        int low, high;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 64, 64},         // nothing seen yet
+        {8, 0, 8 * 142, 64, 64},   // a clean line
+        {1, 1, 142, 50, 52},       // one bad reply hardly moves it
+        {100, 76, 100 * 142, 48, 51},  // about 1 % of characters spoilt: 1 / (2 * 0.01)
+        {40, 40, 40 * 142, 14, 17},  // no 64-byte reply gets through: quarter pieces
+        {40, 40, 40 * 22, 4, 4},     // not even 4-byte ones
+    };
+    for (const Case& c : cases) {
+        ReadStats s;
+        s.Replies = c.replies, s.Corrupted = c.corrupted, s.ReplyChars = c.chars;
+        EXPECT_GE(ChoosePieceSize(s), c.low) << c.replies << "/" << c.corrupted;
+        EXPECT_LE(ChoosePieceSize(s), c.high) << c.replies << "/" << c.corrupted;
+    }
 }
 
 TEST(ReadTransfer, StopRequestEndsBetweenBlocksWithTheImageUnchanged) {
@@ -162,10 +239,11 @@ TEST(ReadTransfer, StopRequestEndsBetweenBlocksWithTheImageUnchanged) {
     c.memory = Ramp();
     ConfigImage image = ErasedImage();
     int asked = 0;
-    const ReadResult r = ReadConfiguration(c, image, {}, [&] { return ++asked == 2; });
+    const ReadResult r = ReadConfiguration(c, image, {}, [&] { return ++asked == 3; });
     EXPECT_FALSE(r.Ok);
     EXPECT_EQ(r.Failure, TransferFailure::Stopped);
-    EXPECT_EQ(r.BlocksRead, 2u);
+    EXPECT_EQ(r.BlocksRead, 1u);
+    EXPECT_EQ(c.reads.size(), 2u);
     EXPECT_EQ(image, ErasedImage());
 }
 
@@ -180,7 +258,8 @@ TEST(WriteTransfer, FourBlocksInOrderThenReadBackMatches) {
     EXPECT_TRUE(r.Verified);
     EXPECT_TRUE(r.Mismatches.empty());
     EXPECT_TRUE(SameBlocks(c.writes, {{4, 60}, {64, 64}, {128, 52}, {192, 64}}));
-    EXPECT_TRUE(SameBlocks(c.reads, {{4, 60}, {4, 60}, {64, 64}, {64, 64}, {128, 52}, {128, 52}, {192, 64}, {192, 64}}));
+    // A copy equal to what was just written is the second copy: one read per block.
+    EXPECT_TRUE(SameBlocks(c.reads, {{4, 60}, {64, 64}, {128, 52}, {192, 64}}));
     // Counters, serial number and motor hours are neither written nor compared.
     for (std::size_t a : {0u, 3u, 180u, 191u}) EXPECT_EQ(c.memory[a], 255) << a;
     ASSERT_EQ(steps.size(), 8u);
@@ -210,6 +289,7 @@ TEST(WriteTransfer, IgnoredBlockShowsAsMismatchesOfThatBlockOnly) {
     EXPECT_EQ(r.Mismatches[1].Address, 71u);
     EXPECT_EQ(r.ReadBack[70], 255);
     EXPECT_EQ(r.ReadBack[200], 7);
+    EXPECT_EQ(c.reads.size(), 5u);  // the differing block needs two agreeing copies
 }
 
 TEST(WriteTransfer, LostWriteStopsThereAndNothingIsVerified) {
@@ -228,7 +308,7 @@ TEST(WriteTransfer, LostWriteStopsThereAndNothingIsVerified) {
 TEST(WriteTransfer, ReadBackThatFailsIsNotASuccess) {
     FakeController c;
     c.memory = ErasedImage();
-    c.readFault = [](int n) { return n >= 4 ? -1 : 0; };  // the third block's read-back never comes
+    c.readFault = [](int n, std::uint8_t) { return n >= 2 ? -1 : 0; };  // the third block's read-back never comes
     const WriteResult r = WriteConfiguration(c, Ramp());
     EXPECT_TRUE(r.AllWritten());
     EXPECT_FALSE(r.Verified);
@@ -240,7 +320,7 @@ TEST(WriteTransfer, ReadBackTakesOnlyAgreeingCopies) {
     // A corrupt first copy of every read-back block must not be reported as a mismatch.
     FakeController c;
     c.memory = ErasedImage();
-    c.readFault = [](int n) { return n % 3 == 0 ? 2 : 0; };
+    c.readFault = [](int n, std::uint8_t) { return n % 3 == 0 ? 2 : 0; };
     const WriteResult r = WriteConfiguration(c, Ramp());
     EXPECT_TRUE(r.Ok());
 }

@@ -157,14 +157,42 @@ TEST(JournalReading, ALostReplyIsAskedAgainAndAThriceLostRecordIsCounted) {
     EXPECT_EQ(JournalProgressText(37), "Записей: 37");
 }
 
-TEST(JournalReading, EveryRequestFailingLeavesBothListsEmptyAndEnds) {
-    ScriptedJournals c;
-    for (int i = 0; i < 155; ++i) c.failures[{i < 105 ? J::Events : J::Alarms, i < 105 ? i : i - 105}] = 3;
-    const JournalReading r = ReadJournals(c);
-    EXPECT_TRUE(r.events.empty());
-    EXPECT_TRUE(r.alarms.empty());
-    EXPECT_EQ(r.unread, 155);
-    EXPECT_EQ(r.requests, 3 * 155);
+TEST(JournalReading, FiveRecordsInARowFailingEndTheReadingAndEveryRecordNeverReadIsUnread) {
+    struct Case {
+        const char* name;
+        std::vector<int> failing;  // event indices whose every try fails
+        bool gaveUp;
+        int listed, unread, requests;
+    };
+    const Case cases[] = {
+        // Four failed in a row, then a record comes: the reading goes on to both ends.
+        {"four", {3, 4, 5, 6}, false, 6 + 2, 4, 6 + 4 * 3 + 1 + 3},
+        // Five in a row from index 3: 3 listed; 5 failed, 97 never asked (the journal's end
+        // was not seen), the alarm journal whole.
+        {"five", {3, 4, 5, 6, 7}, true, 3, 5 + 97 + 50, 3 + 5 * 3},
+        // Separate failures do not add up.
+        {"apart", {0, 1, 2, 3, 5, 6, 7, 8}, false, 2 + 2, 8, 8 * 3 + 2 + 1 + 3},
+    };
+    for (const Case& c : cases) {
+        ScriptedJournals j;
+        j.events.resize(10, Rec(1));
+        j.alarms = {Rec(11), Rec(12)};
+        for (int i : c.failing) j.failures[{J::Events, i}] = 3;
+        std::vector<std::string> shown;
+        JournalCallbacks cb;
+        cb.position = [&](J journal, int done, int capacity) { shown.push_back(JournalPositionText(journal, done, capacity)); };
+        const JournalReading r = ReadJournals(j, cb);
+        EXPECT_EQ(r.gaveUp, c.gaveUp) << c.name;
+        EXPECT_FALSE(r.lineSilent) << c.name;
+        EXPECT_EQ(r.alarmsRead, !c.gaveUp) << c.name;
+        EXPECT_EQ(static_cast<int>(r.events.size() + r.alarms.size()), c.listed) << c.name;
+        EXPECT_EQ(r.unread, c.unread) << c.name;
+        EXPECT_EQ(r.failed, static_cast<int>(c.failing.size())) << c.name;
+        EXPECT_EQ(r.requests, c.requests) << c.name;
+        EXPECT_EQ(r.unanswered, static_cast<int>(c.failing.size()) * 3) << c.name;
+        EXPECT_EQ(shown.front(), "События: 1 из 105") << c.name;
+        EXPECT_EQ(shown.back(), c.gaveUp ? "События: 8 из 105" : "Аварии: 3 из 50") << c.name;
+    }
 }
 
 TEST(JournalReading, CallbacksFollowTheReadingAndStopEndsIt) {
@@ -192,7 +220,8 @@ TEST(JournalReading, CallbacksFollowTheReadingAndStopEndsIt) {
     EXPECT_FALSE(r.alarmsRead);
     EXPECT_EQ(d.asked.size(), 2u);
     EXPECT_EQ(r.events.size(), 1u);
-    EXPECT_EQ(r.unread, 0);  // a record stopped half-way is not counted as lost
+    EXPECT_EQ(r.failed, 0);  // a record stopped half-way is not counted as failed...
+    EXPECT_EQ(r.unread, 104 + 50);  // ...but as never read, like every index never asked for
 }
 
 TEST(JournalReading, ASilentLineEndsTheReadingAfterOneRecordsTries) {
@@ -209,7 +238,7 @@ TEST(JournalReading, ASilentLineEndsTheReadingAfterOneRecordsTries) {
     EXPECT_EQ(r.events.size(), 3u);
     EXPECT_EQ(c.AskedFor(J::Events, 3), 3);
     EXPECT_EQ(c.asked.size(), 7u);
-    EXPECT_EQ(r.unread, 1);
+    EXPECT_EQ(r.unread, 1 + 101 + 50);
     EXPECT_EQ(lastListed, 3);
     EXPECT_EQ(lastUnread, 1);
     // A line that answers again within a record's tries goes on as a lost reply would.
@@ -273,7 +302,7 @@ TEST(JournalReading, OverTheTransactionsASilentLineEndsAfterThreeWaits) {
     const JournalReading r = ReadJournals(reader);
     EXPECT_TRUE(r.lineSilent);
     EXPECT_EQ(r.requests, 3);
-    EXPECT_EQ(r.unread, 1);
+    EXPECT_EQ(r.unread, 155);
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(pump.Elapsed(start), 3 * 3000ms);  // three waits of ten ticks
 }

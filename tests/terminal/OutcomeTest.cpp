@@ -29,7 +29,11 @@ TEST(Outcome, EveryKindHasItsCaptionAndText) {
     WriteResult unchecked = Written(4);
     unchecked.Verified = false, unchecked.VerifyFailure = TransferFailure::Disagreement;
     JournalReading silent;
-    silent.lineSilent = true, silent.events.resize(3);
+    silent.lineSilent = true, silent.events.resize(3), silent.unread = 152;
+    JournalReading unanswered;
+    unanswered.gaveUp = true, unanswered.alarmsRead = true, unanswered.events.resize(105), unanswered.unread = 50;
+    ReadResult corrupted{false, TransferFailure::Corrupted, 1, 90};
+    corrupted.Stats.Replies = 80, corrupted.Stats.Corrupted = 71, corrupted.Stats.Transactions = 90;
     const SendResult busy{SendOutcome::Busy, false}, hooked{SendOutcome::NoController, true};
 
     struct Case {
@@ -42,8 +46,12 @@ TEST(Outcome, EveryKindHasItsCaptionAndText) {
     const Case cases[] = {
         {"read done", ReadOutcome({true, TransferFailure::None, 4, 8}), OutcomeKind::Done, "info",
          {"Параметры успешно прочитаны из устройства."}},
-        {"read silent", ReadOutcome({false, TransferFailure::NoReply, 0, 1}), OutcomeKind::NoController, "Ошибка",
-         {kNoLink}},
+        {"read silent", ReadOutcome({false, TransferFailure::NoController, 0, 1}), OutcomeKind::NoController,
+         "Ошибка", {kNoLink}},
+        {"read unanswered", ReadOutcome({false, TransferFailure::NoReply, 0, 4}), OutcomeKind::NoController, "Ошибка",
+         {"Блок 0–63. ", kNoAnswerText}},
+        {"read corrupted", ReadOutcome(corrupted), OutcomeKind::Disagreement, "Ошибка",
+         {"Блок 64–127. Ответы устройства приходят искаженными: из 80 ответов 71 не прошли проверку"}},
         {"read noisy", ReadOutcome({false, TransferFailure::Disagreement, 2, 12}), OutcomeKind::Disagreement,
          "Ошибка", {"Блок 128–191.", "ни одна пара прочитанных копий блока не совпала"}},
         {"read stopped", ReadOutcome({false, TransferFailure::Stopped, 1, 2}), OutcomeKind::Interrupted, "Ошибка",
@@ -57,14 +65,17 @@ TEST(Outcome, EveryKindHasItsCaptionAndText) {
         {"write differs", WriteOutcome(differs, tree, sent), OutcomeKind::Mismatch, "Ошибка",
          {"Параметры, прочитанные из устройства после записи, отличаются от записанных:", "Нижний порог: записано"}},
         {"journal silent", JournalOutcome(silent), OutcomeKind::NoController, "Ошибка",
-         {kNoLink, "Прочитано записей до обрыва связи: 3."}},
+         {kNoLink, "Прочитано записей: 3, не прочитано: 152.", "Журнал аварий не читался"}},
+        {"journal unanswered", JournalOutcome(unanswered), OutcomeKind::NoController, "Ошибка",
+         {"Устройство передает кадры, но не отвечает на запросы журнала: 5 записей подряд",
+          "Прочитано записей: 105, не прочитано: 50."}},
         {"send busy", SendOutcomeOf(busy), OutcomeKind::NoController, "Ошибка", {kNoLink}},
         {"hours checked", ServiceWriteOutcome(ServiceWrite::MotorHours, "1000:05", {true, TransferFailure::None, true}),
          OutcomeKind::Done, "info", {"Счетчик моточасов установлен: 1000:05. Проверено чтением."}},
         {"serial differs", ServiceWriteOutcome(ServiceWrite::SerialNumber, "SN-42-7Q", {true, TransferFailure::None, false}),
          OutcomeKind::Mismatch, "Ошибка", {"Серийный номер прочитан обратно не таким", "«SN-42-7Q»"}},
         {"serial unread", ServiceWriteOutcome(ServiceWrite::SerialNumber, "SN-42-7Q", {false, TransferFailure::NoReply, false}),
-         OutcomeKind::NotVerified, "Ошибка", {"Серийный номер отправлен, но прочитать его обратно", kNoLink}},
+         OutcomeKind::NotVerified, "Ошибка", {"Серийный номер отправлен, но прочитать его обратно", kNoAnswerText}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.got.kind, c.kind) << c.name;
@@ -74,6 +85,10 @@ TEST(Outcome, EveryKindHasItsCaptionAndText) {
         for (const std::string& piece : c.says) EXPECT_NE(c.got.text.find(piece), std::string::npos) << c.name << ": " << c.got.text;
         EXPECT_FALSE(c.got.shownByLink) << c.name;
     }
+    EXPECT_TRUE(WriteOutcome(Written(2), tree, sent).offerRetry);
+    EXPECT_FALSE(WriteOutcome(Written(4), tree, sent).offerRetry);
+    EXPECT_EQ(JournalOutcome(unanswered).text.find("Журнал аварий"), std::string::npos);
+    EXPECT_TRUE(JournalOutcome(JournalReading{}).text.empty());
     EXPECT_TRUE(SendOutcomeOf(hooked).shownByLink);
     EXPECT_EQ(SendOutcomeOf(hooked).kind, OutcomeKind::NoController);
 }
