@@ -15,29 +15,31 @@ namespace {
 
 constexpr const char* kJournalFileFilter = "CSV (*.csv)|*.csv";
 
-// Keeps "Сохранить журнал" beside Button13 wherever the layout puts it, and asks a running
-// reading to stop when the window closes.
+// Keeps "Сохранить журнал" right of Button13 and "Стоп" left of it wherever the layout puts
+// it, and asks a running reading to stop when the window closes.
 class JournalPageWatcher : public QObject {
   public:
-    JournalPageWatcher(QWidget* anchor, QWidget* follower, bool& stopFlag, QObject* parent)
-        : QObject(parent), anchor_(anchor), follower_(follower), stop_(stopFlag) {}
+    JournalPageWatcher(QWidget* anchor, QWidget* follower, QWidget* before, CancelToken& stop, QObject* parent)
+        : QObject(parent), anchor_(anchor), follower_(follower), before_(before), stop_(stop) {}
 
     void Place() {
         const QRect a = anchor_->geometry();
         follower_->setGeometry(a.right() + 9, a.top(), follower_->width(), a.height());
+        before_->setGeometry(a.left() - 9 - before_->width(), a.top(), before_->width(), a.height());
     }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == anchor_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) Place();
-        if (watched == parent() && event->type() == QEvent::Close) stop_ = true;
+        if (watched == parent() && event->type() == QEvent::Close) stop_.Request();
         return false;
     }
 
   private:
     QWidget* anchor_;
     QWidget* follower_;
-    bool& stop_;
+    QWidget* before_;
+    CancelToken& stop_;
 };
 
 }  // namespace
@@ -52,7 +54,8 @@ JournalPage::JournalPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(f
     Button13 = MakeButton(sheet, "Button13", QStringLiteral("Прочитать ЖУРНАЛ СОБЫТИЙ"), 290, 480, 200, 41);
     Button18 = MakeButton(sheet, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
     BusyControls::MarkNeedsNoLink(Button18);
-    auto* watcher = new JournalPageWatcher(Button13, Button18, journalStopRequested_, &form_);
+    JournalStop = new StopControl(sheet, &form_, "ButtonJournalStop");
+    auto* watcher = new JournalPageWatcher(Button13, Button18, JournalStop->Button, JournalStop->Token(), &form_);
     Button13->installEventFilter(watcher);
     form_.installEventFilter(watcher);
     watcher->Place();
@@ -67,26 +70,32 @@ void JournalPage::Button13Click() {
         form_.Dialogs().MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
         return;
     }
-    journalStopRequested_ = false;
-    TransactionsJournalReader reader(op);
-    JournalCallbacks cb;
-    const auto memo = [this](JournalSelector j) { return j == JournalSelector::Events ? Memo3 : Memo4; };
-    cb.journalStarted = [memo](JournalSelector j) { memo(j)->clear(); };
-    cb.entryRead = [memo](const JournalEntry& e) {
-        memo(e.journal)->appendPlainText(QString::fromStdString(e.line));
-    };
-    cb.progress = [this](int listed, int) {
-        form_.SetStatusPanelText(1, QString::fromStdString(JournalProgressText(listed)));
-    };
-    cb.stop = [this] { return journalStopRequested_ || form_.Closing(); };
-    const JournalReading reading = ReadJournals(reader, cb);
-    op.Release();
-    if (reading.stopped) return;
+    JournalReading reading;
+    {
+        StopControl::Run running(*JournalStop);
+        op.WatchCancel(&JournalStop->Token());
+        TransactionsJournalReader reader(op);
+        JournalCallbacks cb;
+        const auto memo = [this](JournalSelector j) { return j == JournalSelector::Events ? Memo3 : Memo4; };
+        cb.journalStarted = [memo](JournalSelector j) { memo(j)->clear(); };
+        cb.entryRead = [memo](const JournalEntry& e) {
+            memo(e.journal)->appendPlainText(QString::fromStdString(e.line));
+        };
+        cb.position = [this](JournalSelector j, int done, int capacity) {
+            form_.SetStatusPanelText(1, QString::fromStdString(JournalPositionText(j, done, capacity)));
+        };
+        cb.stop = [this] { return JournalStop->Token().Requested() || form_.Closing(); };
+        reading = ReadJournals(reader, cb);
+        op.Release();
+    }
+    if (form_.Closing()) return;
+    // The lists the reading reached show what it read; the alarm list it did not reach
+    // keeps the previous reading, and so does what "Сохранить журнал" saves of it.
     JournalEvents = reading.events;
-    JournalAlarms = reading.alarms;
+    if (reading.alarmsRead) JournalAlarms = reading.alarms;
     const int listed = static_cast<int>(reading.events.size() + reading.alarms.size());
     form_.SetStatusPanelText(1, QString::fromStdString(reading.unread ? JournalUnreadText(reading.unread)
-                                                                : JournalProgressText(listed)));
+                                                                      : JournalProgressText(listed)));
     if (const Outcome said = JournalOutcome(reading); !said.text.empty())
         form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
 }

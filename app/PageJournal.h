@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <vector>
 
+#include "app/StopControl.h"
 #include "service/Journal.h"
 
 namespace lum {
@@ -23,7 +24,10 @@ class JournalPage : public QObject {
     QPlainTextEdit *Memo3, *Memo4;
     QPushButton* Button13;
     QPushButton* Button18;  // "Сохранить журнал"
-    // Reads both journals into Memo3 and Memo4, progress in status bar panel 1.
+    StopControl* JournalStop;  // "Стоп" (and Esc) while a reading runs
+    // Reads both journals into Memo3 and Memo4, progress in status bar panel 1 ("События:
+    // 37 из 105"). A reading that ends early leaves the list it did not reach as it was and
+    // says so in a box.
     void Button13Click();
     // Saves the lists of the last reading as CSV through the dialogs service.
     void Button18Click();
@@ -32,7 +36,6 @@ class JournalPage : public QObject {
 
   private:
     TForm1& form_;
-    bool journalStopRequested_ = false;
 };
 
 }  // namespace lum

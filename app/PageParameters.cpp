@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <string>
 
+#include "app/BusyControls.h"
 #include "app/FormBuilders.h"
 #include "app/PageMeasurements.h"
 #include "app/TreeListAdapter.h"
@@ -32,15 +33,21 @@ constexpr const char* kWriting = "Запись параметров в устр�
 
 // Shows the progress bar at 0 with a status text, and hides it and empties the text when
 // the transfer is over, however it ends.
+// "Стоп" takes the right end of the bar while the transfer runs.
 class TransferIndicators {
   public:
-    TransferIndicators(QProgressBar* bar, TForm1& form, const char* text) : bar_(bar), form_(form) {
+    TransferIndicators(QProgressBar* bar, StopControl& stop, TForm1& form, const char* text)
+        : bar_(bar), form_(form), run_(stop), width_(bar->width()) {
         bar_->setValue(0);
+        const QRect g = bar_->geometry();
+        stop.Button->setGeometry(g.right() - 89, g.top() - 3, 90, g.height() + 6);
+        bar_->resize(width_ - 96, g.height());
         bar_->show();
         form_.SetStatusPanelText(1, QString::fromUtf8(text));
     }
     ~TransferIndicators() {
         bar_->hide();
+        bar_->resize(width_, bar_->height());
         form_.SetStatusPanelText(1, QString());
     }
     TransferIndicators(const TransferIndicators&) = delete;
@@ -49,6 +56,8 @@ class TransferIndicators {
   private:
     QProgressBar* bar_;
     TForm1& form_;
+    StopControl::Run run_;
+    int width_;
 };
 
 QString ToQString(const std::string& s) { return QString::fromStdString(s); }
@@ -68,6 +77,10 @@ ParametersPage::ParametersPage(QWidget* sheet, TForm1& form) : QObject(sheet), f
     ProgressBar1 = Named(new QProgressBar(sheet), "ProgressBar1");
     ProgressBar1->setGeometry(232, 488, 329, 29);
     ProgressBar1->hide();
+    TransferStop = new StopControl(sheet, &form_, "ButtonTransferStop");
+    // Files need no link: they stay usable while a transfer runs.
+    BusyControls::MarkNeedsNoLink(Button1);
+    BusyControls::MarkNeedsNoLink(Button2);
     SetUpTree();
     connect(Button1, &QPushButton::clicked, this, form_.Guarded([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, form_.Guarded([this] { Button2Click(); }));
@@ -130,12 +143,24 @@ void ParametersPage::TreeList1DblClick() {
         form_.Dialogs().MessageBox(*warning, kCaptionWarning, MsgButtons::Ok);
 }
 
+TransferOptions ParametersPage::Options(TransferStage shown) {
+    TransferOptions o;
+    o.progress = [this, shown](TransferStage stage, int p) {
+        if (stage == shown) ProgressBar1->setValue(p);
+    };
+    o.stopRequested = [this] { return TransferStop->Token().Requested() || form_.Closing(); };
+    return o;
+}
+
 void ParametersPage::Button4Click() {
     if (!form_.LinkFree()) return;
-    TransferIndicators shown(ProgressBar1, form_, kReading);
-    Transactions::Operation op = form_.Device->Tx.Begin();
-    const ReadResult r = ReadConfiguration(op, Image, [this](TransferStage, int p) { ProgressBar1->setValue(p); });
-    op.Release();
+    ReadResult r;
+    {
+        TransferIndicators shown(ProgressBar1, *TransferStop, form_, kReading);
+        Transactions::Operation op = form_.Device->Tx.Begin();
+        op.WatchCancel(&TransferStop->Token());
+        r = ReadConfiguration(op, Image, Options(TransferStage::Read));
+    }
     const Outcome said = ReadOutcome(r);
     if (!r.Ok) {
         form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
@@ -149,17 +174,29 @@ void ParametersPage::Button4Click() {
 
 void ParametersPage::Button3Click() {
     if (!form_.LinkFree()) return;
-    TransferIndicators shown(ProgressBar1, form_, kWriting);
     TreeListAdapter tree(*TreeList1);
     PackTreeToImage(tree, Image);  // a value that cannot be packed stops here: nothing sent
-    Transactions::Operation op = form_.Device->Tx.Begin();
-    const WriteResult w = WriteConfiguration(op, Image, [this](TransferStage stage, int p) {
-        if (stage == TransferStage::Write) ProgressBar1->setValue(p);
-    });
-    op.Release();
-    const Outcome said = WriteOutcome(w, tree, Image);
-    form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
-    if (said.Ok()) ApplyGaugeThresholds();
+    // The write sends its own copy: a file saved or opened meanwhile does not change it.
+    const ConfigImage sending = Image;
+    for (;;) {
+        WriteResult w;
+        {
+            TransferIndicators shown(ProgressBar1, *TransferStop, form_, kWriting);
+            Transactions::Operation op = form_.Device->Tx.Begin();
+            op.WatchCancel(&TransferStop->Token());
+            w = WriteConfiguration(op, sending, Options(TransferStage::Write));
+        }
+        const Outcome said = WriteOutcome(w, tree, sending);
+        if (said.offerRetry) {
+            const MsgResult again = form_.Dialogs().MessageBox(said.text + "\n\n" + kWriteAgainQuestion, said.caption,
+                                                               MsgButtons::YesNo);
+            if (again == MsgResult::Yes && !form_.Closing() && form_.LinkFree()) continue;
+            return;
+        }
+        form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
+        if (said.Ok()) form_.Measurements->ApplyGaugeThresholds(ComputeGaugeThresholds(sending));
+        return;
+    }
 }
 
 void ParametersPage::ApplyGaugeThresholds() {

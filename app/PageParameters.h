@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <cstdint>
 
+#include "app/StopControl.h"
 #include "params/Packing.h"
+#include "params/Transfer.h"
 #include "widgets/ColumnTree.h"
 
 namespace lum {
@@ -26,6 +28,8 @@ class ParametersPage : public QObject {
     ColumnTree* TreeList1;
     QPushButton *Button1, *Button2, *Button3, *Button4;
     QProgressBar* ProgressBar1;
+    // "Стоп" (and Esc) while a read or a write runs.
+    StopControl* TransferStop;
     void Button1Click();  // "Сохранить": SaveConfigurationFile
     void Button2Click();  // "Открыть": OpenConfigurationFile
     void Button3Click();  // "Записать": WriteConfiguration, with the read-back check
@@ -42,6 +46,8 @@ class ParametersPage : public QObject {
 
   private:
     void SetUpTree();
+    // The transfer's options: progress on ProgressBar1 (for `shown`), the stop token.
+    TransferOptions Options(TransferStage shown);
     TForm1& form_;
 };
 

@@ -1,0 +1,107 @@
+// The window's long waits against the simulated controller on a pseudo-terminal, timed
+// by the wall clock: a journal reading on a controller that sends but answers nothing
+// (--drop 1, 300 ms), "Стоп" pressed during a full journal reading and during a
+// configuration read (1000 ms), and the unread count after the device is lost in the
+// middle of a reading. Prints each time, the box shown and the status bar's text.
+//
+//   bench_gui_field_waits
+#include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/Application.h"
+#include "app/Pages.h"
+#include "app/QtSafeSync.h"
+#include "app/Unit1.h"
+#include "sim/SimRunner.h"
+#include "tests/support/ScriptedDialogs.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+struct Bench {
+    lum::ScriptedDialogs dialogs;
+    lum::TForm1 form{dialogs};
+    lum::sim::SimRunner sim;
+
+    void Connect(const lum::sim::SimOptions& o) {
+        form.OpenDevicePath(sim.Start(o));
+        const auto until = Clock::now() + 5s;
+        while (form.Device->State.RxFrameCount == 0 && Clock::now() < until) QApplication::processEvents();
+    }
+    std::string LastBox() const { return dialogs.boxes.empty() ? "(нет)" : dialogs.boxes.back().text; }
+    std::string Status() const { return form.StatusPanelText(1).toStdString(); }
+    // Runs `click` (a handler that returns when the operation ends) with `during` fired
+    // `after` into it; the time from `during` (or from the click) to the end.
+    double Time(const std::function<void()>& click, std::chrono::milliseconds after = 0ms,
+                const std::function<void()>& during = {}) {
+        Clock::time_point from = Clock::now();
+        if (during) QTimer::singleShot(after, [&] {
+            from = Clock::now();
+            during();
+        });
+        click();
+        return Seconds(Clock::now() - from);
+    }
+};
+
+lum::sim::SimOptions Options(int intervalMs, double drop, int events, int alarms) {
+    lum::sim::SimOptions o;
+    o.interval = std::chrono::milliseconds(intervalMs);
+    o.drop = drop;
+    o.eventRecords = events;
+    o.alarmRecords = alarms;
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    lum::TApplication app(argc, argv);
+    {
+        Bench b;
+        lum::InstallQtSafeSync(b.dialogs);
+        b.Connect(Options(300, 1.0, 105, 50));
+        const double t = b.Time([&] { b.form.Journals->Button13->click(); });
+        std::printf("journal, --drop 1, 300 ms: ended after %.1f s\n  box: %s\n  status: %s\n", t, b.LastBox().c_str(),
+                    b.Status().c_str());
+        b.sim.Stop();
+        lum::UninstallQtSafeSync();
+    }
+    {
+        Bench b;
+        lum::InstallQtSafeSync(b.dialogs);
+        b.Connect(Options(1000, 0, 105, 50));
+        const double t = b.Time([&] { b.form.Journals->Button13->click(); }, 4000ms,
+                                [&] { b.form.Journals->JournalStop->Button->click(); });
+        std::printf("journal, 1000 ms, \"Стоп\" after 4 s: ended %.2f s after the press, %d lines listed\n  box: %s\n"
+                    "  status: %s\n",
+                    t, b.form.Journals->Memo3->document()->lineCount(), b.LastBox().c_str(), b.Status().c_str());
+        const double r = b.Time([&] { b.form.Parameters->Button4->click(); }, 2500ms,
+                                [&] { b.form.Parameters->TransferStop->Button->click(); });
+        std::printf("configuration read, 1000 ms, \"Стоп\" after 2.5 s: ended %.2f s after the press\n  box: %s\n", r,
+                    b.LastBox().c_str());
+        b.sim.Stop();
+        lum::UninstallQtSafeSync();
+    }
+    {
+        Bench b;
+        lum::InstallQtSafeSync(b.dialogs);
+        b.Connect(Options(300, 0, 105, 50));
+        const double t = b.Time([&] { b.form.Journals->Button13->click(); }, 6000ms, [&] { b.sim.Stop(); });
+        const auto listed = b.form.Journals->JournalEvents.size() + b.form.Journals->JournalAlarms.size();
+        std::printf("journal, 300 ms, device lost after 6 s: ended %.1f s later, %zu records listed\n  box: %s\n"
+                    "  status: %s (listed + unread = 155 when right)\n",
+                    t, listed, b.LastBox().c_str(), b.Status().c_str());
+        lum::UninstallQtSafeSync();
+    }
+    return 0;
+}
