@@ -19,8 +19,9 @@ constexpr const char* kJournalFileFilter = "CSV (*.csv)|*.csv";
 // it, and asks a running reading to stop when the window closes.
 class JournalPageWatcher : public QObject {
   public:
-    JournalPageWatcher(QWidget* anchor, QWidget* follower, QWidget* before, CancelToken& stop, QObject* parent)
-        : QObject(parent), anchor_(anchor), follower_(follower), before_(before), stop_(stop) {}
+    JournalPageWatcher(QWidget* anchor, QWidget* follower, QWidget* before, CancelToken& stop, bool& closed,
+                       QObject* parent)
+        : QObject(parent), anchor_(anchor), follower_(follower), before_(before), stop_(stop), closed_(closed) {}
 
     void Place() {
         const QRect a = anchor_->geometry();
@@ -31,7 +32,10 @@ class JournalPageWatcher : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == anchor_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) Place();
-        if (watched == parent() && event->type() == QEvent::Close) stop_.Request();
+        if (watched == parent() && event->type() == QEvent::Close) {
+            closed_ = true;
+            stop_.Request();
+        }
         return false;
     }
 
@@ -40,6 +44,7 @@ class JournalPageWatcher : public QObject {
     QWidget* follower_;
     QWidget* before_;
     CancelToken& stop_;
+    bool& closed_;
 };
 
 }  // namespace
@@ -55,7 +60,7 @@ JournalPage::JournalPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(f
     Button18 = MakeButton(sheet, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
     BusyControls::MarkNeedsNoLink(Button18);
     JournalStop = new StopControl(sheet, &form_, "ButtonJournalStop");
-    auto* watcher = new JournalPageWatcher(Button13, Button18, JournalStop->Button, JournalStop->Token(), &form_);
+    auto* watcher = new JournalPageWatcher(Button13, Button18, JournalStop->Button, JournalStop->Token(), windowClosed_, &form_);
     Button13->installEventFilter(watcher);
     form_.installEventFilter(watcher);
     watcher->Place();
@@ -70,6 +75,7 @@ void JournalPage::Button13Click() {
         form_.Dialogs().MessageBox(kNoLinkRetryText, kCaptionErrorRu, MsgButtons::Ok);
         return;
     }
+    windowClosed_ = false;
     JournalReading reading;
     {
         StopControl::Run running(*JournalStop);
@@ -88,7 +94,7 @@ void JournalPage::Button13Click() {
         reading = ReadJournals(reader, cb);
         op.Release();
     }
-    if (form_.Closing()) return;
+    if (windowClosed_ || form_.Closing()) return;  // nothing to show or keep
     // The lists the reading reached show what it read; the alarm list it did not reach
     // keeps the previous reading, and so does what "Сохранить журнал" saves of it.
     JournalEvents = reading.events;

@@ -36,6 +36,7 @@ class JournalPage : public QObject {
 
   private:
     TForm1& form_;
+    bool windowClosed_ = false;  // the window was closed during the reading
 };
 
 }  // namespace lum

@@ -180,6 +180,34 @@ TEST(Transactions, ReplyMustArriveWithinTwoTicks) {
     EXPECT_EQ(silent.state.Counters.PreSendTimeouts, 1u);
 }
 
+TEST(Transactions, AWatchedCancelTokenEndsEveryWaitWithoutSending) {
+    // Set before the first frame (nothing sent), or while the reply is awaited.
+    for (const auto when : {100ms, 500ms}) {
+        Link link;
+        link.FrameAt(200ms, StatusFrame());
+        link.AnswerWith(WireFrame(1, 5, Pattern(64, 3)), 1000ms);  // too late anyway
+        CancelToken token;
+        link.pump.At(when, [&] { token.Request(); });
+        Transactions::Operation op = link.tx.Begin();
+        op.WatchCancel(&token);
+        std::vector<std::uint8_t> dest(64, 0);
+        const std::size_t sent = when < 200ms ? 0 : 1;
+        EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Cancelled) << when.count();
+        EXPECT_EQ(link.SinceStart(), when) << when.count();
+        EXPECT_EQ(link.port.writes.size(), sent) << when.count();
+        EXPECT_EQ(link.state.Counters.ReplyTimeouts + link.state.Counters.PreSendTimeouts, 0u);
+        EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0));
+        // Every later request of the operation ends at once, nothing sent, no box.
+        EXPECT_EQ(op.SendWriteBlock(0, 1, dest), TxResult::Cancelled);
+        EXPECT_EQ(op.SendCommand(32, 0, 0), TxResult::Cancelled);
+        EXPECT_EQ(link.port.writes.size(), sent);
+        EXPECT_EQ(link.noController, 0);
+        // The token goes with the operation: the next one waits as before.
+        op.Release();
+        EXPECT_NE(link.tx.ReadBlock(0, 64, dest), TxResult::Cancelled);
+    }
+}
+
 TEST(Transactions, JournalRecordRequestAndReply) {
     Link link;
     link.FrameAt(100ms, StatusFrame());
