@@ -18,6 +18,7 @@
 #include "app/QtSafeSync.h"
 #include "params/Transfer.h"
 #include "sim/SimRunner.h"
+#include "terminal/Outcome.h"
 #include "tests/app/QtTestApp.h"
 
 namespace lum {
@@ -546,6 +547,35 @@ TEST_F(ParametersLink, UnpackableValueOrEmptyTreeSendsNothing) {
     EXPECT_EQ(form->Device->Writer.Writes, writes);
     EXPECT_EQ(Memory(), before);
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ParametersLink, AWriteCutOffNamesTheBlocksSentAndOffersToWriteAgain) {
+    sim::SimOptions o;
+    o.interval = std::chrono::milliseconds(400);  // time to see the second block go out before the third can
+    form->OpenDevicePath(sim.Start(o));
+    ASSERT_TRUE(test::WaitUntil([&] { return form->Device->State.RxFrameCount > 0; }, 5000));
+    const auto before = form->Device->Writer.Writes;
+    bool filesUsable = false, stopShown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, form.get(), [&] {
+        filesUsable = form->Parameters->Button1->isEnabled() && form->Parameters->Button2->isEnabled();
+        stopShown = stopShown || !form->Parameters->TransferStop->Button->isHidden();
+        if (form->Device->Writer.Writes - before == 2 && sim.Running()) sim.Stop();  // the controller goes away
+    });
+    poll.start(5);
+    dialogs.answers = {MsgResult::Yes};  // write again: the controller is still gone
+    form->Parameters->Button3->click();
+    poll.stop();
+    EXPECT_TRUE(filesUsable);
+    EXPECT_TRUE(stopShown);
+    EXPECT_TRUE(form->Parameters->TransferStop->Button->isHidden());
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    for (const char* piece : {"Запись оборвалась после 2 из 4 блоков", "(адреса) 4–63, 64–127, остальные нет",
+                              "смесь старых и новых", kWriteAgainQuestion})
+        EXPECT_NE(dialogs.boxes[0].text.find(piece), std::string::npos) << dialogs.boxes[0].text;
+    EXPECT_EQ(dialogs.boxes[1].text, kNoLinkText);  // the second try found no controller at all
+    EXPECT_EQ(form->Device->Writer.Writes - before, 2);
 }
 
 TEST_F(ParametersLink, IgnoredBlockIsReportedParameterByParameter) {

@@ -3,6 +3,8 @@
 // password unlocks, the refusals send nothing, both journals are listed and saved.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QDate>
 #include <QTime>
 #include <fstream>
@@ -368,6 +370,32 @@ TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
     EXPECT_TRUE(form->Journals->JournalEvents.empty());  // a window closing keeps nothing
     EXPECT_FALSE(form->Device->Tx.Busy());
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ServicePages, EscOrStopEndsAReadingAndTheListsKeepWhatCame) {
+    Connect(WithJournals(105, 50));
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(Until([&] { return QApplication::activeWindow() == form.get(); }));
+    for (const bool esc : {true, false}) {
+        form->Journals->Memo4->setPlainText(QStringLiteral("прошлое"));
+        dialogs.boxes.clear();
+        QTimer::singleShot(300, form.get(), [&] {
+            EXPECT_FALSE(form->Journals->JournalStop->Button->isHidden());
+            if (esc) QTest::keyClick(form.get(), Qt::Key_Escape);
+            else form->Journals->JournalStop->Button->click();
+        });
+        form->Journals->Button13->click();
+        EXPECT_TRUE(form->Journals->JournalStop->Button->isHidden()) << esc;
+        const int listed = static_cast<int>(form->Journals->JournalEvents.size());
+        EXPECT_GT(listed, 0) << esc;
+        EXPECT_LT(listed, 105) << esc;
+        EXPECT_EQ(form->Journals->Memo3->blockCount(), listed) << esc;
+        EXPECT_EQ(form->Journals->Memo4->toPlainText(), QStringLiteral("прошлое")) << esc;
+        EXPECT_EQ(form->StatusPanelText(1).toStdString(), JournalUnreadText(155 - listed)) << esc;
+        ASSERT_EQ(dialogs.boxes.size(), 1u) << esc;
+        EXPECT_EQ(dialogs.boxes[0].text.rfind("Чтение журналов остановлено", 0), 0u) << esc;
+    }
 }
 
 TEST_F(ServicePages, JournalsWithEndMarkersAndASilentLine) {
