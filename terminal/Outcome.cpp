@@ -97,11 +97,11 @@ Outcome JournalOutcome(const JournalReading& r) {
     const std::size_t listed = r.events.size() + r.alarms.size();
     std::string text;
     OutcomeKind kind = OutcomeKind::NoController;
-    if (r.stopped) {
+    if (r.lineSilent) {  // (lumctl also marks a reading it gave up on a quiet line so)
+        text = kNoLinkRetryText;
+    } else if (!r.gaveUp) {
         kind = OutcomeKind::Interrupted;
         text = "Чтение журналов остановлено: журналы прочитаны не полностью.";
-    } else if (r.lineSilent) {
-        text = kNoLinkRetryText;
     } else {
         text = "Устройство передает кадры, но не отвечает на запросы журнала: " +
                std::to_string(kJournalGiveUpRecords) + " записей подряд не прочитаны ни с одной попытки";
