@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <cstdint>
 
+#include "params/EditTracker.h"
 #include "params/Packing.h"
 #include "widgets/ColumnTree.h"
 
@@ -32,9 +33,21 @@ class ParametersPage : public QObject {
     void Button4Click();  // "Прочитать": ReadConfiguration
     void TreeList1DblClick();  // EditParameter: the selected row in the edit dialog
 
-    // Empties the tree; fills it from the catalogue of a model.
+    // Empties the tree; fills it from the catalogue of a model (its defaults are then
+    // the values nothing has edited).
     void ClearTree();
     void LoadCatalog(std::uint8_t modelCode);
+
+    // Values edited since the last catalogue load, read, open, save or verified write.
+    bool TreeEdited() const;
+    void MarkTreeClean();
+    // Before something discards the tree's values: with edited values, asks whether to
+    // save them first ("Сохранить" / "Не сохранять" / "Отмена"); `why` leads the question.
+    // True when the caller may go on: nothing edited, the values saved, or the user chose
+    // not to save. A failed save raises its error (the caller does not go on).
+    bool ConfirmDiscardEdits(const std::string& why);
+    // "Сохранить" without its file choice cancelled: true when the file was written.
+    bool SaveConfigurationFile();
     // The measurement gauges' limit marks from Image (shown through the window).
     void ApplyGaugeThresholds();
     // The system's decimal separator, as the edit dialog's number check uses it.
@@ -43,6 +56,7 @@ class ParametersPage : public QObject {
   private:
     void SetUpTree();
     TForm1& form_;
+    EditTracker edits_;
 };
 
 }  // namespace lum

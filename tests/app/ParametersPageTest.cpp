@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -144,23 +145,123 @@ TEST_F(ParametersPage, SelectorChoosesTheCatalogue) {
     EXPECT_EQ(Field(23, FieldName), "Темп. закрытия заслонки");
     EXPECT_EQ(Field(25, FieldName), "Темп. подключения нагрузки");
     for (const auto& t : Texts()) EXPECT_EQ(t.find("Термодатчик"), std::string::npos);
-    // A status record reporting 30 now rebuilds nothing.
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), 21, FieldValue, "44");
+    // An unedited tree follows the controller; a record reporting 30 rebuilds nothing.
     form->SelectCatalogForModel(30);
-    EXPECT_EQ(Field(21, FieldValue), "44");
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 84);
     form->SelectCatalogForModel(201);
     EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
     EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
     EXPECT_EQ(form->CurrentModelCode, 201);
     form->SelectCatalogForModel(7);
     EXPECT_EQ(form->CurrentModelCode, 201);
-    // A typed text that names no model leaves the tree empty and the code as it was.
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ"));
-    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 0);
+    // Typed keys, a paste and the wheel change nothing: the selector is for choosing.
+    QComboBox* box = form->ComboBox_DeviceVersions;
+    form->show();
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("x2"));
+    QKeyEvent cyrillic(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("Л"));
+    QCoreApplication::sendEvent(box->lineEdit(), &cyrillic);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClick(box->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(box, &wheel);
+    EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-дизель v2.0 "));
+    EXPECT_EQ(box->currentIndex(), 1);
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
     EXPECT_EQ(form->CurrentModelCode, 201);
-    form->ComboBox_DeviceVersions->setCurrentIndex(2);
+    box->setCurrentIndex(2);
     EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 81);
     EXPECT_EQ(form->CurrentModelCode, 202);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Edited values are never dropped without a word: a model chosen asks first, a status record
+// of another model keeps them and says so, "Открыть" and closing the window ask.
+TEST_F(ParametersPage, EditedValuesAreKeptOrTheUserAsked) {
+    TreeListAdapter tree(*form->Parameters->TreeList1);
+    QComboBox* box = form->ComboBox_DeviceVersions;
+    QLabel* notice = form->ModelNotice;
+    const auto edit = [&](const char* v) { ASSERT_TRUE(Type(kMainsLow, QString::fromUtf8(v))); };
+    const auto lastButtons = [&] { return dialogs.boxes.back().buttons; };
+    EXPECT_FALSE(form->Parameters->TreeEdited());
+    edit("200");
+    EXPECT_TRUE(form->Parameters->TreeEdited());
+
+    // "Отмена": the tree, the model and the selector's text stay.
+    dialogs.answers = {MsgResult::Cancel};
+    box->setCurrentIndex(1);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(lastButtons(), MsgButtons::SaveDiscardCancel);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "200");
+    EXPECT_EQ(form->CurrentModelCode, 200);
+    EXPECT_EQ(box->currentIndex(), -1);
+    EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-бензин v2.0"));
+
+    // A record of another model keeps the edits and names the model; its own model clears that.
+    form->SelectCatalogForModel(201);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "200");
+    EXPECT_EQ(form->CurrentModelCode, 200);
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("ЛУМ-дизель v2.0")));
+    form->SelectCatalogForModel(200);
+    EXPECT_TRUE(notice->isHidden());
+    form->SelectCatalogForModel(201);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);  // records never ask
+    // The notice's link loads the reported catalogue, after asking.
+    dialogs.answers = {MsgResult::Discard};
+    form->LoadReportedCatalog();
+    EXPECT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(tree.NodeCount(), 83u);
+    EXPECT_EQ(form->CurrentModelCode, 201);
+    EXPECT_EQ(box->currentIndex(), 1);
+    EXPECT_TRUE(notice->isHidden());
+
+    // "Сохранить" saves first; a saved tree is not edited and follows the controller again.
+    edit("210");
+    dialogs.answers = {MsgResult::Save};
+    dialogs.fileAnswers = {File("kept")};
+    box->setCurrentIndex(3);
+    ASSERT_TRUE(fs::exists(File("kept.txt")));
+    EXPECT_EQ(LoadConfigFile(File("kept.txt"))[37], 210);
+    EXPECT_EQ(form->CurrentModelCode, 30);
+    // A save cancelled in its file dialog changes nothing either.
+    edit("211");
+    dialogs.answers = {MsgResult::Save};
+    box->setCurrentIndex(0);
+    EXPECT_EQ(form->CurrentModelCode, 30);
+    EXPECT_EQ(box->currentIndex(), 3);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "211");
+
+    // "Открыть" asks before it replaces the values; after opening nothing is edited.
+    const std::size_t boxes = dialogs.boxes.size();
+    dialogs.answers = {MsgResult::Cancel};
+    dialogs.fileAnswers = {File("kept.txt")};
+    form->Parameters->Button2->click();
+    EXPECT_EQ(dialogs.boxes.size(), boxes + 1);
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "211");
+    dialogs.answers = {MsgResult::Discard};
+    form->Parameters->Button2->click();
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "210");
+    EXPECT_FALSE(form->Parameters->TreeEdited());
+    form->SelectCatalogForModel(202);
+    EXPECT_EQ(form->CurrentModelCode, 202);
+
+    // Closing the window asks; "Отмена" keeps it open.
+    form->show();
+    edit("200");
+    dialogs.answers = {MsgResult::Cancel};
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(lastButtons(), MsgButtons::SaveDiscardCancel);
+    dialogs.answers = {MsgResult::Discard};
+    EXPECT_TRUE(form->close());
+    // Nothing edited: no question.
+    const std::size_t before = dialogs.boxes.size();
+    form->show();
+    form->Parameters->MarkTreeClean();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(dialogs.boxes.size(), before);
 }
 
 TEST_F(ParametersPage, HeadingsReadOnlyRowsAndNoSelectionOpenNothing) {
@@ -246,24 +347,36 @@ TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
     t.setCurrentItem(t.nodeAt(kEngineType));
     QCoreApplication::processEvents();
     int opened = 0;
-    const auto answer = [&] {
-        QTimer::singleShot(0, form2.get(), [&] {
+    // A real double click, as a mouse sends it: press, release, press, double click, release.
+    const auto doubleClick = [&](QPoint at) {
+        QWidget* v = t.viewport();
+        const QPointF global = v->mapToGlobal(QPointF(at));
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const bool down = type != QEvent::MouseButtonRelease;
+            QMouseEvent e(type, QPointF(at), global, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, {});
+            QCoreApplication::sendEvent(v, &e);
+        }
+        QCoreApplication::processEvents();
+    };
+    const auto answer = [&](int item) {
+        QTimer::singleShot(0, form2.get(), [&, item] {
             if (!form2->isVisible()) return;
             ++opened;
-            form2->ComboBox4->setCurrentIndex(2);
+            form2->ComboBox4->setCurrentIndex(item);
             form2->Button1->click();
         });
     };
-    answer();
-    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, t.visualItemRect(t.nodeAt(kEngineType)).center());
-    QCoreApplication::processEvents();
+    answer(2);
+    doubleClick(t.visualItemRect(t.nodeAt(kEngineType)).center());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(Field(kEngineType, FieldValue), "сухой контакт");
-    // Below the last row, the selected row is edited too.
-    answer();
-    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, QPoint(100, t.viewport()->height() - 5));
-    QCoreApplication::processEvents();
+    // Below the last row, the selected row is edited too: the first press keeps the selection.
+    answer(1);
+    doubleClick(QPoint(100, t.viewport()->height() - 5));
     EXPECT_EQ(opened, 2);
+    EXPECT_EQ(Field(kEngineType, FieldValue), "дизель");
+    EXPECT_EQ(t.currentItem(), t.nodeAt(kEngineType));
 }
 
 TEST_F(ParametersPage, ModelSwitchWhileTheDialogIsOpenDropsItsValue) {
@@ -382,7 +495,7 @@ TEST_F(ParametersPage, UnpackableValueOrEmptyTreeWritesNoFile) {
     EXPECT_NE(dialogs.errors[0].find("12,5"), std::string::npos);
     EXPECT_FALSE(fs::exists(File("never.txt")));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ПО Конфигуратор v2a"));
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("нет такой"));
+    form->Parameters->ClearTree();
     dialogs.fileAnswers.push_back(File("never"));
     form->Parameters->Button1->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
@@ -538,7 +651,7 @@ TEST_F(ParametersLink, UnpackableValueOrEmptyTreeSendsNothing) {
     EXPECT_NE(dialogs.errors[0].find("Номер абонента"), std::string::npos) << dialogs.errors[0];
     EXPECT_NE(dialogs.errors[0].find("«123»"), std::string::npos) << dialogs.errors[0];
     EXPECT_FALSE(form->Parameters->ProgressBar1->isVisible());
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("?"));
+    form->Parameters->ClearTree();
     form->Parameters->Button3->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_EQ(form->Device->Writer.Writes, writes);
