@@ -87,6 +87,24 @@ TEST_F(MainWindow, StatusBarAndSelectors) {
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
 }
 
+// Nothing of a page lies under the top strip's selectors.
+TEST_F(MainWindow, TopStripCoversNoPageControl) {
+    form->show();
+    form->SetPageVisible(form->TabSheet3, true);
+    for (QWidget* page : {form->TabSheet2, form->TabSheet3, form->TabSheet5}) {
+        form->PageControl1->setCurrentWidget(page);
+        QCoreApplication::processEvents();
+        for (const char* name : {"TreeList1", "Memo1", "Memo3", "Memo4"}) {
+            auto* w = page->findChild<QWidget*>(name);
+            if (!w) continue;
+            const QRect inWindow(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+            for (QWidget* strip : {static_cast<QWidget*>(form->ComboBox_DeviceVersions),
+                                   static_cast<QWidget*>(form->ComboBox1)})
+                EXPECT_FALSE(inWindow.intersects(strip->geometry())) << name;
+        }
+    }
+}
+
 // The 109 pixel model selector shows its texts from the first letter and lists them in full.
 TEST_F(MainWindow, ModelSelectorShowsTheStartOfItsTextAndAWideEnoughList) {
     QComboBox* box = form->ComboBox_DeviceVersions;

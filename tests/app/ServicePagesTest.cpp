@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDate>
+#include <QTest>
 #include <QTime>
 #include <fstream>
 #include <sstream>
@@ -87,6 +88,13 @@ TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
                !form->PageVisible(form->TabSheet3);
     };
     ASSERT_TRUE(locked());
+    // The entry shows one "*" per character; the journal lists take no typing.
+    form->Service->Edit4->setText(QStringLiteral("4ж6"));
+    EXPECT_EQ(form->Service->Edit4->displayText(), QStringLiteral("***"));
+    for (QPlainTextEdit* memo : {form->Journals->Memo3, form->Journals->Memo4}) {
+        QTest::keyClicks(memo, QStringLiteral("x"));
+        EXPECT_EQ(memo->toPlainText(), QStringLiteral("-пусто-"));
+    }
     for (const char* wrong : {"40617283 ", " 40617283", "4061728", ""}) {
         form->Service->Edit4->setText(QString::fromUtf8(wrong));
         form->Service->Button14->click();
