@@ -165,6 +165,9 @@ void TForm1::BuildStatusBar() {
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setFixedWidth(widths[i]);
+        // A fixed size: a new text (every frame in panel 0) repaints the panel and lays out nothing.
+        panel->setFixedHeight(kStatusBarHeight - 2);
+        panel->setAutoFillBackground(true);  // opaque: the bar behind it is not painted again
         layout->addWidget(panel);
         statusPanels_[i] = panel;
     }
@@ -176,14 +179,29 @@ void TForm1::BuildStatusBar() {
     connect(ModelNotice, &QLabel::linkActivated, this, Guarded([this] { LoadReportedCatalog(); }));
     layout->addWidget(ModelNotice);
     layout->addStretch(1);
-    statusPanels_[0]->setText(QStringLiteral("Пакетов принято:"));
+    countShown_ = new QTimer(this);
+    countShown_->setSingleShot(true);
+    countShown_->setInterval(kCountShowMs);
+    connect(countShown_, &QTimer::timeout, this, [this] { statusPanels_[0]->setText(panelTexts_[0]); });
+    panelTexts_[0] = QStringLiteral("Пакетов принято:");
+    statusPanels_[0]->setText(panelTexts_[0]);
     // Panel 1 grows to fit the journal reading's texts.
     statusPanels_[1]->setMinimumWidth(statusPanels_[1]->width());
     statusPanels_[1]->setMaximumWidth(QWIDGETSIZE_MAX);
 }
 
-QString TForm1::StatusPanelText(int panel) const { return statusPanels_.at(panel)->text(); }
-void TForm1::SetStatusPanelText(int panel, const QString& text) { statusPanels_.at(panel)->setText(text); }
+QString TForm1::StatusPanelText(int panel) const { return panelTexts_.at(static_cast<std::size_t>(panel)); }
+
+void TForm1::SetStatusPanelText(int panel, const QString& text) {
+    panelTexts_.at(static_cast<std::size_t>(panel)) = text;
+    if (panel != 0) {
+        statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
+        return;
+    }
+    // The frame count changes with every frame: shown at most every kCountShowMs (drawing the
+    // label's text costs more than everything else a status record does).
+    if (!countShown_->isActive()) countShown_->start();
+}
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);

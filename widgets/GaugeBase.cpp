@@ -6,7 +6,11 @@
 
 namespace lum {
 
-GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {}
+GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {
+    // The face carries the background it stands on, so a repaint covers every pixel and
+    // nothing behind the gauge is painted again.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void GaugeBase::setPosition(double value) {
     if (value == position_) return;
@@ -66,7 +70,7 @@ void GaugeBase::paintEvent(QPaintEvent*) {
     if (!faceValid_ || face_.size() != pixels || face_.devicePixelRatio() != ratio) {
         face_ = QPixmap(pixels);
         face_.setDevicePixelRatio(ratio);
-        face_.fill(Qt::transparent);
+        face_.fill(palette().color(backgroundRole()));
         QPainter fp(&face_);
         fp.setRenderHint(QPainter::Antialiasing);
         fp.setFont(font());
@@ -87,7 +91,8 @@ void GaugeBase::resizeEvent(QResizeEvent* e) {
 
 void GaugeBase::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) faceValid_ = false;
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange)
+        faceValid_ = false;
 }
 
 QColor GaugeBase::sectionColor(int section) const {

@@ -67,7 +67,7 @@ public:
     int faceRenders() const { return faceRenders_; }
 
 protected:
-    // Draws the face (on a transparent pixmap of the widget's size).
+    // Draws the face (on a pixmap of the widget's size filled with its background colour).
     virtual void paintFace(QPainter& p) = 0;
     // Draws what moves over the face: the pointer (and what covers it).
     virtual void paintPointer(QPainter& p) = 0;
