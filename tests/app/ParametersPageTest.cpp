@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 
 #include "app/TreeListAdapter.h"
@@ -167,101 +168,75 @@ TEST_F(ParametersPage, SelectorChoosesTheCatalogue) {
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(box, &wheel);
     EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-дизель v2.0 "));
-    EXPECT_EQ(box->currentIndex(), 1);
-    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
-    EXPECT_EQ(form->CurrentModelCode, 201);
+    const auto shown = [&] { return std::tuple(box->currentIndex(), form->Parameters->TreeList1->allNodes().size(), +form->CurrentModelCode); };
+    EXPECT_EQ(shown(), std::tuple(1, 83, 201));
     box->setCurrentIndex(2);
-    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 81);
-    EXPECT_EQ(form->CurrentModelCode, 202);
+    EXPECT_EQ(shown(), std::tuple(2, 81, 202));
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 // Edited values are never dropped without a word: a model chosen asks first, a status record
 // of another model keeps them and says so, "Открыть" and closing the window ask.
 TEST_F(ParametersPage, EditedValuesAreKeptOrTheUserAsked) {
-    TreeListAdapter tree(*form->Parameters->TreeList1);
     QComboBox* box = form->ComboBox_DeviceVersions;
     QLabel* notice = form->ModelNotice;
     const auto edit = [&](const char* v) { ASSERT_TRUE(Type(kMainsLow, QString::fromUtf8(v))); };
-    const auto lastButtons = [&] { return dialogs.boxes.back().buttons; };
+    // (model code, selector entry, value of the edited row, question boxes so far)
+    const auto state = [&] {
+        return std::tuple(+form->CurrentModelCode, box->currentIndex(), Field(kMainsLow, FieldValue), dialogs.boxes.size());
+    };
     EXPECT_FALSE(form->Parameters->TreeEdited());
     edit("200");
     EXPECT_TRUE(form->Parameters->TreeEdited());
-
     // "Отмена": the tree, the model and the selector's text stay.
     dialogs.answers = {MsgResult::Cancel};
     box->setCurrentIndex(1);
-    ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(lastButtons(), MsgButtons::SaveDiscardCancel);
-    EXPECT_EQ(Field(kMainsLow, FieldValue), "200");
-    EXPECT_EQ(form->CurrentModelCode, 200);
-    EXPECT_EQ(box->currentIndex(), -1);
+    EXPECT_EQ(state(), std::tuple(200, -1, std::string("200"), 1u));
+    EXPECT_EQ(dialogs.boxes.back().buttons, MsgButtons::SaveDiscardCancel);
     EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-бензин v2.0"));
-
-    // A record of another model keeps the edits and names the model; its own model clears that.
+    // A record of another model keeps the edits and names the model, never asking; a record of
+    // the tree's own model takes the notice away; its link loads the catalogue, after asking.
     form->SelectCatalogForModel(201);
-    EXPECT_EQ(Field(kMainsLow, FieldValue), "200");
-    EXPECT_EQ(form->CurrentModelCode, 200);
-    EXPECT_FALSE(notice->isHidden());
-    EXPECT_TRUE(notice->text().contains(QStringLiteral("ЛУМ-дизель v2.0")));
+    EXPECT_EQ(state(), std::tuple(200, -1, std::string("200"), 1u));
+    EXPECT_TRUE(!notice->isHidden() && notice->text().contains(QStringLiteral("ЛУМ-дизель v2.0")));
     form->SelectCatalogForModel(200);
     EXPECT_TRUE(notice->isHidden());
     form->SelectCatalogForModel(201);
-    EXPECT_EQ(dialogs.boxes.size(), 1u);  // records never ask
-    // The notice's link loads the reported catalogue, after asking.
     dialogs.answers = {MsgResult::Discard};
     form->LoadReportedCatalog();
-    EXPECT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(tree.NodeCount(), 83u);
-    EXPECT_EQ(form->CurrentModelCode, 201);
-    EXPECT_EQ(box->currentIndex(), 1);
-    EXPECT_TRUE(notice->isHidden());
-
-    // "Сохранить" saves first; a saved tree is not edited and follows the controller again.
+    EXPECT_EQ(state(), std::tuple(201, 1, std::string("180"), 2u));
+    EXPECT_TRUE(notice->isHidden() && form->Parameters->TreeList1->allNodes().size() == 83);
+    // "Сохранить" saves first; a save cancelled in its file dialog changes nothing.
     edit("210");
     dialogs.answers = {MsgResult::Save};
     dialogs.fileAnswers = {File("kept")};
     box->setCurrentIndex(3);
-    ASSERT_TRUE(fs::exists(File("kept.txt")));
     EXPECT_EQ(LoadConfigFile(File("kept.txt"))[37], 210);
     EXPECT_EQ(form->CurrentModelCode, 30);
-    // A save cancelled in its file dialog changes nothing either.
     edit("211");
     dialogs.answers = {MsgResult::Save};
     box->setCurrentIndex(0);
-    EXPECT_EQ(form->CurrentModelCode, 30);
-    EXPECT_EQ(box->currentIndex(), 3);
-    EXPECT_EQ(Field(kMainsLow, FieldValue), "211");
-
-    // "Открыть" asks before it replaces the values; after opening nothing is edited.
-    const std::size_t boxes = dialogs.boxes.size();
-    dialogs.answers = {MsgResult::Cancel};
+    EXPECT_EQ(state(), std::tuple(30, 3, std::string("211"), 4u));
+    // "Открыть" asks before it replaces the values; once opened, nothing is edited and the tree
+    // follows the controller again.
+    dialogs.answers = {MsgResult::Cancel, MsgResult::Discard};
     dialogs.fileAnswers = {File("kept.txt")};
     form->Parameters->Button2->click();
-    EXPECT_EQ(dialogs.boxes.size(), boxes + 1);
-    EXPECT_EQ(Field(kMainsLow, FieldValue), "211");
-    dialogs.answers = {MsgResult::Discard};
+    EXPECT_EQ(state(), std::tuple(30, 3, std::string("211"), 5u));
     form->Parameters->Button2->click();
     EXPECT_EQ(Field(kMainsLow, FieldValue), "210");
-    EXPECT_FALSE(form->Parameters->TreeEdited());
     form->SelectCatalogForModel(202);
     EXPECT_EQ(form->CurrentModelCode, 202);
-
-    // Closing the window asks; "Отмена" keeps it open.
+    // Closing the window asks ("Отмена" keeps it open); with nothing edited it does not.
     form->show();
     edit("200");
-    dialogs.answers = {MsgResult::Cancel};
-    EXPECT_FALSE(form->close());
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(lastButtons(), MsgButtons::SaveDiscardCancel);
-    dialogs.answers = {MsgResult::Discard};
+    dialogs.answers = {MsgResult::Cancel, MsgResult::Discard};
+    EXPECT_TRUE(!form->close() && form->isVisible());
     EXPECT_TRUE(form->close());
-    // Nothing edited: no question.
-    const std::size_t before = dialogs.boxes.size();
     form->show();
     form->Parameters->MarkTreeClean();
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(dialogs.boxes.size(), before);
+    EXPECT_EQ(dialogs.boxes.size(), 8u);
 }
 
 TEST_F(ParametersPage, HeadingsReadOnlyRowsAndNoSelectionOpenNothing) {
@@ -349,20 +324,17 @@ TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
     int opened = 0;
     // A real double click, as a mouse sends it: press, release, press, double click, release.
     const auto doubleClick = [&](QPoint at) {
-        QWidget* v = t.viewport();
-        const QPointF global = v->mapToGlobal(QPointF(at));
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
                                   QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent e(type, QPointF(at), global, Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, {});
-            QCoreApplication::sendEvent(v, &e);
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent e(type, QPointF(at), t.viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton, held, {});
+            QCoreApplication::sendEvent(t.viewport(), &e);
         }
         QCoreApplication::processEvents();
     };
     const auto answer = [&](int item) {
         QTimer::singleShot(0, form2.get(), [&, item] {
-            if (!form2->isVisible()) return;
-            ++opened;
+            opened += form2->isVisible() ? 1 : 0;
             form2->ComboBox4->setCurrentIndex(item);
             form2->Button1->click();
         });

@@ -261,10 +261,7 @@ TEST(SelectCatalogForModel, FollowsTheUsersChoiceAndHoldsEditedValues) {
         EXPECT_EQ(SelectCatalogForModel(c.code, current, view), c.result) << +c.code << c.edited;
         EXPECT_EQ(current, c.currentAfter) << +c.code;
         EXPECT_EQ(view.Has("load " + std::to_string(c.code)), c.result == ModelSwitch::Switched) << +c.code;
-        if (c.reported == -2)
-            EXPECT_TRUE(view.reported.empty()) << +c.code;
-        else
-            EXPECT_EQ(view.reported, std::vector<int>{c.reported}) << +c.code;
+        EXPECT_EQ(view.reported, c.reported == -2 ? std::vector<int>{} : std::vector<int>{c.reported}) << +c.code;
     }
 }
 
