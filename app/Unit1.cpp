@@ -327,9 +327,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     QComboBox* box = ComboBox_DeviceVersions;
     if (box && (watched == box || watched == box->lineEdit())) {
         if (event->type() == QEvent::Wheel) return true;
-        if (watched == box->lineEdit() && event->type() == QEvent::MouseButtonPress) {
-            box->showPopup();
-            return true;
+        if (watched == box->lineEdit()) {
+            // The list opens on the release: opened on the press, the release would close it.
+            if (event->type() == QEvent::MouseButtonRelease) box->showPopup();
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                event->type() == QEvent::MouseButtonDblClick)
+                return true;
         }
     }
     return QWidget::eventFilter(watched, event);
