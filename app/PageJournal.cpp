@@ -56,6 +56,8 @@ JournalPage::JournalPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(f
     Memo4 = MakeMemo(sheet, "Memo4", 400, 24, 386, 440);
     Memo3->setPlainText(QStringLiteral("-пусто-"));
     Memo4->setPlainText(QStringLiteral("-пусто-"));
+    Memo3->setReadOnly(true);  // the journals as the controller gave them: not for typing
+    Memo4->setReadOnly(true);
     Button13 = MakeButton(sheet, "Button13", QStringLiteral("Прочитать ЖУРНАЛ СОБЫТИЙ"), 290, 480, 200, 41);
     Button18 = MakeButton(sheet, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
     BusyControls::MarkNeedsNoLink(Button18);

@@ -30,6 +30,7 @@ namespace {
 
 constexpr const char* kReading = "Чтение параметров из устройства...";
 constexpr const char* kWriting = "Запись параметров в устройство...";
+constexpr const char* kSaveEditsQuestion = "Сохранить их в файл?";
 
 // Shows the progress bar at 0 with a status text, and hides it and empties the text when
 // the transfer is over, however it ends.
@@ -118,6 +119,26 @@ void ParametersPage::LoadCatalog(std::uint8_t modelCode) {
     TreeListAdapter tree(*TreeList1);
     tree.Clear();
     lum::LoadCatalog(tree, CatalogForModel(modelCode));
+    edits_.MarkClean(tree);
+}
+
+bool ParametersPage::TreeEdited() const {
+    TreeListAdapter tree(*TreeList1);
+    return edits_.Edited(tree);
+}
+
+void ParametersPage::MarkTreeClean() {
+    TreeListAdapter tree(*TreeList1);
+    edits_.MarkClean(tree);
+}
+
+bool ParametersPage::ConfirmDiscardEdits(const std::string& why) {
+    if (!TreeEdited()) return true;
+    const MsgResult answer =
+        form_.Dialogs().MessageBox(why + "\n" + kSaveEditsQuestion, kCaptionWarning, MsgButtons::SaveDiscardCancel);
+    if (answer == MsgResult::Discard) return true;
+    if (answer == MsgResult::Save) return SaveConfigurationFile();
+    return false;
 }
 
 void ParametersPage::TreeList1DblClick() {
@@ -168,6 +189,7 @@ void ParametersPage::Button4Click() {
     }
     TreeListAdapter tree(*TreeList1);
     UnpackImageToTree(tree, Image);
+    edits_.MarkClean(tree);
     ApplyGaugeThresholds();
     form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
 }
@@ -193,8 +215,9 @@ void ParametersPage::Button3Click() {
             if (again == MsgResult::Yes && !form_.Closing() && form_.LinkFree()) continue;
             return;
         }
+        if (said.Ok()) edits_.MarkClean(tree);  // the controller holds these values now
         form_.Dialogs().MessageBox(said.text, said.caption, MsgButtons::Ok);
-        if (said.Ok()) form_.Measurements->ApplyGaugeThresholds(ComputeGaugeThresholds(sending));
+        if (said.Ok()) ApplyGaugeThresholds();
         return;
     }
 }
@@ -203,23 +226,29 @@ void ParametersPage::ApplyGaugeThresholds() {
     form_.Measurements->ApplyGaugeThresholds(ComputeGaugeThresholds(Image));
 }
 
-void ParametersPage::Button1Click() {
+void ParametersPage::Button1Click() { SaveConfigurationFile(); }
+
+bool ParametersPage::SaveConfigurationFile() {
     const auto name =
         form_.Dialogs().SaveFileNameAs(form_.SaveDialogInitialDir, form_.SaveDialogFilter, form_.windowTitle().toStdString());
-    if (!name) return;
+    if (!name) return false;
     TreeListAdapter tree(*TreeList1);
     PackTreeToImage(tree, Image);
     SaveConfigFile(ConfigFilePath(*name), Image);
+    edits_.MarkClean(tree);
     form_.setWindowTitle(ToQString(TitleAfterSave(*name)));
+    return true;
 }
 
 void ParametersPage::Button2Click() {
+    if (!ConfirmDiscardEdits("Значения параметров изменены и не сохранены; открытый файл заменит их.")) return;
     const auto name = form_.Dialogs().OpenFileName({}, {});
     if (!name) return;
     const lum::ConfigImage loaded = LoadConfigFile(*name);  // checks the whole file first
     Image = loaded;
     TreeListAdapter tree(*TreeList1);
     UnpackImageToTree(tree, Image);
+    edits_.MarkClean(tree);
 }
 
 }  // namespace lum

@@ -9,6 +9,7 @@
 #include "app/BusyControls.h"
 #include "app/FormBuilders.h"
 #include "app/Unit1.h"
+#include "widgets/StandardControls.h"
 #include "terminal/Outcome.h"
 
 namespace lum {
@@ -51,7 +52,7 @@ void ServicePage::BuildAccessFields(QWidget* p) {
     // Service access: password, motor-hours counter, serial number.
     MakeLabel(p, "Label21", QStringLiteral("Пароль сервиса:"), 16, 16);
     Edit4 = MakeEdit(p, "Edit4", {}, 16, 34, 120);
-    Edit4->setEchoMode(QLineEdit::Password);
+    MaskWithAsterisks(*Edit4);
     Button14 = MakeButton(p, "Button14", QStringLiteral("Подтвердить пароль"), 144, 32, 150, 25);
 
     MakeLabel(p, "Label12", QStringLiteral("Счетчик моточасов:"), 16, 76);

@@ -90,7 +90,8 @@ void TerminalPage::PlaceHealthPanel() {
 
 void TerminalPage::BuildControls(QWidget* p) {
     Memo1 = Named(new TerminalMemo(p), "Memo1");
-    Memo1->setGeometry(0, 0, 785, 474);
+    // Below the top strip's selectors, as the parameter tree.
+    Memo1->setGeometry(0, 24, 785, 450);
     iSwitchLed2 = Named(new SwitchLamp(QStringLiteral("Отображать данные"), p), "iSwitchLed2");
     iSwitchLed2->setGeometry(8, 490, 160, 22);
     Button5 = MakeButton(p, "Button5", QStringLiteral("Очистить "), 180, 482, 100, 35);
@@ -122,8 +123,11 @@ void TerminalPage::Button6Click() {
 }
 
 void TerminalPage::ChooseLogFileName() {
-    if (const auto name = form_.Dialogs().SaveFileName(form_.SaveDialogInitialDir, form_.SaveDialogFilter))
+    // The log is appended to: choosing an existing file is no reason to ask about replacing it.
+    if (const auto name = form_.Dialogs().AppendFileName(form_.SaveDialogInitialDir, form_.SaveDialogFilter)) {
         term_.SetLogFileName(*name);
+        ShowLogError();
+    }
 }
 
 void TerminalPage::iSwitchLed2Change() {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lum {
 
@@ -18,11 +19,21 @@ MsgResult QtDialogs::MessageBox(const std::string& text, const std::string& capt
         case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
         case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
         case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MsgButtons::SaveDiscardCancel:
+            box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            box.button(QMessageBox::Save)->setText(QStringLiteral("Сохранить"));
+            box.button(QMessageBox::Discard)->setText(QStringLiteral("Не сохранять"));
+            box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+            box.setDefaultButton(QMessageBox::Save);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
     }
     switch (box.exec()) {
         case QMessageBox::Cancel: return MsgResult::Cancel;
         case QMessageBox::Yes: return MsgResult::Yes;
         case QMessageBox::No: return MsgResult::No;
+        case QMessageBox::Save: return MsgResult::Save;
+        case QMessageBox::Discard: return MsgResult::Discard;
         default: return MsgResult::Ok;
     }
 }
@@ -54,6 +65,17 @@ std::optional<std::string> QtDialogs::SaveFileName(const std::string& initialDir
     const QString f = QFileDialog::getSaveFileName(parent_, {}, QString::fromStdString(initialDir), QtFilter(filter));
     if (f.isEmpty()) return std::nullopt;
     return f.toStdString();
+}
+
+std::optional<std::string> QtDialogs::AppendFileName(const std::string& initialDir, const std::string& filter) {
+    QFileDialog dialog(parent_, QStringLiteral("Файл, в конец которого дописывается лог"),
+                       QString::fromStdString(initialDir), QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Выбрать"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
 }
 
 std::optional<std::string> QtDialogs::SaveFileNameAs(const std::string& initialDir, const std::string& filter,

@@ -18,6 +18,8 @@ public:
     void ErrorBox(const std::string& text) override;
     std::optional<std::string> OpenFileName(const std::string& initialDir, const std::string& filter) override;
     std::optional<std::string> SaveFileName(const std::string& initialDir, const std::string& filter) override;
+    // A save dialog that does not ask to replace an existing file, its button "Выбрать".
+    std::optional<std::string> AppendFileName(const std::string& initialDir, const std::string& filter) override;
     std::optional<std::string> SaveFileNameAs(const std::string& initialDir, const std::string& filter,
                                               const std::string& initialName) override;
 

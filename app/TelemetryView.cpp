@@ -118,9 +118,12 @@ void DeviceCatalogView::ShowJournalPage() {
     form_.SetPageVisible(form_.TabSheet5, true);
 }
 
-void DeviceCatalogView::SelectDeviceVersion(int index) {
-    const QSignalBlocker quiet(form_.ComboBox_DeviceVersions);
-    form_.ComboBox_DeviceVersions->setCurrentIndex(index);
+void DeviceCatalogView::SelectDeviceVersion(int index) { form_.ShowModelInSelector(index); }
+
+bool DeviceCatalogView::TreeEdited() const { return form_.Parameters->TreeEdited(); }
+
+void DeviceCatalogView::ReportOtherModel(std::optional<std::uint8_t> modelCode) {
+    form_.ReportOtherModel(modelCode);
 }
 
 StripChartSink::StripChartSink(StripChart& chart, std::function<double()> now)

@@ -53,6 +53,9 @@ class DeviceCatalogView : public ICatalogView {
     void ShowJournalPage() override;
     // Selects the entry with the selector's signals blocked, so its change handler does not run.
     void SelectDeviceVersion(int index) override;
+    bool TreeEdited() const override;
+    // The notice in the status bar, with its link to load the reported catalogue.
+    void ReportOtherModel(std::optional<std::uint8_t> modelCode) override;
 
   private:
     TForm1& form_;

@@ -1,6 +1,9 @@
 #include "app/Unit1.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QSignalBlocker>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QGuiApplication>
@@ -117,7 +120,8 @@ void TForm1::WirePages() {
         TerminalLog->FrameSeen();
     };
     telemetry_ = std::make_unique<TelemetryBinding>(*this);
-    connect(ComboBox_DeviceVersions, &QComboBox::currentTextChanged, this,
+    // Only a chosen entry changes the model: the selector takes no typed text.
+    connect(ComboBox_DeviceVersions, &QComboBox::currentIndexChanged, this,
             Guarded([this] { ComboBox_DeviceVersionsChange(); }));
 }
 
@@ -128,6 +132,12 @@ void TForm1::BuildTopStrip() {
     ComboBox_DeviceVersions->setCurrentIndex(-1);
     ComboBox_DeviceVersions->setEditText(FromUtf8(SelectorInitialText));
     ComboBox_DeviceVersions->setGeometry(541, 1, 109, 21);
+    // Choosing only: the field shows the model's name but takes no typing, pasting or
+    // dropping; a click on it opens the list, the wheel over it does nothing (a slip of the
+    // wheel would change the catalogue).
+    ComboBox_DeviceVersions->lineEdit()->setReadOnly(true);
+    ComboBox_DeviceVersions->lineEdit()->installEventFilter(this);
+    ComboBox_DeviceVersions->installEventFilter(this);
     // 109 pixels hold the start of every model name; the list shows the names in full.
     KeepTextStartInView(*ComboBox_DeviceVersions);
     FitPopupToItems(*ComboBox_DeviceVersions);
@@ -155,18 +165,43 @@ void TForm1::BuildStatusBar() {
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setFixedWidth(widths[i]);
+        // A fixed size: a new text (every frame in panel 0) repaints the panel and lays out nothing.
+        panel->setFixedHeight(kStatusBarHeight - 2);
+        panel->setAutoFillBackground(true);  // opaque: the bar behind it is not painted again
         layout->addWidget(panel);
         statusPanels_[i] = panel;
     }
+    ModelNotice = new QLabel(StatusBar1);
+    ModelNotice->setObjectName(QStringLiteral("ModelNotice"));
+    ModelNotice->setTextFormat(Qt::RichText);
+    ModelNotice->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    ModelNotice->hide();
+    connect(ModelNotice, &QLabel::linkActivated, this, Guarded([this] { LoadReportedCatalog(); }));
+    layout->addWidget(ModelNotice);
     layout->addStretch(1);
-    statusPanels_[0]->setText(QStringLiteral("Пакетов принято:"));
+    countShown_ = new QTimer(this);
+    countShown_->setSingleShot(true);
+    countShown_->setInterval(kCountShowMs);
+    connect(countShown_, &QTimer::timeout, this, [this] { statusPanels_[0]->setText(panelTexts_[0]); });
+    panelTexts_[0] = QStringLiteral("Пакетов принято:");
+    statusPanels_[0]->setText(panelTexts_[0]);
     // Panel 1 grows to fit the journal reading's texts.
     statusPanels_[1]->setMinimumWidth(statusPanels_[1]->width());
     statusPanels_[1]->setMaximumWidth(QWIDGETSIZE_MAX);
 }
 
-QString TForm1::StatusPanelText(int panel) const { return statusPanels_.at(panel)->text(); }
-void TForm1::SetStatusPanelText(int panel, const QString& text) { statusPanels_.at(panel)->setText(text); }
+QString TForm1::StatusPanelText(int panel) const { return panelTexts_.at(static_cast<std::size_t>(panel)); }
+
+void TForm1::SetStatusPanelText(int panel, const QString& text) {
+    panelTexts_.at(static_cast<std::size_t>(panel)) = text;
+    if (panel != 0) {
+        statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
+        return;
+    }
+    // The frame count changes with every frame: shown at most every kCountShowMs (drawing the
+    // label's text costs more than everything else a status record does).
+    if (!countShown_->isActive()) countShown_->start();
+}
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
@@ -216,18 +251,91 @@ void TForm1::LoadCatalogForModel(std::uint8_t modelCode) {
     SetPageVisible(TabSheet5, true);
 }
 
+namespace {
+constexpr const char* kModelChangeLoses =
+    "Значения параметров изменены и не сохранены; каталог другой модели заменит их значениями по умолчанию.";
+}  // namespace
+
 void TForm1::ComboBox_DeviceVersionsChange() {
+    const int index = ComboBox_DeviceVersions->currentIndex();
+    const auto code = ModelCodeForIndex(index);
+    if (!code) return;  // no entry chosen
+    bool goOn = false;
+    RunHandler([&] { goOn = Parameters->ConfirmDiscardEdits(kModelChangeLoses); });
+    if (!goOn) {  // the edited tree stays, and so does the selector's entry
+        ShowModelInSelector(modelSelectorIndex_);
+        return;
+    }
+    modelSelectorIndex_ = index;
+    ReportOtherModel(std::nullopt);
     Parameters->ClearTree();
-    const auto index = IndexForSelectorText(ComboBox_DeviceVersions->currentText().toStdString());
-    const auto code = index ? ModelCodeForIndex(*index) : std::nullopt;
-    if (!code) return;  // a text that names no model leaves the tree empty
     CurrentModelCode = *code;
     LoadCatalogForModel(*code);
+}
+
+void TForm1::ShowModelInSelector(int index) {
+    const QSignalBlocker quiet(ComboBox_DeviceVersions);
+    ComboBox_DeviceVersions->setCurrentIndex(index);
+    if (index < 0) ComboBox_DeviceVersions->setEditText(FromUtf8(SelectorInitialText));
+    modelSelectorIndex_ = index;
 }
 
 void TForm1::SelectCatalogForModel(std::uint8_t modelCode) {
     DeviceCatalogView view(*this);
     lum::SelectCatalogForModel(modelCode, CurrentModelCode, view);
+}
+
+void TForm1::ReportOtherModel(std::optional<std::uint8_t> modelCode) {
+    if (modelCode == reportedModel_) return;
+    reportedModel_ = modelCode;
+    if (!modelCode) {
+        ModelNotice->hide();
+        ModelNotice->clear();
+        return;
+    }
+    ModelNotice->setText(QStringLiteral("Контроллер сообщает другую модель: %1. <a href=\"load\">Загрузить её каталог</a>")
+                             .arg(FromUtf8(ModelDisplayName(*modelCode)).toHtmlEscaped()));
+    ModelNotice->show();
+}
+
+void TForm1::LoadReportedCatalog() {
+    if (!reportedModel_) return;
+    const std::uint8_t code = *reportedModel_;
+    if (!Parameters->ConfirmDiscardEdits(kModelChangeLoses)) return;
+    ReportOtherModel(std::nullopt);
+    CurrentModelCode = code;
+    LoadCatalogForModel(code);
+    ShowModelInSelector(IndexForModelCode(code).value_or(-1));
+}
+
+void TForm1::FormCloseQuery(bool& CanClose) {
+    CanClose = false;
+    CanClose = Parameters->ConfirmDiscardEdits("Значения параметров изменены и не сохранены.");
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    bool canClose = false;
+    RunHandler([&] { FormCloseQuery(canClose); });  // a failed save keeps the window open
+    if (!canClose) {
+        e->ignore();
+        return;
+    }
+    QWidget::closeEvent(e);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    QComboBox* box = ComboBox_DeviceVersions;
+    if (box && (watched == box || watched == box->lineEdit())) {
+        if (event->type() == QEvent::Wheel) return true;
+        if (watched == box->lineEdit()) {
+            // The list opens on the release: opened on the press, the release would close it.
+            if (event->type() == QEvent::MouseButtonRelease) box->showPopup();
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+                event->type() == QEvent::MouseButtonDblClick)
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::ListPortsIntoSelector() {

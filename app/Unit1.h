@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -55,6 +56,8 @@ public:
     void Timer3Timer();
     void PageControl1Change();
     void ComboBox_DeviceVersionsChange();
+    // Closing the window: with edited values the user is asked first; false keeps it open.
+    void FormCloseQuery(bool& CanClose);
 
     // Runs a handler body; an exception that escapes it is shown in the error box and the
     // program goes on.
@@ -68,6 +71,17 @@ public:
     // A status record's model code: rebuilds the tree when a known code differs from
     // CurrentModelCode.
     void SelectCatalogForModel(std::uint8_t modelCode);
+    // Shows the model selector's entry `index` (-1: its start text) without running its
+    // change handler.
+    void ShowModelInSelector(int index);
+    // The controller reports `modelCode` while the tree keeps edited values of another
+    // model: said in the status bar with a link that loads the reported catalogue; nothing
+    // hides the notice.
+    void ReportOtherModel(std::optional<std::uint8_t> modelCode);
+    // The notice's link: loads the catalogue of the reported model (asking first about
+    // edited values, as any model change does).
+    void LoadReportedCatalog();
+    QLabel* ModelNotice;  // in the status bar, hidden while the controller agrees
     // The status branch of the receive handler: shows a status frame (kind 1, code 21) that
     // is `frame.size()` bytes long; a frame too short for the record is ignored.
     void DecodeStatusRecord(std::span<const std::uint8_t> frame);
@@ -100,7 +114,9 @@ public:
     // The window is closing: a long reading stops.
     bool Closing() const { return destroyed_; }
 
-    // Text of a status bar panel (0 or 1).
+    // Text of a status bar panel (0 or 1). Panel 0 (the frame count) shows a new text within
+    // kCountShowMs; StatusPanelText gives it at once.
+    static constexpr int kCountShowMs = 200;
     QString StatusPanelText(int panel) const;
     void SetStatusPanelText(int panel, const QString& text);
 
@@ -138,6 +154,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -155,8 +173,12 @@ private:
     std::unique_ptr<TelemetryBinding> telemetry_;
     std::unique_ptr<BusyControls> busy_;
     std::array<QLabel*, 2> statusPanels_{};
+    std::array<QString, 2> panelTexts_{};
+    QTimer* countShown_ = nullptr;
     std::unique_ptr<IEventPump> pump_;
     bool destroyed_ = false;
+    int modelSelectorIndex_ = -1;                  // the entry the selector shows
+    std::optional<std::uint8_t> reportedModel_;    // the model the notice names
 };
 
 }  // namespace lum

@@ -6,8 +6,9 @@
 
 namespace lum {
 
-enum class MsgButtons { Ok, OkCancel, YesNo };
-enum class MsgResult { Ok, Cancel, Yes, No };
+// SaveDiscardCancel: "Сохранить", "Не сохранять", "Отмена" (answers Save, Discard, Cancel).
+enum class MsgButtons { Ok, OkCancel, YesNo, SaveDiscardCancel };
+enum class MsgResult { Ok, Cancel, Yes, No, Save, Discard };
 
 // Fixed captions of the program's message boxes.
 inline constexpr const char* kCaptionError = "Error";
@@ -35,6 +36,11 @@ public:
     virtual std::optional<std::string> SaveFileNameAs(const std::string& initialDir, const std::string& filter,
                                                       const std::string& initialName) {
         (void)initialName;
+        return SaveFileName(initialDir, filter);
+    }
+    // A file to append to: an existing file is a valid choice and is not offered for
+    // replacing (nothing of it is lost). By default the plain save choice.
+    virtual std::optional<std::string> AppendFileName(const std::string& initialDir, const std::string& filter) {
         return SaveFileName(initialDir, filter);
     }
 };

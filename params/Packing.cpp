@@ -12,6 +12,7 @@
 
 #include "common/Cp1251.h"
 #include "params/NodeText.h"
+#include "params/ParamLookup.h"
 #include "params/ValueCheck.h"
 
 namespace lum {
@@ -42,6 +43,26 @@ NodeView ReadNode(const IParamTree& tree, std::size_t index) {
     const std::string text = tree.NodeText(index);
     return {GetTextField(text, FieldName), GetTextField(text, FieldValue), GetTextField(text, FieldSize),
             GetTextField(text, FieldAddress), GetTextField(text, FieldKind)};
+}
+
+// Every node in tree order, each named by its group path ("Параметры GSM модема/Телефонный
+// номер 2/Номер абонента"): several rows share a name, a message must say which one.
+std::vector<NodeView> ReadAllNodes(const IParamTree& tree) {
+    const std::size_t count = tree.NodeCount();
+    std::vector<NodeView> nodes;
+    nodes.reserve(count);
+    std::vector<std::string> groups;  // the names of the groups above, top first
+    for (std::size_t i = 0; i < count; ++i) {
+        NodeView node = ReadNode(tree, i);
+        const int level = tree.NodeLevel(i);
+        groups.resize(static_cast<std::size_t>(std::max(0, level - 1)));
+        std::string path;
+        for (const std::string& g : groups) path += g + kPathSeparator;
+        groups.push_back(node.name);
+        node.name = path + node.name;
+        nodes.push_back(std::move(node));
+    }
+    return nodes;
 }
 
 std::string Quoted(std::string_view s) {
@@ -124,6 +145,11 @@ void PackNumber(const NodeView& node, int bytes, bool signedByte, ConfigImage& i
 
 void PackTelephone(const NodeView& node, ConfigImage& image) {
     constexpr std::size_t kDigits = 10;
+    if (node.value.empty()) {  // an erased number (it reads back empty) stays erased
+        const std::size_t address = CheckedAddress<PackError>(node, kDigits);
+        std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(address), kDigits, ErasedByte);
+        return;
+    }
     const bool ok = node.value.size() == kDigits && std::all_of(node.value.begin(), node.value.end(),
                                                                 [](char c) { return c >= '0' && c <= '9'; });
     if (!ok) {
@@ -297,7 +323,7 @@ void PackTreeToImage(const IParamTree& tree, ConfigImage& image) {
     const std::size_t count = tree.NodeCount();
     if (count == 0) throw PackError("Дерево параметров пусто: не выбрана модель устройства");
     ConfigImage packed = ErasedImage();
-    for (std::size_t i = 0; i < count; ++i) PackNode(ReadNode(tree, i), packed);
+    for (const NodeView& node : ReadAllNodes(tree)) PackNode(node, packed);
     image = packed;
 }
 
@@ -306,8 +332,9 @@ void UnpackImageToTree(IParamTree& tree, const ConfigImage& image) {
     if (count == 0) throw UnpackError("Дерево параметров пусто: не выбрана модель устройства");
     std::vector<std::pair<std::size_t, std::string>> values;
     values.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (auto v = UnpackNode(ReadNode(tree, i), image)) values.emplace_back(i, std::move(*v));
+    const std::vector<NodeView> nodes = ReadAllNodes(tree);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (auto v = UnpackNode(nodes[i], image)) values.emplace_back(i, std::move(*v));
     }
     for (const auto& [index, value] : values) SetNodeField(tree, index, FieldValue, value);
 }

@@ -83,9 +83,14 @@ LookupResult FindParameter(const IParamTree& tree, std::string_view query) {
 
 std::optional<std::string> SetParameterValue(IParamTree& tree, std::size_t index, const std::string& text,
                                              char decimalSeparator) {
-    if (auto warning = CheckNewValue(GetNodeField(tree, index, FieldKind), text, GetNodeField(tree, index, FieldMin),
+    const std::string kind = GetNodeField(tree, index, FieldKind);
+    if (auto warning = CheckNewValue(kind, text, GetNodeField(tree, index, FieldMin),
                                      GetNodeField(tree, index, FieldMax), decimalSeparator)) {
         return warning;
+    }
+    const std::string size = GetNodeField(tree, index, FieldSize);
+    if ((kind == "1" || kind == "5") && (size == "16" || size == "32")) {
+        if (auto refused = CheckStoredText(text, size == "16" ? 16 : 32)) return refused;
     }
     SetNodeField(tree, index, FieldValue, text);
     return std::nullopt;

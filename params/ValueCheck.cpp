@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/Cp1251.h"
 #include "params/Catalog.h"
 
 namespace lum {
@@ -93,6 +94,36 @@ std::optional<std::string> CheckNumberValue(std::string_view text, std::string_v
     const std::optional<double> lo = ParseLocaleNumber(min, decimalSeparator);
     const std::optional<double> hi = ParseLocaleNumber(max, decimalSeparator);
     if (!lo || !hi || *v < *lo || *v > *hi) return std::string(kWarnOutOfRange);
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckStoredText(std::string_view text, std::size_t size) {
+    std::string refused;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        // One character: its lead byte and the continuation bytes after it.
+        std::size_t n = 1;
+        while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+        const std::string_view ch = text.substr(i, n);
+        i += n;
+        ++count;
+        bool readsBack = false;
+        try {
+            const std::string byte = Utf8ToCp1251(ch);
+            readsBack = byte.size() == 1 && static_cast<unsigned char>(byte[0]) < kFirstUnreadableTextByte &&
+                        byte[0] != ';';
+        } catch (const EncodingError&) {
+            readsBack = false;
+        }
+        const std::string named = "«" + std::string(ch) + "»";
+        if (!readsBack && refused.find(named) == std::string::npos) refused += (refused.empty() ? "" : ", ") + named;
+    }
+    if (!refused.empty()) {
+        return "Символы " + refused +
+               " не сохраняются в памяти устройства (при чтении они пропадут): допустимы латинские буквы, цифры "
+               "и знаки, кроме точки с запятой и { | } ~";
+    }
+    if (count > size) return "Текст длиннее " + std::to_string(size) + " символов";
     return std::nullopt;
 }
 

@@ -37,6 +37,16 @@ std::optional<double> ParseLocaleNumber(std::string_view text, char decimalSepar
 std::optional<std::string> CheckNumberValue(std::string_view text, std::string_view min, std::string_view max,
                                             char decimalSeparator);
 
+// The first byte a text parameter cannot give back: reading stops at the first byte of
+// 123 ("{") or more, so such a character, and every one after it, would be lost.
+inline constexpr unsigned char kFirstUnreadableTextByte = 123;
+
+// The check of a text parameter's new value (sizes 16 and 32): at most `size` characters,
+// each of code page 1251 below kFirstUnreadableTextByte and not the node separator ";"
+// (which the tree cannot hold). Nothing when accepted, otherwise the message naming the
+// characters refused, each once, in the order they first occur.
+std::optional<std::string> CheckStoredText(std::string_view text, std::size_t size);
+
 // The whole check of a new value for a row of kind `kind` (field 7 as text): the number
 // check for kinds 1 and 5; for a choice kind the text must be one of the kind's items
 // (the dialog offers nothing else); any other kind (group headings, read-only rows) is

@@ -4,14 +4,23 @@
 
 namespace lum {
 
-bool SelectCatalogForModel(std::uint8_t modelCode, std::uint8_t& currentModelCode, ICatalogView& view) {
+ModelSwitch SelectCatalogForModel(std::uint8_t modelCode, std::uint8_t& currentModelCode, ICatalogView& view) {
     const auto index = IndexForModelCode(modelCode);
-    if (!index || modelCode == currentModelCode) return false;
+    if (!index) return ModelSwitch::None;
+    if (modelCode == currentModelCode) {
+        view.ReportOtherModel(std::nullopt);
+        return ModelSwitch::None;
+    }
+    if (view.TreeEdited()) {
+        view.ReportOtherModel(modelCode);
+        return ModelSwitch::Held;
+    }
+    view.ReportOtherModel(std::nullopt);
     currentModelCode = modelCode;
     view.LoadCatalogForModel(modelCode);
     view.ShowJournalPage();
     view.SelectDeviceVersion(*index);
-    return true;
+    return ModelSwitch::Switched;
 }
 
 std::optional<Rgb> BlinkTick(bool blink, Rgb current) {

@@ -55,6 +55,12 @@ class ICatalogView {
     virtual void ShowJournalPage() = 0;
     // Selects an entry of the device-version selector without running its change handler.
     virtual void SelectDeviceVersion(int index) = 0;
+    // True when the tree holds values a reload would discard (edited since the last load,
+    // read, open or save). A view without a tree of its own holds none.
+    virtual bool TreeEdited() const { return false; }
+    // The controller reports another model than the tree's and the tree keeps its edited
+    // values: `modelCode` names that model; nothing when the controller agrees (again).
+    virtual void ReportOtherModel(std::optional<std::uint8_t> modelCode) { (void)modelCode; }
 };
 
 // Receives one value per channel; the receiver stamps the time.
@@ -78,10 +84,19 @@ class ChartRecorder : public IChartSink {
 };
 
 
+// What a status record's model code did to the tree.
+enum class ModelSwitch {
+    None,      // same model as the tree's, or an unknown code: nothing changed
+    Switched,  // the tree was reloaded with the reported model's catalogue
+    Held,      // another model, but the tree holds edited values: kept, and reported
+};
+
 // The switch by the device: for a known model code other than currentModelCode, sets
-// currentModelCode, reloads the tree, shows the journal page and selects the selector entry.
-// Returns true when it switched.
-bool SelectCatalogForModel(std::uint8_t modelCode, std::uint8_t& currentModelCode, ICatalogView& view);
+// currentModelCode, reloads the tree, shows the journal page and selects the selector entry
+// (Switched) — unless the tree holds edited values: then nothing changes but the view is
+// told which model the controller reports (Held). A record of the tree's own model clears
+// such a report (None).
+ModelSwitch SelectCatalogForModel(std::uint8_t modelCode, std::uint8_t& currentModelCode, ICatalogView& view);
 
 // One tick of the generator pointer blink: with blink set, yellow becomes red and any other
 // colour yellow; with blink clear nothing changes.

@@ -116,6 +116,20 @@ LogSwitchOutcome Terminal::LogSwitchChange(bool switch1, bool switch3) {
     return out;
 }
 
+bool Terminal::SetLogFileName(std::string name) {
+    const bool reopen = log_.IsOpen() && name != logFileName_;
+    logFileName_ = std::move(name);
+    if (!reopen) return logActive_;
+    try {
+        log_.Close();
+        log_.Open(logFileName_);
+    } catch (const LogFileError& e) {
+        FailLog(e);
+        return false;
+    }
+    return logActive_;
+}
+
 void Terminal::FailLog(const LogFileError& e) {
     logActive_ = false;
     try {

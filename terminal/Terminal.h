@@ -65,7 +65,10 @@ class Terminal {
 
     // Log file name (UTF-8); one name serves both log switches.
     const std::string& LogFileName() const { return logFileName_; }
-    void SetLogFileName(std::string name) { logFileName_ = std::move(name); }
+    // Sets the name. While the log is open, the old file is closed and the new one opened
+    // for appending, so the lines from now on go to the file just chosen; a failure to
+    // open it switches logging off (LogFailed, TakeError). True when logging goes on.
+    bool SetLogFileName(std::string name);
     // Either log switch changed; `switch1` and `switch3` are their states now.
     LogSwitchOutcome LogSwitchChange(bool switch1, bool switch3);
     bool LogActive() const { return logActive_; }

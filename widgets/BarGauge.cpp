@@ -14,14 +14,58 @@ BarGauge::BarGauge(Qt::Orientation orientation, QWidget* parent)
 }
 
 void BarGauge::setOrientation(Qt::Orientation o) {
+    if (o == orientation_) return;
     orientation_ = o;
-    update();
+    invalidateFace();
 }
 
-void BarGauge::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const bool vertical = orientation_ == Qt::Vertical;
+namespace {
+QString LabelOf(double v, bool whole) {
+    QString text = QString::number(v, 'f', whole ? 0 : 1);
+    if (text.endsWith(QStringLiteral(".0"))) text.chop(2);
+    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+}
+}  // namespace
+
+BarGauge::Frame BarGauge::frame() const {
+    Frame fr{};
+    fr.vertical = orientation_ == Qt::Vertical;
+    const bool vertical = fr.vertical;
+    fr.font = font();
+    const int across = vertical ? width() : height();
+    fr.font.setPixelSize(std::clamp(across / 6, 8, 11));
+    fr.majors = std::max(2, tickMajorCount_);
+    fr.step = (max_ - min_) / (fr.majors - 1);
+    fr.whole = std::abs(fr.step - std::round(fr.step)) < 1e-9;
+    // Room the labels need across the bar.
+    const QFontMetrics fm(fr.font);
+    int labelRoom = fm.height();
+    if (vertical) {
+        labelRoom = 0;
+        for (int i = 0; i < fr.majors; ++i)
+            labelRoom = std::max(labelRoom, fm.horizontalAdvance(LabelOf(min_ + fr.step * i, fr.whole)));
+    }
+    // The scale runs along `length`; ends inset so the end labels fit.
+    const int px = fr.font.pixelSize();
+    const double inset = vertical ? px * 0.8 + 3 : px * 1.6 + 2;
+    fr.start = vertical ? height() - inset : inset;
+    fr.length = (vertical ? height() : width()) - 2 * inset;
+    // Across the bar: pointer lane, colour band, ticks, labels. Ticks give way to the labels
+    // when the bar is narrow.
+    fr.pointerLane = std::clamp(pointerSize_ * 0.8, 6.0, across * 0.25);
+    fr.bandStart = 3 + fr.pointerLane;
+    fr.bandWidth = std::max(4.0, across * 0.13);
+    fr.tickStart = fr.bandStart + fr.bandWidth;
+    const double tickRoom = across - fr.tickStart - labelRoom - 4;
+    fr.majorLen = std::clamp(static_cast<double>(tickMajorLength_), 3.0, std::max(3.0, tickRoom));
+    fr.minorLen = std::clamp(static_cast<double>(tickMinorLength_), 2.0, std::max(2.0, fr.majorLen * 0.6));
+    return fr;
+}
+
+void BarGauge::paintFace(QPainter& p) {
+    frame_ = frame();
+    const Frame& fr = frame_;
+    const bool vertical = fr.vertical;
 
     // Panel.
     const QRectF panel = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -32,45 +76,9 @@ void BarGauge::paintEvent(QPaintEvent*) {
     p.setBrush(shade);
     p.drawRoundedRect(panel, 4, 4);
 
-    QFont f = font();
-    const int across = vertical ? width() : height();
-    f.setPixelSize(std::clamp(across / 6, 8, 11));
+    const QFont& f = fr.font;
     p.setFont(f);
-    const int majors = std::max(2, tickMajorCount_);
-    const double step = (max_ - min_) / (majors - 1);
-    const bool whole = std::abs(step - std::round(step)) < 1e-9;
-    auto labelOf = [&](double v) {
-        QString text = QString::number(v, 'f', whole ? 0 : 1);
-        if (text.endsWith(QStringLiteral(".0"))) text.chop(2);
-        return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
-    };
-    // Room the labels need across the bar.
-    const QFontMetrics fm(f);
-    int labelRoom = fm.height();
-    if (vertical) {
-        labelRoom = 0;
-        for (int i = 0; i < majors; ++i)
-            labelRoom = std::max(labelRoom, fm.horizontalAdvance(labelOf(min_ + step * i)));
-    }
-
-    // The scale runs along `length`; ends inset so the end labels fit.
-    const double inset = vertical ? f.pixelSize() * 0.8 + 3 : f.pixelSize() * 1.6 + 2;
-    const double start = vertical ? height() - inset : inset;
-    const double length = (vertical ? height() : width()) - 2 * inset;
-    auto at = [&](double v) {
-        return vertical ? start - fraction(v) * length : start + fraction(v) * length;
-    };
-
-    // Across the bar: pointer lane, colour band, ticks, labels. Ticks give way to the labels
-    // when the bar is narrow.
-    const double pointerLane = std::clamp(pointerSize_ * 0.8, 6.0, across * 0.25);
-    const double bandStart = 3 + pointerLane;
-    const double bandWidth = std::max(4.0, across * 0.13);
-    const double tickStart = bandStart + bandWidth;
-    const double tickRoom = across - tickStart - labelRoom - 4;
-    const double majorLen = std::clamp(static_cast<double>(tickMajorLength_), 3.0, std::max(3.0, tickRoom));
-    const double minorLen =
-        std::clamp(static_cast<double>(tickMinorLength_), 2.0, std::max(2.0, majorLen * 0.6));
+    auto at = [&](double v) { return fr.at(fraction(v)); };
     auto spanRect = [&](double a, double b, double from, double thickness) {
         return vertical ? QRectF(from, std::min(a, b), thickness, std::abs(b - a))
                         : QRectF(std::min(a, b), from, std::abs(b - a), thickness);
@@ -86,34 +94,39 @@ void BarGauge::paintEvent(QPaintEvent*) {
     for (int i = 0; i < sectionCount_; ++i) {
         auto [lo, hi] = sectionRange(i);
         p.setBrush(sectionColors_[i]);
-        p.drawRect(spanRect(at(lo), at(hi), bandStart, bandWidth));
+        p.drawRect(spanRect(at(lo), at(hi), fr.bandStart, fr.bandWidth));
     }
     p.setPen(QPen(QColor(40, 40, 46), 1));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(spanRect(at(min_), at(max_), bandStart, bandWidth));
+    p.drawRect(spanRect(at(min_), at(max_), fr.bandStart, fr.bandWidth));
 
-    for (int i = 0; i < majors; ++i) {
-        const double v = min_ + step * i;
+    for (int i = 0; i < fr.majors; ++i) {
+        const double v = min_ + fr.step * i;
         const double t = at(v);
         p.setPen(QPen(QColor(30, 30, 34), 1.2));
-        line(t, tickStart, tickStart + majorLen);
-        const QString label = labelOf(v);
-        const double lp = tickStart + majorLen + 2;
+        line(t, fr.tickStart, fr.tickStart + fr.majorLen);
+        const QString label = LabelOf(v, fr.whole);
+        const double lp = fr.tickStart + fr.majorLen + 2;
         if (vertical)
             p.drawText(QRectF(lp, t - f.pixelSize(), width() - lp, 2 * f.pixelSize()),
                        Qt::AlignLeft | Qt::AlignVCenter, label);
         else
             p.drawText(QRectF(t - 3 * f.pixelSize(), lp, 6 * f.pixelSize(), height() - lp),
                        Qt::AlignHCenter | Qt::AlignTop, label);
-        if (i + 1 == majors) break;
+        if (i + 1 == fr.majors) break;
         p.setPen(QPen(QColor(70, 70, 76), 1));
         for (int k = 1; k <= tickMinorCount_; ++k)
-            line(at(v + step * k / (tickMinorCount_ + 1)), tickStart, tickStart + minorLen);
+            line(at(v + fr.step * k / (tickMinorCount_ + 1)), fr.tickStart, fr.tickStart + fr.minorLen);
     }
+}
 
+void BarGauge::paintPointer(QPainter& p) {
+    const Frame& fr = frame_;  // the face is drawn first, whenever anything it depends on changed
+    const bool vertical = fr.vertical;
     // Pointer: a triangle in its lane pointing at the scale, and a line across the band.
-    const double pos = at(drawnPosition());
-    const double s = pointerLane;
+    const double pos = fr.at(fraction(drawnPosition()));
+    const double s = fr.pointerLane;
+    const double bandStart = fr.bandStart;
     QPolygonF tri = vertical ? QPolygonF({QPointF(bandStart, pos), QPointF(bandStart - s, pos - s / 2),
                                           QPointF(bandStart - s, pos + s / 2)})
                              : QPolygonF({QPointF(pos, bandStart), QPointF(pos - s / 2, bandStart - s),
@@ -122,7 +135,10 @@ void BarGauge::paintEvent(QPaintEvent*) {
     p.setBrush(pointerColor_);
     p.drawPolygon(tri);
     p.setPen(QPen(pointerColor_, 2));
-    line(pos, bandStart, bandStart + bandWidth);
+    if (vertical)
+        p.drawLine(QPointF(bandStart, pos), QPointF(bandStart + fr.bandWidth, pos));
+    else
+        p.drawLine(QPointF(pos, bandStart), QPointF(pos, bandStart + fr.bandWidth));
 }
 
 }  // namespace lum

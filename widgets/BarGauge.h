@@ -15,9 +15,23 @@ class BarGauge : public GaugeBase {
     void setOrientation(Qt::Orientation o);
 
   protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintFace(QPainter& p) override;
+    void paintPointer(QPainter& p) override;
 
   private:
+    // Where the scale and the pointer lane lie.
+    struct Frame {
+        bool vertical;
+        QFont font;
+        double start, length;  // the scale along the bar
+        double pointerLane, bandStart, bandWidth, tickStart, majorLen, minorLen;
+        int majors;
+        double step;
+        bool whole;
+        double at(double fraction) const { return vertical ? start - fraction * length : start + fraction * length; }
+    };
+    Frame frame() const;
+    Frame frame_{};  // as the face was last drawn
     Qt::Orientation orientation_;
 };
 

@@ -1,5 +1,7 @@
 #include "widgets/ColumnTree.h"
 
+#include <QMouseEvent>
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -98,6 +100,14 @@ QList<QTreeWidgetItem*> ColumnTree::allNodes() const {
     };
     for (int i = 0; i < topLevelItemCount(); ++i) walk(topLevelItem(i));
     return out;
+}
+
+void ColumnTree::mousePressEvent(QMouseEvent* e) {
+    if (!itemAt(e->position().toPoint())) {
+        e->accept();  // nothing under the pointer: the selection stays as it is
+        return;
+    }
+    QTreeWidget::mousePressEvent(e);
 }
 
 void ColumnTree::mouseDoubleClickEvent(QMouseEvent* e) {

@@ -43,6 +43,9 @@ signals:
     void nodeDoubleClicked();
 
 protected:
+    // A press below the last row keeps the selection: the double click that it may begin
+    // edits the selected row.
+    void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:

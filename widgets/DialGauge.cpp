@@ -15,11 +15,18 @@ double DialGauge::angleOf(double value) const {
     return 225.0 - 270.0 * fraction(value);
 }
 
-void DialGauge::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
+DialGauge::Frame DialGauge::frame() const {
     const double side = std::min(width(), height());
-    const QPointF c(width() / 2.0, height() / 2.0);
+    const double outer = side / 2.0 - 1;
+    const double bezel = std::max(2.0, side * 0.04);
+    const double r = outer - bezel;  // face radius
+    return {side, QPointF(width() / 2.0, height() / 2.0), r - std::max(2.0, side * 0.03)};
+}
+
+void DialGauge::paintFace(QPainter& p) {
+    const Frame fr = frame();
+    const double side = fr.side;
+    const QPointF c = fr.centre;
     const double outer = side / 2.0 - 1;
     const double bezel = std::max(2.0, side * 0.04);
     const double r = outer - bezel;  // face radius
@@ -41,7 +48,7 @@ void DialGauge::paintEvent(QPaintEvent*) {
         const double a = qDegreesToRadians(angleOf(v));
         return QPointF(std::cos(a), -std::sin(a));
     };
-    const double tickOuter = r - std::max(2.0, side * 0.03);
+    const double tickOuter = fr.tickOuter;
     const double majorLen = std::max(2, tickMajorLength_);
     const double minorLen = std::max(1, tickMinorLength_);
 
@@ -80,12 +87,18 @@ void DialGauge::paintEvent(QPaintEvent*) {
             p.drawLine(c + dm * tickOuter, c + dm * (tickOuter - minorLen));
         }
     }
+}
+
+void DialGauge::paintPointer(QPainter& p) {
+    const Frame fr = frame();
+    const QPointF c = fr.centre;
+    const double a = qDegreesToRadians(angleOf(drawnPosition()));
 
     // Pointer: a tapered needle from behind the hub to the tick ring.
-    const QPointF d = dirOf(drawnPosition());
+    const QPointF d(std::cos(a), -std::sin(a));
     const QPointF n(-d.y(), d.x());
     const double halfWidth = std::max(1.5, pointerSize_ / 2.0);
-    const QPointF tip = c + d * (tickOuter - 1);
+    const QPointF tip = c + d * (fr.tickOuter - 1);
     const QPointF tail = c - d * (hubSize_ * 0.9 + 2);
     QPolygonF needle({tail + n * halfWidth * 0.8, c + n * halfWidth, tip + n * 0.6, tip - n * 0.6,
                       c - n * halfWidth, tail - n * halfWidth * 0.8});
@@ -93,14 +106,29 @@ void DialGauge::paintEvent(QPaintEvent*) {
     p.setBrush(pointerColor_);
     p.drawPolygon(needle);
 
-    // Hub.
+    // Hub: a shaded disc, drawn once per size into its own pixmap.
     const double hub = std::max(3.0, hubSize_ / 2.0);
-    QRadialGradient hubShade(c - QPointF(hub * 0.3, hub * 0.3), hub * 1.5);
-    hubShade.setColorAt(0, QColor(120, 124, 132));
-    hubShade.setColorAt(1, QColor(30, 32, 36));
-    p.setPen(Qt::NoPen);
-    p.setBrush(hubShade);
-    p.drawEllipse(c, hub, hub);
+    const qreal ratio = p.device()->devicePixelRatioF();
+    const int box = static_cast<int>(std::ceil(2 * hub)) + 2;
+    const QPoint topLeft(static_cast<int>(std::floor(c.x() - box / 2.0)), static_cast<int>(std::floor(c.y() - box / 2.0)));
+    const QPointF hc = c - QPointF(topLeft);  // the centre inside the pixmap, as on the widget
+    if (hub_.isNull() || hub_.size() != QSize(box, box) * ratio || hub_.devicePixelRatio() != ratio ||
+        hubCentre_ != hc || hubRadius_ != hub) {
+        hubCentre_ = hc;
+        hubRadius_ = hub;
+        hub_ = QPixmap(QSize(box, box) * ratio);
+        hub_.setDevicePixelRatio(ratio);
+        hub_.fill(Qt::transparent);
+        QPainter hp(&hub_);
+        hp.setRenderHint(QPainter::Antialiasing);
+        QRadialGradient hubShade(hc - QPointF(hub * 0.3, hub * 0.3), hub * 1.5);
+        hubShade.setColorAt(0, QColor(120, 124, 132));
+        hubShade.setColorAt(1, QColor(30, 32, 36));
+        hp.setPen(Qt::NoPen);
+        hp.setBrush(hubShade);
+        hp.drawEllipse(hc, hub, hub);
+    }
+    p.drawPixmap(topLeft, hub_);
 }
 
 }  // namespace lum

@@ -17,7 +17,19 @@ class DialGauge : public GaugeBase {
     double angleOf(double value) const;
 
   protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintFace(QPainter& p) override;
+    void paintPointer(QPainter& p) override;
+
+  private:
+    struct Frame {
+        double side;
+        QPointF centre;
+        double tickOuter;  // radius of the tick ring's outer edge
+    };
+    Frame frame() const;
+    QPixmap hub_;  // the hub, drawn once per size (it covers the pointer's root)
+    QPointF hubCentre_;
+    double hubRadius_ = 0;
 };
 
 }  // namespace lum

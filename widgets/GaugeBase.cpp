@@ -1,10 +1,16 @@
 #include "widgets/GaugeBase.h"
 
+#include <QEvent>
+#include <QPainter>
 #include <algorithm>
 
 namespace lum {
 
-GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {}
+GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {
+    // The face carries the background it stands on, so a repaint covers every pixel and
+    // nothing behind the gauge is painted again.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void GaugeBase::setPosition(double value) {
     if (value == position_) return;
@@ -23,23 +29,70 @@ double GaugeBase::drawnPosition() const {
     return std::clamp(position_, std::min(min_, max_), std::max(min_, max_));
 }
 
-void GaugeBase::setPositionMin(double v) { min_ = v; update(); }
-void GaugeBase::setPositionMax(double v) { max_ = v; update(); }
-void GaugeBase::setPointerColor(const QColor& c) { pointerColor_ = c; update(); }
-void GaugeBase::setPointerSize(int px) { pointerSize_ = px; update(); }
-void GaugeBase::setHubSize(int px) { hubSize_ = px; update(); }
-void GaugeBase::setTickMajorCount(int n) { tickMajorCount_ = std::max(2, n); update(); }
-void GaugeBase::setTickMinorCount(int n) { tickMinorCount_ = std::max(0, n); update(); }
-void GaugeBase::setTickMajorLength(int px) { tickMajorLength_ = px; update(); }
-void GaugeBase::setTickMinorLength(int px) { tickMinorLength_ = px; update(); }
-void GaugeBase::setSectionCount(int n) { sectionCount_ = std::clamp(n, 1, 3); update(); }
-void GaugeBase::setSectionEnd1(double v) { sectionEnd1_ = v; update(); }
-void GaugeBase::setSectionEnd2(double v) { sectionEnd2_ = v; update(); }
+// The scale, the ticks and the bands are drawn on the face.
+void GaugeBase::setPositionMin(double v) { setFaceProperty(min_, v); }
+void GaugeBase::setPositionMax(double v) { setFaceProperty(max_, v); }
+void GaugeBase::setTickMajorCount(int n) { setFaceProperty(tickMajorCount_, std::max(2, n)); }
+void GaugeBase::setTickMinorCount(int n) { setFaceProperty(tickMinorCount_, std::max(0, n)); }
+void GaugeBase::setTickMajorLength(int px) { setFaceProperty(tickMajorLength_, px); }
+void GaugeBase::setTickMinorLength(int px) { setFaceProperty(tickMinorLength_, px); }
+void GaugeBase::setSectionCount(int n) { setFaceProperty(sectionCount_, std::clamp(n, 1, 3)); }
+void GaugeBase::setSectionEnd1(double v) { setFaceProperty(sectionEnd1_, v); }
+void GaugeBase::setSectionEnd2(double v) { setFaceProperty(sectionEnd2_, v); }
 
 void GaugeBase::setSectionColor(int section, const QColor& c) {
     if (section < 1 || section > 3) return;
-    sectionColors_[section - 1] = c;
+    setFaceProperty(sectionColors_[section - 1], c);
+}
+
+// The pointer's colour and the hub: only a repaint.
+void GaugeBase::setPointerColor(const QColor& c) {
+    if (c == pointerColor_) return;
+    pointerColor_ = c;
     update();
+}
+// A bar gauge's pointer lane, and so where its face lies, follows the pointer size.
+void GaugeBase::setPointerSize(int px) { setFaceProperty(pointerSize_, px); }
+void GaugeBase::setHubSize(int px) {
+    if (px == hubSize_) return;
+    hubSize_ = px;
+    update();
+}
+
+void GaugeBase::invalidateFace() {
+    faceValid_ = false;
+    update();
+}
+
+void GaugeBase::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (!faceValid_ || face_.size() != pixels || face_.devicePixelRatio() != ratio) {
+        face_ = QPixmap(pixels);
+        face_.setDevicePixelRatio(ratio);
+        face_.fill(palette().color(backgroundRole()));
+        QPainter fp(&face_);
+        fp.setRenderHint(QPainter::Antialiasing);
+        fp.setFont(font());
+        paintFace(fp);
+        faceValid_ = true;
+        ++faceRenders_;
+    }
+    QPainter p(this);
+    p.drawPixmap(0, 0, face_);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintPointer(p);
+}
+
+void GaugeBase::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    faceValid_ = false;
+}
+
+void GaugeBase::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange)
+        faceValid_ = false;
 }
 
 QColor GaugeBase::sectionColor(int section) const {

@@ -1,8 +1,14 @@
 #pragma once
 // Common part of the dial and bar gauges: a scale from PositionMin to PositionMax,
 // a pointer position, up to three colour sections split at SectionEnd1/SectionEnd2,
-// ticks, pointer and hub sizes. Main (GUI) thread only.
+// ticks, pointer and hub sizes.
+//
+// The face (everything that does not move: panel, scale, bands, ticks, labels) is drawn
+// once into a pixmap and kept until the size, the font, the scale, the ticks or the bands
+// change; a new position only repaints the pointer over the kept face.
+// Main (GUI) thread only.
 #include <QColor>
+#include <QPixmap>
 #include <QWidget>
 #include <array>
 
@@ -55,7 +61,20 @@ public:
     void setSectionColor(int section, const QColor& c);
     QColor sectionColor(int section) const;
 
+    // Drops the kept face: the next paint draws it anew.
+    void invalidateFace();
+    // How many times the face has been drawn since the gauge was made.
+    int faceRenders() const { return faceRenders_; }
+
 protected:
+    // Draws the face (on a pixmap of the widget's size filled with its background colour).
+    virtual void paintFace(QPainter& p) = 0;
+    // Draws what moves over the face: the pointer (and what covers it).
+    virtual void paintPointer(QPainter& p) = 0;
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
     // Fraction 0..1 of a value along the scale, clamped.
     double fraction(double value) const;
     // Start and end value of section i (0-based) along the scale.
@@ -76,6 +95,18 @@ protected:
     double sectionEnd1_ = 50;
     double sectionEnd2_ = 75;
     std::array<QColor, 3> sectionColors_ = {QColor(0, 128, 0), QColor(255, 255, 0), QColor(255, 0, 0)};
+
+private:
+    // Sets a face property; a change drops the kept face.
+    template <typename T>
+    void setFaceProperty(T& field, const T& value) {
+        if (field == value) return;
+        field = value;
+        invalidateFace();
+    }
+    QPixmap face_;
+    bool faceValid_ = false;
+    int faceRenders_ = 0;
 };
 
 }  // namespace lum

@@ -1,6 +1,10 @@
 #pragma once
 // Numeric display: a value with a number of decimals and a units text, aqua on black;
-// in the error state it shows "---" in red bold. Main (GUI) thread only.
+// in the error state it shows "---" in red bold. Each character is drawn once into a small
+// pixmap and the shown text is put together from them, so a new value costs no text layout.
+// Main (GUI) thread only.
+#include <QHash>
+#include <QPixmap>
 #include <QWidget>
 
 namespace lum {
@@ -25,6 +29,13 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
+    struct Glyph {
+        QPixmap pixmap;
+        int advance;
+    };
+    const Glyph& glyph(QChar c, const QFont& f, const QColor& colour);
+    QHash<QChar, Glyph> glyphs_;
+    QString glyphsKey_;  // font, colour, height and pixel ratio the glyphs were drawn for
     double value_ = 0;
     int precision_ = 1;  // widget default
     QString units_;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QTabBar>
 #include <algorithm>
@@ -23,7 +24,25 @@ class StartOnFocusOut : public QObject {
     }
 };
 
+// The widget's style with "*" as the password character.
+class AsteriskPasswordStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 }  // namespace
+
+void MaskWithAsterisks(QLineEdit& edit) {
+    auto* style = new AsteriskPasswordStyle(edit.style()->name());
+    style->setParent(&edit);
+    edit.setStyle(style);
+    edit.setEchoMode(QLineEdit::Password);
+}
 
 void KeepTextStartInView(QComboBox& box) {
     QLineEdit* edit = box.lineEdit();

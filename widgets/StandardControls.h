@@ -3,6 +3,7 @@
 // that always show the start of their text with a drop-down list wide enough for every item,
 // and page tabs drawn as flat buttons. Main (GUI) thread only.
 class QComboBox;
+class QLineEdit;
 class QTabBar;
 
 namespace lum {
@@ -17,6 +18,10 @@ void KeepTextStartInView(QComboBox& box);
 int PopupWidthForItems(const QComboBox& box);
 // Makes the drop-down list at least PopupWidthForItems wide, kept up to date as items change.
 void FitPopupToItems(QComboBox& box);
+
+// A password field whose characters show as "*" (the system's mask character may be
+// another, such as a dot): echo mode Password with the mask set.
+void MaskWithAsterisks(QLineEdit& edit);
 
 // Tabs as flat buttons: no tab frame and no base line, each tab a button with a thin border
 // and rounded corners, the current one shown pressed.

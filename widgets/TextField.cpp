@@ -4,7 +4,9 @@
 
 namespace lum {
 
-TextField::TextField(QWidget* parent) : QWidget(parent) {}
+TextField::TextField(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // paints every pixel: a new text repaints nothing behind it
+}
 
 void TextField::setText(const QString& text) {
     if (text == text_) return;

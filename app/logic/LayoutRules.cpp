@@ -242,7 +242,7 @@ class Rules {
         }
         if (auto* memo = Get("Memo1")) {
             memo->width = W_ - 14;
-            memo->height = H_ - S_ - 60;
+            memo->height = H_ - S_ - 60 - memo->top;  // its top clears the top strip
         }
         for (const char* name : {"iSwitchLed2", "Button5"})
             if (auto* c = Get(name)) c->top = BottomRowTop(*c);

@@ -181,7 +181,8 @@ TEST(LayoutRules, OtherPagesFollowTheBottomAndRightEdges) {
     // The progress bar takes its new width before it is centred: RoundEven((800 - 340) / 2) - 10.
     EXPECT_EQ(r.controls.at("ProgressBar1").width, 340);
     EXPECT_EQ(r.controls.at("ProgressBar1").left, 220);
-    EXPECT_EQ(r.controls.at("Memo1").height, 560 - 19 - 60);
+    EXPECT_EQ(r.controls.at("Memo1").top, 7);
+    EXPECT_EQ(r.controls.at("Memo1").height, 560 - 19 - 60 - 7);  // below the top strip, bottom kept
     EXPECT_EQ(r.controls.at("iSwitchLed1"), (Geometry{800 - 115 - 14, 560 - 19 - 11 - 35, 115, 22}));
     EXPECT_EQ(r.controls.at("Button6").left, 800 - 100 - 115 - 19);
     EXPECT_EQ(r.controls.at("Button6").top, 560 - 19 - 18 - 35);  // RoundEven(17.5) = 18

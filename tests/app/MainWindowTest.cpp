@@ -87,6 +87,17 @@ TEST_F(MainWindow, StatusBarAndSelectors) {
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("COM-порт"));
 }
 
+// Nothing of a page lies under the top strip's selectors.
+TEST_F(MainWindow, TopStripCoversNoPageControl) {
+    form->show();
+    for (QWidget* w : {static_cast<QWidget*>(form->Parameters->TreeList1), static_cast<QWidget*>(form->TerminalLog->Memo1),
+                       static_cast<QWidget*>(form->Journals->Memo3)}) {
+        const QRect inWindow(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+        EXPECT_FALSE(inWindow.intersects(form->ComboBox_DeviceVersions->geometry())) << w->objectName().toStdString();
+        EXPECT_FALSE(inWindow.intersects(form->ComboBox1->geometry())) << w->objectName().toStdString();
+    }
+}
+
 // The 109 pixel model selector shows its texts from the first letter and lists them in full.
 TEST_F(MainWindow, ModelSelectorShowsTheStartOfItsTextAndAWideEnoughList) {
     QComboBox* box = form->ComboBox_DeviceVersions;

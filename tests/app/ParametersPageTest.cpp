@@ -5,9 +5,11 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 
 #include "app/TreeListAdapter.h"
@@ -145,23 +147,97 @@ TEST_F(ParametersPage, SelectorChoosesTheCatalogue) {
     EXPECT_EQ(Field(23, FieldName), "Темп. закрытия заслонки");
     EXPECT_EQ(Field(25, FieldName), "Темп. подключения нагрузки");
     for (const auto& t : Texts()) EXPECT_EQ(t.find("Термодатчик"), std::string::npos);
-    // A status record reporting 30 now rebuilds nothing.
-    SetNodeField(*std::make_unique<TreeListAdapter>(*form->Parameters->TreeList1), 21, FieldValue, "44");
+    // An unedited tree follows the controller; a record reporting 30 rebuilds nothing.
     form->SelectCatalogForModel(30);
-    EXPECT_EQ(Field(21, FieldValue), "44");
+    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 84);
     form->SelectCatalogForModel(201);
     EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 83);
     EXPECT_EQ(form->ComboBox_DeviceVersions->currentIndex(), 1);
     EXPECT_EQ(form->CurrentModelCode, 201);
     form->SelectCatalogForModel(7);
     EXPECT_EQ(form->CurrentModelCode, 201);
-    // A typed text that names no model leaves the tree empty and the code as it was.
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("ЛУМ"));
-    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 0);
-    EXPECT_EQ(form->CurrentModelCode, 201);
-    form->ComboBox_DeviceVersions->setCurrentIndex(2);
-    EXPECT_EQ(form->Parameters->TreeList1->allNodes().size(), 81);
+    // Typed keys, a paste and the wheel change nothing: the selector is for choosing.
+    QComboBox* box = form->ComboBox_DeviceVersions;
+    form->show();
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("x2"));
+    QKeyEvent cyrillic(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("Л"));
+    QCoreApplication::sendEvent(box->lineEdit(), &cyrillic);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClick(box->lineEdit(), Qt::Key_V, Qt::ControlModifier);
+    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(box, &wheel);
+    EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-дизель v2.0 "));
+    const auto shown = [&] { return std::tuple(box->currentIndex(), form->Parameters->TreeList1->allNodes().size(), +form->CurrentModelCode); };
+    EXPECT_EQ(shown(), std::tuple(1, 83, 201));
+    box->setCurrentIndex(2);
+    EXPECT_EQ(shown(), std::tuple(2, 81, 202));
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Edited values are never dropped without a word: a model chosen asks first, a status record
+// of another model keeps them and says so, "Открыть" and closing the window ask.
+TEST_F(ParametersPage, EditedValuesAreKeptOrTheUserAsked) {
+    QComboBox* box = form->ComboBox_DeviceVersions;
+    QLabel* notice = form->ModelNotice;
+    const auto edit = [&](const char* v) { ASSERT_TRUE(Type(kMainsLow, QString::fromUtf8(v))); };
+    // (model code, selector entry, value of the edited row, question boxes so far)
+    const auto state = [&] {
+        return std::tuple(+form->CurrentModelCode, box->currentIndex(), Field(kMainsLow, FieldValue), dialogs.boxes.size());
+    };
+    EXPECT_FALSE(form->Parameters->TreeEdited());
+    edit("200");
+    EXPECT_TRUE(form->Parameters->TreeEdited());
+    // "Отмена": the tree, the model and the selector's text stay.
+    dialogs.answers = {MsgResult::Cancel};
+    box->setCurrentIndex(1);
+    EXPECT_EQ(state(), std::tuple(200, -1, std::string("200"), 1u));
+    EXPECT_EQ(dialogs.boxes.back().buttons, MsgButtons::SaveDiscardCancel);
+    EXPECT_EQ(box->currentText(), QStringLiteral("ЛУМ-бензин v2.0"));
+    // A record of another model keeps the edits and names the model, never asking; a record of
+    // the tree's own model takes the notice away; its link loads the catalogue, after asking.
+    form->SelectCatalogForModel(201);
+    EXPECT_EQ(state(), std::tuple(200, -1, std::string("200"), 1u));
+    EXPECT_TRUE(!notice->isHidden() && notice->text().contains(QStringLiteral("ЛУМ-дизель v2.0")));
+    form->SelectCatalogForModel(200);
+    EXPECT_TRUE(notice->isHidden());
+    form->SelectCatalogForModel(201);
+    dialogs.answers = {MsgResult::Discard};
+    form->LoadReportedCatalog();
+    EXPECT_EQ(state(), std::tuple(201, 1, std::string("180"), 2u));
+    EXPECT_TRUE(notice->isHidden() && form->Parameters->TreeList1->allNodes().size() == 83);
+    // "Сохранить" saves first; a save cancelled in its file dialog changes nothing.
+    edit("210");
+    dialogs.answers = {MsgResult::Save};
+    dialogs.fileAnswers = {File("kept")};
+    box->setCurrentIndex(3);
+    EXPECT_EQ(LoadConfigFile(File("kept.txt"))[37], 210);
+    EXPECT_EQ(form->CurrentModelCode, 30);
+    edit("211");
+    dialogs.answers = {MsgResult::Save};
+    box->setCurrentIndex(0);
+    EXPECT_EQ(state(), std::tuple(30, 3, std::string("211"), 4u));
+    // "Открыть" asks before it replaces the values; once opened, nothing is edited and the tree
+    // follows the controller again.
+    dialogs.answers = {MsgResult::Cancel, MsgResult::Discard};
+    dialogs.fileAnswers = {File("kept.txt")};
+    form->Parameters->Button2->click();
+    EXPECT_EQ(state(), std::tuple(30, 3, std::string("211"), 5u));
+    form->Parameters->Button2->click();
+    EXPECT_EQ(Field(kMainsLow, FieldValue), "210");
+    form->SelectCatalogForModel(202);
     EXPECT_EQ(form->CurrentModelCode, 202);
+    // Closing the window asks ("Отмена" keeps it open); with nothing edited it does not.
+    form->show();
+    edit("200");
+    dialogs.answers = {MsgResult::Cancel, MsgResult::Discard};
+    EXPECT_TRUE(!form->close() && form->isVisible());
+    EXPECT_TRUE(form->close());
+    form->show();
+    form->Parameters->MarkTreeClean();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(dialogs.boxes.size(), 8u);
 }
 
 TEST_F(ParametersPage, HeadingsReadOnlyRowsAndNoSelectionOpenNothing) {
@@ -247,24 +323,33 @@ TEST_F(ParametersPage, DoubleClickInTheTreeEditsTheSelectedRow) {
     t.setCurrentItem(t.nodeAt(kEngineType));
     QCoreApplication::processEvents();
     int opened = 0;
-    const auto answer = [&] {
-        QTimer::singleShot(0, form2.get(), [&] {
-            if (!form2->isVisible()) return;
-            ++opened;
-            form2->ComboBox4->setCurrentIndex(2);
+    // A real double click, as a mouse sends it: press, release, press, double click, release.
+    const auto doubleClick = [&](QPoint at) {
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent e(type, QPointF(at), t.viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton, held, {});
+            QCoreApplication::sendEvent(t.viewport(), &e);
+        }
+        QCoreApplication::processEvents();
+    };
+    const auto answer = [&](int item) {
+        QTimer::singleShot(0, form2.get(), [&, item] {
+            opened += form2->isVisible() ? 1 : 0;
+            form2->ComboBox4->setCurrentIndex(item);
             form2->Button1->click();
         });
     };
-    answer();
-    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, t.visualItemRect(t.nodeAt(kEngineType)).center());
-    QCoreApplication::processEvents();
+    answer(2);
+    doubleClick(t.visualItemRect(t.nodeAt(kEngineType)).center());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(Field(kEngineType, FieldValue), "сухой контакт");
-    // Below the last row, the selected row is edited too.
-    answer();
-    QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, QPoint(100, t.viewport()->height() - 5));
-    QCoreApplication::processEvents();
+    // Below the last row, the selected row is edited too: the first press keeps the selection.
+    answer(1);
+    doubleClick(QPoint(100, t.viewport()->height() - 5));
     EXPECT_EQ(opened, 2);
+    EXPECT_EQ(Field(kEngineType, FieldValue), "дизель");
+    EXPECT_EQ(t.currentItem(), t.nodeAt(kEngineType));
 }
 
 TEST_F(ParametersPage, ModelSwitchWhileTheDialogIsOpenDropsItsValue) {
@@ -383,7 +468,7 @@ TEST_F(ParametersPage, UnpackableValueOrEmptyTreeWritesNoFile) {
     EXPECT_NE(dialogs.errors[0].find("12,5"), std::string::npos);
     EXPECT_FALSE(fs::exists(File("never.txt")));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ПО Конфигуратор v2a"));
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("нет такой"));
+    form->Parameters->ClearTree();
     dialogs.fileAnswers.push_back(File("never"));
     form->Parameters->Button1->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
@@ -541,7 +626,7 @@ TEST_F(ParametersLink, UnpackableValueOrEmptyTreeSendsNothing) {
     EXPECT_NE(dialogs.errors[0].find("Номер абонента"), std::string::npos) << dialogs.errors[0];
     EXPECT_NE(dialogs.errors[0].find("«123»"), std::string::npos) << dialogs.errors[0];
     EXPECT_FALSE(form->Parameters->ProgressBar1->isVisible());
-    form->ComboBox_DeviceVersions->setEditText(QStringLiteral("?"));
+    form->Parameters->ClearTree();
     form->Parameters->Button3->click();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_EQ(form->Device->Writer.Writes, writes);

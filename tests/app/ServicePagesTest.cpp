@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <QDate>
+#include <QTest>
 #include <QTime>
 #include <fstream>
 #include <sstream>
@@ -89,6 +90,12 @@ TEST_F(ServicePages, PasswordUnlocksTheWritesAndTheTerminalPageOnlyWhenExact) {
                !form->PageVisible(form->TabSheet3);
     };
     ASSERT_TRUE(locked());
+    // The entry shows one "*" per character; the journal lists take no typing.
+    form->Service->Edit4->setText(QStringLiteral("4ж6"));
+    EXPECT_EQ(form->Service->Edit4->displayText(), QStringLiteral("***"));
+    QTest::keyClicks(form->Journals->Memo3, QStringLiteral("x"));
+    QTest::keyClicks(form->Journals->Memo4, QStringLiteral("x"));
+    EXPECT_EQ(form->Journals->Memo3->toPlainText() + form->Journals->Memo4->toPlainText(), QStringLiteral("-пусто--пусто-"));
     for (const char* wrong : {"40617283 ", " 40617283", "4061728", ""}) {
         form->Service->Edit4->setText(QString::fromUtf8(wrong));
         form->Service->Button14->click();

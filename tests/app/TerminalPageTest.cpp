@@ -122,6 +122,7 @@ TEST_F(TerminalPageTest, NameFromEitherButtonServesBothSwitchesAndTheLogIsAppend
     dialogs.fileAnswers.push_back(std::nullopt);        // cancelled: the name stays
     QTest::mouseClick(form->TerminalLog->Button6, Qt::LeftButton);
     EXPECT_EQ(form->TerminalLog->Term().LogFileName(), log.string());
+    EXPECT_EQ(dialogs.appendChoices, 2);  // chosen as a file to append to: no "replace?" question
 
     form->Service->iSwitchLed3->click();
     form->TerminalLog->iSwitchLed1->click();

@@ -271,12 +271,42 @@ TEST(PackTelephone, TenDigitsOneBytePerDigit) {
 
 TEST(PackTelephone, AnythingButTenDigitsIsRefused) {
     for (const char* v :
-         {"123", "", "012345678", "01234567890", "012345678a", "+123456789", "01234 5678", "０123456789"}) {
+         {"123", "012345678", "01234567890", "012345678a", "+123456789", "01234 5678", "０123456789"}) {
         SCOPED_TRACE(v);
         ConfigImage image = Pattern();
         EXPECT_THROW(PackTreeToImage(TreeOf({Row(v, 10, 80, 1)}), image), PackError);
         EXPECT_EQ(image, Pattern());
     }
+}
+
+// An erased number reads back empty and goes back as ten bytes 255: a configuration read
+// from a controller with an unset number is written back unchanged.
+TEST(PackTelephone, ErasedNumberRoundTrips) {
+    ConfigImage image = ErasedImage();
+    image[79] = 7;
+    image[90] = 1;
+    ParamTreeModel tree;
+    LoadCatalog(tree, CatalogPetrolV2);
+    UnpackImageToTree(tree, image);
+    EXPECT_EQ(GetNodeField(tree, 61, FieldValue), "");  // "Телефонный номер 2"
+    ConfigImage out{};
+    PackTreeToImage(tree, out);
+    for (std::size_t a : {80, 89, 96, 105, 160, 169}) EXPECT_EQ(out[a], 255) << a;
+    SetNodeField(tree, 61, FieldValue, "0000000042");  // a number set beside erased ones
+    PackTreeToImage(tree, out);
+    EXPECT_TRUE(out[104] == 4 && out[80] == 255);
+}
+
+// Six rows are called "Номер абонента": a refusal names the one meant by its group path.
+TEST(PackTelephone, RefusalNamesTheWholePath) {
+    ParamTreeModel tree;
+    LoadCatalog(tree, CatalogPetrolV2);
+    SetNodeField(tree, 65, FieldValue, "12");  // "Телефонный номер 3"
+    ConfigImage out = Pattern();
+    std::string said;
+    try { PackTreeToImage(tree, out); } catch (const PackError& e) { said = e.what(); }
+    EXPECT_NE(said.find("«Параметры GSM модема/Телефонный номер 3/Номер абонента»"), std::string::npos) << said;
+    EXPECT_EQ(out, Pattern());
 }
 
 TEST(UnpackTelephone, ErasedAndOddBytes) {

@@ -78,8 +78,43 @@ TEST(SettingValues, ChecksAsTheDialogDoes) {
     EXPECT_TRUE(SetParameterValue(tree, 52, "5", ','));  // read-only
     EXPECT_TRUE(SetParameterValue(tree, 1, "5", ','));   // group heading
     EXPECT_EQ(GetNodeField(tree, 52, FieldValue), "");
-    EXPECT_THROW(SetParameterValue(tree, 49, "a;b", ','), NodeTextError);
     EXPECT_EQ(GetNodeField(tree, 49, FieldValue), "vobex");
+}
+
+// A text parameter takes only what reads back: code page 1251 below "{", no ";".
+TEST(SettingValues, TextThatWouldNotReadBackIsRefusedNamingItsCharacters) {
+    struct Case {
+        std::size_t row;
+        std::string text;
+        std::vector<std::string> named;  // empty: accepted
+    };
+    const Case cases[] = {
+        {49, "Admin_1.z", {}},
+        {49, "", {}},
+        {49, "zzzz", {}},                    // "z" is 122, the last that reads back
+        {49, "a{b", {"«{»"}},                // 123
+        {50, "пароль", {"«п»", "«а»", "«р»", "«о»", "«л»", "«ь»"}},
+        {50, "x~x~|", {"«~»", "«|»"}},       // each named once
+        {51, "a;b", {"«;»"}},                // would split the node text
+        {51, "€", {"«€»"}},                  // 0x88 in code page 1251
+        {51, "✓", {"«✓»"}},                  // no code page 1251 byte at all
+        {49, std::string(16, 'a'), {}},
+    };
+    for (const Case& c : cases) {
+        ParamTreeModel tree = Tree();
+        const std::string before = GetNodeField(tree, c.row, FieldValue);
+        const std::string said = SetParameterValue(tree, c.row, c.text, ',').value_or("");
+        EXPECT_EQ(GetNodeField(tree, c.row, FieldValue), c.named.empty() ? c.text : before) << c.text;
+        EXPECT_EQ(said.empty(), c.named.empty()) << c.text << ": " << said;
+        std::size_t at = 0;
+        for (const std::string& n : c.named) {  // each named, in the order of the text
+            EXPECT_GE(said.find(n), at) << said << " lacks " << n;
+            EXPECT_NE(at = said.find(n), std::string::npos) << said;
+        }
+        EXPECT_EQ(said.find("«a»"), std::string::npos) << said;
+    }
+    ParamTreeModel tree = Tree();
+    EXPECT_EQ(SetParameterValue(tree, 49, std::string(17, 'a'), ','), "Текст длиннее 16 символов");
 }
 
 TEST(Differences, NamesValueSentAndValueRead) {

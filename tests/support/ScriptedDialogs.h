@@ -24,6 +24,7 @@ public:
     std::deque<MsgResult> answers;          // answers for the next message boxes
     std::deque<std::optional<std::string>> fileAnswers;  // answers for the next file choices
     std::vector<std::string> proposedNames;  // the name each SaveFileNameAs proposed, in order
+    int appendChoices = 0;                   // AppendFileName calls
 
     MsgResult MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons) override {
         boxes.push_back({text, caption, buttons});
@@ -35,6 +36,10 @@ public:
     void ErrorBox(const std::string& text) override { errors.push_back(text); }
     std::optional<std::string> OpenFileName(const std::string&, const std::string&) override { return nextFile(); }
     std::optional<std::string> SaveFileName(const std::string&, const std::string&) override { return nextFile(); }
+    std::optional<std::string> AppendFileName(const std::string&, const std::string&) override {
+        ++appendChoices;
+        return nextFile();
+    }
     std::optional<std::string> SaveFileNameAs(const std::string&, const std::string&,
                                               const std::string& initialName) override {
         proposedNames.push_back(initialName);

@@ -228,15 +228,41 @@ TEST_F(StatusPresenterTest, ReportedModelSwitchesTheCatalogueOnce) {
     EXPECT_EQ(currentModel, 200);
 }
 
-TEST(SelectCatalogForModel, FollowsTheUsersChoiceToo) {
-    RecordingView view;
-    std::uint8_t current = 30;  // the user picked v3 in the selector
-    EXPECT_FALSE(SelectCatalogForModel(30, current, view));
-    EXPECT_TRUE(view.calls.empty());
-    EXPECT_TRUE(SelectCatalogForModel(200, current, view));
-    EXPECT_EQ(current, 200);
-    EXPECT_FALSE(SelectCatalogForModel(0, current, view));
-    EXPECT_FALSE(SelectCatalogForModel(31, current, view));
+// A tree with edited values is kept and the other model reported; an unedited one follows.
+class EditedView : public RecordingView {
+  public:
+    bool edited = false;
+    std::vector<int> reported;  // -1: report cleared
+    bool TreeEdited() const override { return edited; }
+    void ReportOtherModel(std::optional<std::uint8_t> m) override { reported.push_back(m ? *m : -1); }
+};
+
+TEST(SelectCatalogForModel, FollowsTheUsersChoiceAndHoldsEditedValues) {
+    struct Case {
+        std::uint8_t code;
+        bool edited;
+        ModelSwitch result;
+        std::uint8_t currentAfter;
+        int reported;  // -2: nothing reported
+    };
+    const Case cases[] = {
+        {30, false, ModelSwitch::None, 30, -1},       // the user picked v3 in the selector
+        {30, true, ModelSwitch::None, 30, -1},        // the same model clears a report
+        {200, true, ModelSwitch::Held, 30, 200},      // edits kept, the other model named
+        {201, true, ModelSwitch::Held, 30, 201},
+        {200, false, ModelSwitch::Switched, 200, -1},  // unedited: follows the controller
+        {0, true, ModelSwitch::None, 30, -2},         // unknown codes change nothing
+        {31, false, ModelSwitch::None, 30, -2},
+    };
+    for (const Case& c : cases) {
+        EditedView view;
+        view.edited = c.edited;
+        std::uint8_t current = 30;
+        EXPECT_EQ(SelectCatalogForModel(c.code, current, view), c.result) << +c.code << c.edited;
+        EXPECT_EQ(current, c.currentAfter) << +c.code;
+        EXPECT_EQ(view.Has("load " + std::to_string(c.code)), c.result == ModelSwitch::Switched) << +c.code;
+        EXPECT_EQ(view.reported, c.reported == -2 ? std::vector<int>{} : std::vector<int>{c.reported}) << +c.code;
+    }
 }
 
 TEST_F(StatusPresenterTest, ShortRecordChangesNothing) {

@@ -79,6 +79,26 @@ TEST_F(TerminalLogFile, ExistingLogIsAppendedToAndMissingOneCreated) {
     EXPECT_EQ(r.failures, 0);
 }
 
+// A new name while logging: the old file gets nothing more, the new one is appended to; a
+// name that cannot be opened switches logging off once.
+TEST_F(TerminalLogFile, NewNameWhileLoggingMovesTheLogToTheNewFile) {
+    const fs::path first = dir / "first.txt", second = dir / "second.txt";
+    { std::ofstream(second, std::ios::binary) << "kept\n"; }
+    Rig r;
+    r.term.SetLogFileName(first.string());
+    r.term.LogSwitchChange(true, false);
+    r.rx.Chunk("a\r");
+    EXPECT_TRUE(r.term.SetLogFileName(second.string()));
+    r.rx.Chunk("b\r");
+    EXPECT_EQ(ReadFile(first), "0 08/12 22:15:30:000 a\r\n");
+    EXPECT_EQ(ReadFile(second), "kept\n1 08/12 22:15:30:001 b\r\n");
+    EXPECT_TRUE(r.term.SetLogFileName(second.string()));  // the same name: the file stays open
+    EXPECT_FALSE(r.term.SetLogFileName((dir / "none" / "x.txt").string()));
+    EXPECT_TRUE(!r.term.LogActive() && r.failures == 1 && r.term.TakeError());
+    r.rx.Chunk("c\r");
+    EXPECT_EQ(ReadFile(second), "kept\n1 08/12 22:15:30:001 b\r\n");
+}
+
 TEST_F(TerminalLogFile, CutEntryIsLoggedWithItsMark) {
     const fs::path log = dir / "cut.txt";
     Rig r;

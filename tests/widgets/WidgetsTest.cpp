@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 
 #include "tests/support/ScriptedDialogs.h"
 #include "widgets/BarGauge.h"
@@ -198,6 +199,58 @@ TEST_F(Widgets, GaugeInErrorRestsAtTheLowEndOfItsScale) {
     dial.setPosition(220);
     dial.setErrorActive(true);
     EXPECT_EQ(dial.drawnPosition(), 140);
+}
+
+// The face is drawn once and kept: a new position repaints over the kept face and looks
+// exactly as a gauge drawn from scratch; what the face shows (scale, bands, ticks, size)
+// has it drawn anew, and setting a value it already has does not.
+TEST_F(Widgets, GaugeFaceIsKeptUntilWhatItShowsChanges) {
+    DialGauge dial;
+    dial.resize(127, 127);
+    BarGauge bar(Qt::Vertical);
+    bar.resize(56, 196);
+    for (GaugeBase* g : {static_cast<GaugeBase*>(&dial), static_cast<GaugeBase*>(&bar)}) {
+        SCOPED_TRACE(g->metaObject()->className());
+        g->setPositionMin(140);
+        g->setPositionMax(300);
+        g->setSectionCount(3);
+        g->setSectionEnd1(180);
+        g->setSectionEnd2(260);
+        Render(*g);
+        const int first = g->faceRenders();
+        for (double v : {150.0, 220.0, 299.0}) {
+            g->setPosition(v);
+            const QImage kept = Render(*g);
+            g->invalidateFace();
+            EXPECT_EQ(kept, Render(*g)) << v;  // the kept face gives the same pixels
+        }
+        EXPECT_EQ(g->faceRenders(), first + 3);  // only the three drawn on purpose
+        const struct {
+            const char* what;
+            std::function<void()> apply;
+            bool redraws;
+        } changes[] = {
+            {"same band end", [&] { g->setSectionEnd1(180); }, false},
+            {"pointer", [&] { g->setErrorActive(true), g->setPointerColor(Qt::red); }, false},
+            {"band end", [&] { g->setSectionEnd1(190); }, true},
+            {"band colour", [&] { g->setSectionColor(2, Qt::darkGreen); }, true},
+            {"scale", [&] { g->setPositionMin(100); }, true},
+            {"ticks", [&] { g->setTickMajorCount(7); }, true},
+            {"tick length", [&] { g->setTickMajorLength(3); }, true},
+            {"pointer size", [&] { g->setPointerSize(9); }, true},
+            {"size", [&] { g->resize(g->width() + 2, g->height() + 2); }, true},
+        };
+        for (const auto& c : changes) {
+            const int before = g->faceRenders();
+            const QImage old = Render(*g);
+            c.apply();
+            const QImage now = Render(*g);
+            EXPECT_EQ(g->faceRenders(), before + (c.redraws ? 1 : 0)) << c.what;
+            if (c.redraws) {
+                EXPECT_NE(now, old) << c.what;  // the change shows
+            }
+        }
+    }
 }
 
 TEST_F(Widgets, GaugePointerColourIsDrawn) {
