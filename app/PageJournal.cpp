@@ -19,9 +19,8 @@ constexpr const char* kJournalFileFilter = "CSV (*.csv)|*.csv";
 // it, and asks a running reading to stop when the window closes.
 class JournalPageWatcher : public QObject {
   public:
-    JournalPageWatcher(QWidget* anchor, QWidget* follower, QWidget* before, CancelToken& stop, bool& closed,
-                       QObject* parent)
-        : QObject(parent), anchor_(anchor), follower_(follower), before_(before), stop_(stop), closed_(closed) {}
+    JournalPageWatcher(QWidget* anchor, QWidget* follower, QWidget* before, QObject* parent)
+        : QObject(parent), anchor_(anchor), follower_(follower), before_(before) {}
 
     void Place() {
         const QRect a = anchor_->geometry();
@@ -32,10 +31,6 @@ class JournalPageWatcher : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == anchor_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) Place();
-        if (watched == parent() && event->type() == QEvent::Close) {
-            closed_ = true;
-            stop_.Request();
-        }
         return false;
     }
 
@@ -43,8 +38,6 @@ class JournalPageWatcher : public QObject {
     QWidget* anchor_;
     QWidget* follower_;
     QWidget* before_;
-    CancelToken& stop_;
-    bool& closed_;
 };
 
 }  // namespace
@@ -62,12 +55,16 @@ JournalPage::JournalPage(QWidget* sheet, TForm1& form) : QObject(sheet), form_(f
     Button18 = MakeButton(sheet, "Button18", QStringLiteral("Сохранить журнал"), 0, 0, 130, 41);
     BusyControls::MarkNeedsNoLink(Button18);
     JournalStop = new StopControl(sheet, &form_, "ButtonJournalStop");
-    auto* watcher = new JournalPageWatcher(Button13, Button18, JournalStop->Button, JournalStop->Token(), windowClosed_, &form_);
+    auto* watcher = new JournalPageWatcher(Button13, Button18, JournalStop->Button, &form_);
     Button13->installEventFilter(watcher);
-    form_.installEventFilter(watcher);
     watcher->Place();
     connect(Button13, &QPushButton::clicked, this, form_.Guarded([this] { Button13Click(); }));
     connect(Button18, &QPushButton::clicked, this, form_.Guarded([this] { Button18Click(); }));
+}
+
+void JournalPage::WindowClosing() {
+    windowClosed_ = true;
+    JournalStop->Token().Request();
 }
 
 void JournalPage::Button13Click() {

@@ -29,6 +29,8 @@ class JournalPage : public QObject {
     // 37 из 105"). A reading that ends early leaves the list it did not reach as it was and
     // says so in a box.
     void Button13Click();
+    // The window is closing (the user agreed): a running reading stops and shows nothing.
+    void WindowClosing();
     // Saves the lists of the last reading as CSV through the dialogs service.
     void Button18Click();
     // The records listed by the last reading.

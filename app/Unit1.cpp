@@ -309,7 +309,6 @@ void TForm1::LoadReportedCatalog() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
-    CanClose = false;
     CanClose = Parameters->ConfirmDiscardEdits("Значения параметров изменены и не сохранены.");
 }
 
@@ -320,6 +319,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    Journals->WindowClosing();
     QWidget::closeEvent(e);
 }
 
