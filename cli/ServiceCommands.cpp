@@ -44,15 +44,13 @@ ServiceRequest Build(const std::function<ServiceRequest()>& build) {
     }
 }
 
-// Sends the request and waits for the controller's next frame, so that it has left the
-// port before the program ends.
+// Sends the request right after the controller's next frame. The session drains the port
+// when it closes, so the frame has gone out before the program ends.
 void Send(Context& ctx, const ServiceRequest& request) {
     Session& s = ctx.Open();
-    s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
     const SendResult r = SendServiceRequest(s.Link().Tx, request);
     s.Check();
     RequireDone(SendOutcomeOf(r));
-    s.Settle();
 }
 
 // A configuration write of the service page, read back until two copies agree.
@@ -65,9 +63,10 @@ int SendAndVerify(Context& ctx, const ServiceRequest& request, ServiceWrite what
     ServiceReadBack checked;
     checked.read = ReadBlockAgreed(link, request.address, request.count, back, checked.failure);
     checked.equal = back == request.data;
+    s.Check();
     const Outcome said = ServiceWriteOutcome(what, value, checked);
     RequireDone(said);
-    ctx.Out() << said.text << "\n";
+    ctx.Info() << said.text << "\n";
     return ExitDone;
 }
 
@@ -151,7 +150,7 @@ int CmdService(Context& ctx, const std::string& name, const std::string& time) {
         if (caption.empty()) throw CliError(ExitBadArguments, "неизвестная команда " + name);
     }
     Send(ctx, request);
-    ctx.Out() << "Команда отправлена: " << caption << ".\n";
+    ctx.Info() << "Команда отправлена: " << caption << ".\n";
     return ExitDone;
 }
 

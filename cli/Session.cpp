@@ -67,6 +67,21 @@ class Session::NoChart : public IChartSink {
     void AddPoint(ChartChannel, double) override {}
 };
 
+// The transactions' pump: the main loop, raising the port's failure once it has been
+// delivered instead of letting a wait run out its ticks on a dead line.
+class Session::FailFastPump : public IEventPump {
+  public:
+    FailFastPump(MainLoop& loop, const Session& session) : loop_(loop), session_(session) {}
+    void RunPending(std::chrono::milliseconds maxWait) override {
+        loop_.RunPending(maxWait);
+        session_.Check();
+    }
+
+  private:
+    MainLoop& loop_;
+    const Session& session_;
+};
+
 PortTarget ResolvePort(const std::string& port) {
     PortTarget target;
     const bool comName = port.size() > 3 &&
@@ -89,7 +104,8 @@ PortTarget ResolvePort(const std::string& port) {
 }
 
 Session::Session(Options options)
-    : view_(std::make_unique<TextView>(texts_)),
+    : pump_(std::make_unique<FailFastPump>(loop_, *this)),
+      view_(std::make_unique<TextView>(texts_)),
       catalog_(std::make_unique<NoCatalog>()),
       chart_(std::make_unique<NoChart>()) {
     const PortTarget target = ResolvePort(options.port);
@@ -102,7 +118,7 @@ Session::Session(Options options)
         }
     });
     presenter_ = std::make_unique<StatusPresenter>(*view_, *catalog_, *chart_, currentModel_, blink_);
-    link_ = std::make_unique<DeviceLink>(port_, loop_, options.echo);
+    link_ = std::make_unique<DeviceLink>(port_, *pump_, options.echo);
     link_->Rx.DecodeStatusRecord = [this](const LinkState& s) {
         const std::span<const std::uint8_t> frame(s.RxFrame.data(), s.RxFrameLength);
         if (!presenter_->DecodeStatusRecord(frame)) return;
@@ -171,9 +187,9 @@ const StatusRecord& Session::WaitForStatus(std::chrono::milliseconds timeout, bo
     return *last_;
 }
 
-void Session::Pump(std::chrono::milliseconds duration) {
+void Session::Pump(std::chrono::milliseconds duration, const std::function<bool()>& stop) {
     const auto deadline = std::chrono::steady_clock::now() + duration;
-    while (!Interrupted()) {
+    while (!Interrupted() && !(stop && stop())) {
         Check();
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return;
@@ -182,13 +198,5 @@ void Session::Pump(std::chrono::milliseconds duration) {
     }
 }
 
-void Session::Settle(std::chrono::milliseconds timeout) {
-    const std::uint32_t frames = link_->State.RxFrameCount;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (link_->State.RxFrameCount == frames && std::chrono::steady_clock::now() < deadline) {
-        Check();
-        loop_.RunPending(100ms);
-    }
-}
 
 }  // namespace lum::cli
