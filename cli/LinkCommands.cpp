@@ -72,6 +72,7 @@ int CmdStatus(Context& ctx, bool follow, bool json, int count) {
     while (!Interrupted() && !done()) s.Pump(timeout, done);
     s.OnStatus = nullptr;
     if (count > 0 && printed >= count) return ExitDone;
+    if (StdoutReaderGone()) return ExitClosedPipe;
     return Interrupted() ? ExitInterrupted : ExitDone;
 }
 
@@ -104,6 +105,7 @@ int CmdMonitor(Context& ctx, bool raw, int frames, bool json) {
     while (!Interrupted() && !done()) s.Pump(std::chrono::milliseconds(200), done);
     s.OnLine = nullptr;
     s.OnFrame = nullptr;
+    if (StdoutReaderGone()) return ExitClosedPipe;
     return Interrupted() ? ExitInterrupted : ExitDone;
 }
 

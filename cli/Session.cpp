@@ -14,6 +14,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// How long after opening received bytes count as held from before.
+constexpr std::chrono::milliseconds kStaleInputWindow{60};
+
 std::string OneLine(std::string text) {
     // Two-line panel texts break with LF CR; on a terminal one line reads better.
     std::string out;
@@ -139,7 +142,13 @@ Session::Session(Options options)
     // The window's handling of a command that finds no controller frame is a box; here the
     // command itself reports it, from the transaction's result.
     link_->Tx.NoController = [] {};
-    link_->Attach();
+    port_.OnDataRecived = [this](TCustomSerialPort*, std::uint32_t count) {
+        if (discarding_) {
+            port_.ReadString();  // held by the system from before the port was opened
+            return;
+        }
+        link_->DataReceived(count);
+    };
     port_.SetName(options.port);
     port_.SetBaudRate(br9600);
     port_.SetDatabits(db8);
@@ -154,16 +163,26 @@ Session::Session(Options options)
         }
         port_.Open();
     } catch (const std::exception& e) {
+        port_.OnDataRecived = nullptr;
         SafeSync::SetWaker(nullptr);
         SafeSync::SetErrorHandler(nullptr);
         throw CliError(ExitNoController, std::string("порт ") + options.port + ": " + e.what());
     }
+    // A line the controller talked on while nobody listened (a pseudo-terminal, a network
+    // bridge) hands over old records at once: what arrives right after opening is dropped,
+    // so that a status is never an old one and no request answers an old frame.
+    discarding_ = true;
+    const auto until = std::chrono::steady_clock::now() + kStaleInputWindow;
+    for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now())
+        loop_.RunPending(std::chrono::ceil<std::chrono::milliseconds>(until - now));
+    discarding_ = false;
 }
 
 Session::~Session() {
     // The last frame written may still be on its way: a closing port purges what has not gone out.
     port_.Drain(std::chrono::seconds(2));
     port_.Close();
+    port_.OnDataRecived = nullptr;
     link_.reset();
     SafeSync::SetWaker(nullptr);
     SafeSync::SetErrorHandler(nullptr);

@@ -100,6 +100,7 @@ class Session {
     std::optional<StatusRecord> last_;
     StatusTexts texts_;
     std::optional<std::string> portFailure_;
+    bool discarding_ = false;  // right after opening: received bytes are old, dropped
 };
 
 // The device a PORT argument names: a COM name through the fixed mapping, anything else as

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         code = RunLumctl(static_cast<int>(args.size()), pointers.data(), out, std::cerr);
         out.flush();
     }
-    if (buffer.ClosedPipe()) EndForClosedPipe();
+    if (buffer.ClosedPipe() || code == ExitClosedPipe) EndForClosedPipe();
     if (buffer.Failed()) {
         std::cerr << "lumctl: не удалось вывести результат (стандартный вывод): " << buffer.Reason() << "\n";
         return ExitNoController;
