@@ -41,6 +41,10 @@ bool StdoutReaderGone();
 // the path in UTF-8; false and the system's reason when opening or writing fails.
 bool WriteInPlace(const std::string& path, std::string_view data, std::string& reason);
 
+// Why a serial device could not be opened, from the system's error code: "не найден",
+// "занят другой программой", "не последовательный порт", "нет доступа"; "" for another code.
+std::string PortOpenReason(int systemError);
+
 bool StdoutIsTerminal();
 bool StderrIsTerminal();
 

@@ -5,6 +5,7 @@
 
 #include "cli/Errors.h"
 #include "cli/Platform.h"
+#include "serial/ComPortCore.h"
 #include "serial/PortList.h"
 #include "serial/SafeSync.h"
 
@@ -162,6 +163,14 @@ Session::Session(Options options)
             port_.SetDevicePath(target.devicePath);
         }
         port_.Open();
+    } catch (const EComPortCoreError& e) {
+        port_.OnDataRecived = nullptr;
+        SafeSync::SetWaker(nullptr);
+        SafeSync::SetErrorHandler(nullptr);
+        const std::string why = PortOpenReason(e.Cause().code);
+        throw CliError(ExitNoController, "порт " + options.port + ": " + (why.empty() ? "" : why + " (") + e.what() +
+                                             (e.Cause().text.empty() ? "" : ": " + e.Cause().text) +
+                                             (why.empty() ? "" : ")"));
     } catch (const std::exception& e) {
         port_.OnDataRecived = nullptr;
         SafeSync::SetWaker(nullptr);

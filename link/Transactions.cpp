@@ -163,13 +163,13 @@ void Transactions::Send(const char* prefix, const std::string& frame) {
 
 TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                  std::span<const std::uint8_t> data) {
-    const std::string frame = BuildFrame(code, address, count, data);
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
         if (NoController) NoController();
         return TxResult::NoControllerFrame;
     }
-    Send("<< ", frame);
+    if (BeforeCommandFrame) BeforeCommandFrame();
+    Send("<< ", BuildFrame(code, address, count, data));
     return TxResult::Done;
 }
 

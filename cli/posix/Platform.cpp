@@ -91,6 +91,16 @@ bool WriteInPlace(const std::string& path, std::string_view data, std::string& r
     return written;
 }
 
+std::string PortOpenReason(int systemError) {
+    switch (systemError) {
+        case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return "не найден";
+        case EBUSY: case EWOULDBLOCK: return "занят другой программой";
+        case ENOTTY: case EINVAL: case EISDIR: return "не последовательный порт";
+        case EACCES: case EPERM: return "нет доступа";
+        default: return {};
+    }
+}
+
 void InstallInterruptHandler() {
     struct sigaction sa {};
     sa.sa_handler = OnSignal;

@@ -110,6 +110,16 @@ bool WriteInPlace(const std::string& path, std::string_view data, std::string& r
     return written;
 }
 
+std::string PortOpenReason(int systemError) {
+    switch (static_cast<DWORD>(systemError)) {
+        case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_BAD_UNIT: return "не найден";
+        case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return "занят другой программой";
+        case ERROR_INVALID_FUNCTION: case ERROR_NOT_SUPPORTED: case ERROR_INVALID_HANDLE:
+            return "не последовательный порт";
+        default: return {};
+    }
+}
+
 void InstallInterruptHandler() {
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
 }
