@@ -121,8 +121,8 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& g, Arguments& a) {
 }
 
 void AddStatusAndConfigurationCommands(CLI::App& app, Arguments& a) {
-    a.help = Command(app, "help", "справка по программе или по команде", "lumctl help write");
-    a.help->add_option("COMMAND", a.helpTopic, "команда");
+    a.help = Command(app, "help", "справка по программе или по команде: help [КОМАНДА]", "lumctl help write");
+    a.help->prefix_command();  // the word after it is a topic, not a command to run
 
     a.ports = Command(app, "ports", "последовательные порты: имя COM, устройство, адаптер", "lumctl ports");
     a.ports->add_flag("--json", a.json, "вывод в JSON");
@@ -296,6 +296,15 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
     AddGlobalOptions(app, g, a);
     AddStatusAndConfigurationCommands(app, a);
     AddServiceAndTrafficCommands(app, a);
+    // `help COMMAND`: taken before parsing, so that the command's own arguments are not asked for.
+    const std::vector<std::string> names = CommandNames(app);
+    auto isCommand = [&](const char* word) { return std::find(names.begin(), names.end(), word) != names.end(); };
+    for (int i = 1; i + 1 < argc && !(isCommand(argv[i]) && std::string(argv[i]) != "help"); ++i) {
+        if (std::string(argv[i]) == "help" && isCommand(argv[i + 1])) {
+            out << app.get_subcommand(argv[i + 1])->help("lumctl");
+            return ExitDone;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -313,12 +322,14 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
     }
     const std::vector<std::string> extras = app.remaining();
     if (a.help->parsed()) {
+        const std::vector<std::string> words = a.help->remaining();
+        if (!words.empty()) a.helpTopic = words.front();
+        if (a.helpTopic.empty() && !extras.empty()) a.helpTopic = extras.front();
         if (a.helpTopic.empty()) {
             out << app.help();
             return ExitDone;
         }
-        const std::vector<std::string> names = CommandNames(app);
-        if (std::find(names.begin(), names.end(), a.helpTopic) == names.end()) {
+        if (!isCommand(a.helpTopic.c_str())) {
             err << "lumctl: "
                 << WithSuggestions("нет команды «" + ShortToken(a.helpTopic) + "»", NearMatches(a.helpTopic, names))
                 << "\n";

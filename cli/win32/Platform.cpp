@@ -5,8 +5,11 @@
 #include "cli/Platform.h"
 
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
