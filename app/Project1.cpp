@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(lum::AppHelpText().c_str(), stdout);
+        std::fputs(lum::AppHelpText(options.version).c_str(), stdout);
         return 0;
     }
 

@@ -1,5 +1,6 @@
 #include "app/logic/CommandLine.h"
 
+#include "lum_version.h"
 #include "params/Catalog.h"
 
 namespace lum {
@@ -24,6 +25,8 @@ AppOptions ParseAppOptions(const std::vector<std::string>& args) {
             options.model = *code;
         } else if (a == "--help" || a == "-h") {
             options.help = true;
+        } else if (a == "--version") {
+            options.help = options.version = true;
         } else if (a.rfind("--", 0) == 0) {
             throw AppUsageError("Unknown option " + a + " (see --help)");
         }
@@ -32,7 +35,8 @@ AppOptions ParseAppOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-std::string AppHelpText() {
+std::string AppHelpText(bool version) {
+    if (version) return std::string("configurator ") + LUM_VERSION + " (ревизия " + LUM_GIT_REVISION + ")\n";
     return "Usage: configurator [--port DEVICE | --demo [--model CODE]]\n"
            "  --port DEVICE  open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)\n"
            "  --demo         start the built-in simulated controller and open it\n"

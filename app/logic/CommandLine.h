@@ -5,6 +5,8 @@
 //   --demo          start the built-in simulated controller and open it
 //   --model CODE    the simulated controller's model with --demo (a code of the model table, params/Catalog.h)
 //   --help          print the options
+//   --version       print the program, its version and git revision (help is set too, so
+//                   that the entry prints AppHelpText and ends)
 // Pure functions, any thread.
 #include <optional>
 #include <stdexcept>
@@ -18,6 +20,7 @@ struct AppOptions {
     bool demo = false;
     int model = 200;
     bool help = false;
+    bool version = false;
 };
 
 class AppUsageError : public std::invalid_argument {
@@ -27,6 +30,7 @@ public:
 
 // The arguments after the program name; Qt's own options (e.g. -platform) are left alone.
 AppOptions ParseAppOptions(const std::vector<std::string>& args);
-std::string AppHelpText();
+// The options; with `version`, the program, version and revision instead.
+std::string AppHelpText(bool version = false);
 
 }  // namespace lum
