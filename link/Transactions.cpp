@@ -163,13 +163,17 @@ void Transactions::Send(const char* prefix, const std::string& frame) {
 
 TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                  std::span<const std::uint8_t> data) {
+    std::string frame = BuildFrame(code, address, count, data);  // bad arguments refused before any wait
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
         if (NoController) NoController();
         return TxResult::NoControllerFrame;
     }
-    if (BeforeCommandFrame) BeforeCommandFrame();
-    Send("<< ", BuildFrame(code, address, count, data));
+    if (BeforeCommandFrame) {
+        BeforeCommandFrame();
+        frame = BuildFrame(code, address, count, data);
+    }
+    Send("<< ", frame);
     return TxResult::Done;
 }
 

@@ -1,6 +1,5 @@
 #include "app/logic/CommandLine.h"
 
-#include "lum_version.h"
 #include "params/Catalog.h"
 
 namespace lum {
@@ -35,8 +34,11 @@ AppOptions ParseAppOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-std::string AppHelpText(bool version) {
-    if (version) return std::string("configurator ") + LUM_VERSION + " (ревизия " + LUM_GIT_REVISION + ")\n";
+std::string AppVersionText(std::string_view version, std::string_view revision) {
+    return "configurator " + std::string(version) + " (ревизия " + std::string(revision) + ")\n";
+}
+
+std::string AppHelpText() {
     return "Usage: configurator [--port DEVICE | --demo [--model CODE]]\n"
            "  --port DEVICE  open a port at start: a COM name (COM3) or a device path (/dev/ttyUSB0)\n"
            "  --demo         start the built-in simulated controller and open it\n"

@@ -6,11 +6,12 @@
 //   --model CODE    the simulated controller's model with --demo (a code of the model table, params/Catalog.h)
 //   --help          print the options
 //   --version       print the program, its version and git revision (help is set too, so
-//                   that the entry prints AppHelpText and ends)
+//                   that the entry prints and ends)
 // Pure functions, any thread.
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lum {
@@ -30,7 +31,8 @@ public:
 
 // The arguments after the program name; Qt's own options (e.g. -platform) are left alone.
 AppOptions ParseAppOptions(const std::vector<std::string>& args);
-// The options; with `version`, the program, version and revision instead.
-std::string AppHelpText(bool version = false);
+std::string AppHelpText();
+// "configurator VERSION (ревизия REVISION)": the entry passes the build's version.
+std::string AppVersionText(std::string_view version, std::string_view revision);
 
 }  // namespace lum

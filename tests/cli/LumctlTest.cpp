@@ -364,7 +364,7 @@ TEST(LumctlFailures, AControllerThatDropsEveryRequestGivesExitOne) {
     EXPECT_TRUE(Contains(r.err, "Нет связи")) << r.err;
     const ProgramRun missing = RunLumctl({"-p", "/dev/lum-no-such-port", "status"});
     EXPECT_EQ(missing.code, 1);
-    EXPECT_TRUE(Contains(missing.err, "/dev/lum-no-such-port")) << missing.err;
+    EXPECT_TRUE(Contains(missing.err, "/dev/lum-no-such-port: не найден")) << missing.err;
 }
 
 TEST(LumctlFailures, CtrlCDuringAWriteFinishesTheBlockAndSaysWhichWereWritten) {
@@ -534,8 +534,19 @@ TEST(LumctlChecks, FaultsInTheToolsOwnChecksAreCaught) {
     Controller serial(lostSerial);
     EXPECT_EQ(serial.Run({"--service-password", "40617283", "serial-number", "ABCDEFGH"}).code, 3);
 
+    SimOptions lostBlock = Fast();
+    lostBlock.ignoreWritesAt = 128;
+    Controller block(lostBlock);
+    const std::string file = TempPath("one-byte.txt");
+    ConfigImage image = DefaultImageForModel(200);
+    image[137] = 9;  // one byte of block 128..179
+    SaveConfigFile(file, image);
+    EXPECT_EQ(block.Run({"write", file}).code, 3);
+    std::remove(file.c_str());
+
     Controller c;
     const int requests = c.Stats().requests;
+    for (const char* time : {"1:60", "1:-5", "-1:05"}) EXPECT_EQ(c.Run({"start", time}).code, 2) << time;
     EXPECT_EQ(c.Run({"serial-number", "ABCDEFGH"}).code, 2);  // no password
     EXPECT_EQ(c.Run({"--model", "456", "read"}).code, 2);
     EXPECT_EQ(c.Stats().requests, requests);
