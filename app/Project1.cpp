@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "lum_version.h"
 #include "app/Application.h"
 #include "app/logic/CommandLine.h"
 #include "sim/Demo.h"
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(lum::AppHelpText().c_str(), stdout);
+        std::fputs((options.version ? lum::AppVersionText(LUM_VERSION, LUM_GIT_REVISION) : lum::AppHelpText()).c_str(),
+                   stdout);
         return 0;
     }
 

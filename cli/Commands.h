@@ -5,6 +5,7 @@
 // params/, service/).
 //
 // Threads: main thread only.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,23 @@ struct OutputFormat {
 };
 
 int CmdPorts(Context& ctx, bool json);
-int CmdStatus(Context& ctx, bool follow, bool json);
+// --follow: every record until Ctrl-C, or `count` records when it is above 0.
+int CmdStatus(Context& ctx, bool follow, bool json, int count);
 // Runs until Ctrl-C, or until `frames` frames (lines with --raw) when it is above 0.
-int CmdMonitor(Context& ctx, bool raw, int frames);
-int CmdRead(Context& ctx, const std::string& outFile, bool json);
+int CmdMonitor(Context& ctx, bool raw, int frames, bool json);
+// `outFile` as -o gave it (see WriteOutputFile): "-" is standard output.
+int CmdRead(Context& ctx, const std::optional<std::string>& outFile, bool json);
 int CmdDiff(Context& ctx, const std::string& file, bool json);
-int CmdWrite(Context& ctx, const std::string& file);
-int CmdSet(Context& ctx, const std::vector<std::string>& assignments);
+// write and set: --dry-run shows the changes and sends nothing; --json prints what changed
+// and what the read-back showed as one object.
+struct WriteOptions {
+    bool dryRun = false;
+    bool json = false;
+};
+int CmdWrite(Context& ctx, const std::string& file, const WriteOptions& options);
+int CmdSet(Context& ctx, const std::vector<std::string>& assignments, const WriteOptions& options);
+// params: every parameter of a model's catalogue, without a controller.
+int CmdParams(Context& ctx, bool json);
 int CmdShow(Context& ctx, const std::string& file, bool json);
 int CmdJournal(Context& ctx, OutputFormat format);
 // clock-sync, auto, semi-auto, sms-test, gprs-test, modem-restart: `name` as on the command

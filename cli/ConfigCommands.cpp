@@ -6,10 +6,15 @@
 #include "cli/Configuration.h"
 #include "cli/Errors.h"
 #include "cli/Json.h"
+#include "cli/Output.h"
 #include "cli/Platform.h"
 #include "cli/StatusOutput.h"
+#include "cli/Suggest.h"
+#include "cli/Table.h"
 #include "params/ConfigFile.h"
+#include "params/Catalog.h"
 #include "params/NodeText.h"
+#include "params/ValueCheck.h"
 
 namespace lum::cli {
 
@@ -38,19 +43,51 @@ std::uint8_t ModelForFile(Context& ctx, const ConfigurationFile& file, const std
                                          ", чтобы расшифровать его по каталогу подключенного");
 }
 
-// Writes the image and reads it back; the exit code.
-int WriteAndVerify(Context& ctx, Session& s, const IParamTree& tree, const ConfigImage& image) {
-    auto op = s.Link().Tx.Begin();
-    const WriteResult r =
-        WriteConfiguration(op, image, ctx.Progress("Запись параметров в устройство..."), [] { return Interrupted(); });
+// Writes the image and reads it back; the exit code. A port that fails part way says which
+// blocks the controller may already hold.
+int WriteAndVerify(Context& ctx, Session& s, const IParamTree& tree, const ConfigImage& current,
+                   const ConfigImage& image, const Changes& planned, bool json) {
+    std::size_t blocksSent = 0;
+    const TransferProgressFn shown = ctx.Progress("Запись параметров в устройство...");
+    auto progress = [&](TransferStage stage, int position) {
+        if (stage == TransferStage::Write) ++blocksSent;
+        shown(stage, position);
+    };
+    WriteResult r;
+    {
+        auto op = s.Link().Tx.Begin();
+        try {
+            r = WriteConfiguration(op, image, progress, [] { return Interrupted(); });
+        } catch (const CliError& lost) {
+            ctx.EndProgress();
+            if (!s.PortFailed()) throw;
+            WriteResult partial;
+            partial.Failure = TransferFailure::NoReply;
+            partial.BlocksWritten = std::min(blocksSent, WriteBlocks.size());
+            throw CliError(lost.Code(), std::string(lost.what()) + "\n" +
+                                            (blocksSent == 0 ? std::string("Ни один блок не записан.")
+                                                             : WriteOutcome(partial, tree, image).text));
+        }
+    }
     ctx.EndProgress();
-    op.Release();
     s.Check();
     const Outcome said = WriteOutcome(r, tree, image);
-    if (said.kind == OutcomeKind::Mismatch)
-        ctx.Out() << ChangesTable(WriteChanges(tree, image, r.ReadBack), "Записано", "Прочитано", image, r.ReadBack);
+    const Changes differing = WriteChanges(tree, image, r.ReadBack);
+    if (json) {
+        nlohmann::json result = {{"changes", ChangesJson(planned, "before", "after", current, image)},
+                                 {"dry_run", false},
+                                 {"blocks_written", r.BlocksWritten},
+                                 {"verified", r.Verified},
+                                 {"ok", said.Ok()},
+                                 {"message", said.text}};
+        result["read_back"] = r.Verified ? ChangesJson(differing, "written", "read", image, r.ReadBack)
+                                         : nlohmann::json(nullptr);
+        ctx.Out() << JsonText(result);
+    } else if (said.kind == OutcomeKind::Mismatch) {
+        ctx.Out() << ChangesTable(differing, "Записано", "Прочитано", image, r.ReadBack);
+    }
     RequireDone(said);
-    ctx.Out() << said.text << " " << kVerifiedByReading << "\n";
+    if (!json) ctx.Info() << said.text << " " << kVerifiedByReading << "\n";
     return ExitDone;
 }
 
@@ -64,44 +101,84 @@ std::optional<std::string> SetValue(IParamTree& tree, std::size_t index, const s
     }
 }
 
-// Prints what a write of `next` over `current` will change; false when nothing will.
-bool ShowPlannedChanges(Context& ctx, const IParamTree& tree, const ConfigImage& current, const ConfigImage& next) {
+// Shows what a write of `next` over `current` will change, then writes it and reads it
+// back unless nothing changes or this is a dry run.
+int ApplyChanges(Context& ctx, Session& s, const IParamTree& tree, const ConfigImage& current,
+                 const ConfigImage& next, const WriteOptions& options) {
     const Changes changes = WriteChanges(tree, current, next);
-    if (changes.Empty()) {
-        ctx.Out() << "Изменений нет: значения в контроллере уже такие.\n";
-        return false;
+    if (changes.Empty() || options.dryRun) {
+        if (options.json) {
+            ctx.Out() << JsonText({{"changes", ChangesJson(changes, "before", "after", current, next)},
+                                    {"dry_run", options.dryRun},
+                                    {"blocks_written", 0},
+                                    {"verified", false},
+                                    {"ok", true},
+                                    {"read_back", nullptr},
+                                    {"message", changes.Empty() ? "Изменений нет" : "Ничего не отправлено"}});
+        } else if (changes.Empty()) {
+            ctx.Info() << "Изменений нет: значения в контроллере уже такие. Ничего не записано.\n";
+        } else {
+            ctx.Out() << "Будет изменено:\n" << ChangesTable(changes, "Сейчас", "Станет", current, next);
+            ctx.Info() << "Проверочный запуск (--dry-run): ничего не отправлено.\n";
+        }
+        return ExitDone;
     }
-    ctx.Out() << "Будет изменено:\n" << ChangesTable(changes, "Сейчас", "Станет", current, next);
-    return true;
+    if (!options.json) ctx.Info() << "Будет изменено:\n" << ChangesTable(changes, "Сейчас", "Станет", current, next);
+    return WriteAndVerify(ctx, s, tree, current, next, changes, options.json);
 }
 
 }  // namespace
 
-int CmdRead(Context& ctx, const std::string& outFile, bool json) {
+int CmdRead(Context& ctx, const std::optional<std::string>& outFile, bool json) {
     Session& s = ctx.Open();
     const std::uint8_t model = ctx.Model();
     const ConfigImage image = ReadImage(ctx, s);
     const ParamTreeModel tree = TreeFromImage(model, image);
-    if (!outFile.empty()) {
+    if (outFile) {
         ConfigImage packed = ErasedImage();
         PackTreeToImage(tree, packed);  // the window's save: 255 for read-only rows and free bytes
-        try {
-            if (json) {
-                WriteFileAtomically(outFile, JsonText(ConfigurationJson(model, image, tree)));
-            } else {
-                SaveConfigFile(outFile, packed);
-            }
-        } catch (const FileError& e) {
-            throw CliError(ExitBadArguments, e.what());
-        }
-        ctx.Out() << "Параметры прочитаны из устройства (" << ModelName(model) << ") и сохранены в " << outFile
-                  << "\n";
+        WriteOutputFile(*outFile, json ? JsonText(ConfigurationJson(model, image, tree)) : FormatConfigFile(packed),
+                        ctx.Out());
+        if (*outFile != "-")
+            ctx.Info() << "Параметры прочитаны из устройства (" << ModelName(model) << ") и сохранены в " << *outFile
+                       << "\n";
         return ExitDone;
     }
     if (json) {
         ctx.Out() << JsonText(ConfigurationJson(model, image, tree));
     } else {
         ctx.Out() << "Модель: " << ModelName(model) << " (" << int(model) << ")\n" << ParametersTable(tree);
+    }
+    return ExitDone;
+}
+
+int CmdParams(Context& ctx, bool json) {
+    const std::uint8_t model = static_cast<std::uint8_t>(ctx.Options().model.value_or(ModelPetrolV2));
+    const ParamTreeModel tree = CatalogTree(model);
+    nlohmann::json list = nlohmann::json::array();
+    Table t({"Параметр", "Вид", "Ед.", "Мин.", "Макс.", "Адрес", "Байт", "Варианты"});
+    for (std::size_t i = 0; i < tree.NodeCount(); ++i) {
+        const std::int32_t kind = std::stoi(GetNodeField(tree, i, FieldKind));
+        if (kind == KindGroup) continue;
+        std::vector<std::string> items;
+        for (const auto item : ChoiceItems(kind)) items.emplace_back(item);
+        const char* kindText = kind == KindReadOnly ? "только чтение" : IsChoiceKind(kind) ? "список" : "число";
+        std::string joined;
+        for (const auto& item : items) joined += (joined.empty() ? "" : " / ") + item;
+        list.push_back({{"path", ParamPath(tree, i)}, {"kind", kind}, {"kind_text", kindText},
+                        {"unit", GetNodeField(tree, i, FieldUnit)}, {"min", GetNodeField(tree, i, FieldMin)},
+                        {"max", GetNodeField(tree, i, FieldMax)},
+                        {"address", std::stoi(GetNodeField(tree, i, FieldAddress))},
+                        {"size", std::stoi(GetNodeField(tree, i, FieldSize))}, {"items", items},
+                        {"default", GetNodeField(tree, i, FieldValue)}});
+        t.Add({ParamPath(tree, i), kindText, GetNodeField(tree, i, FieldUnit), GetNodeField(tree, i, FieldMin),
+               GetNodeField(tree, i, FieldMax), GetNodeField(tree, i, FieldAddress), GetNodeField(tree, i, FieldSize),
+               joined});
+    }
+    if (json) {
+        ctx.Out() << JsonText({{"model", model}, {"model_name", ModelName(model)}, {"parameters", list}});
+    } else {
+        ctx.Out() << "Модель: " << ModelName(model) << " (" << int(model) << ")\n" << t.Render();
     }
     return ExitDone;
 }
@@ -137,18 +214,17 @@ int CmdDiff(Context& ctx, const std::string& file, bool json) {
     return changes.Empty() ? ExitDone : ExitVerifyFailed;
 }
 
-int CmdWrite(Context& ctx, const std::string& file) {
+int CmdWrite(Context& ctx, const std::string& file, const WriteOptions& options) {
     const ConfigurationFile f = LoadConfiguration(file);  // a bad file stops before the line is opened
     Session& s = ctx.Open();
     const std::uint8_t model = ModelForFile(ctx, f, file);
     const ConfigImage image = NormalisedImage(model, f.Image);
     const ConfigImage current = ReadImage(ctx, s);
     const ParamTreeModel tree = CatalogTree(model);
-    ShowPlannedChanges(ctx, tree, current, image);
-    return WriteAndVerify(ctx, s, tree, image);
+    return ApplyChanges(ctx, s, tree, current, image, options);
 }
 
-int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
+int CmdSet(Context& ctx, const std::vector<std::string>& assignments, const WriteOptions& options) {
     struct Assignment {
         std::string path, value;
     };
@@ -156,7 +232,7 @@ int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
     for (const auto& a : assignments) {
         const auto eq = a.find('=');
         if (eq == std::string::npos || eq == 0)
-            throw CliError(ExitBadArguments, "«" + a + "»: нужно ПУТЬ=ЗНАЧЕНИЕ");
+            throw CliError(ExitBadArguments, "«" + ShortToken(a) + "»: нужно ПУТЬ=ЗНАЧЕНИЕ");
         list.push_back({a.substr(0, eq), a.substr(eq + 1)});
     }
     Session& s = ctx.Open();
@@ -168,14 +244,18 @@ int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
     for (const auto& a : list) {
         const LookupResult found = FindParameter(tree, a.path);
         if (!found.Index) {
-            std::string text = "«" + a.path + "»: " + (found.Ambiguous ? "подходит несколько параметров" : "нет такого параметра") +
-                               (found.Candidates.empty() ? "" : "; варианты:");
-            for (const auto& c : found.Candidates) text += "\n  " + c;
+            const std::vector<std::string> offered =
+                found.Ambiguous ? found.Candidates : NearParameterPaths(tree, a.path);
+            std::string text = "«" + ShortToken(a.path) + "»: " +
+                               (found.Ambiguous ? "подходит несколько параметров; варианты:"
+                                                : offered.empty() ? "нет такого параметра (список: lumctl params)"
+                                                                  : "нет такого параметра; возможно, имелся в виду:");
+            for (const auto& c : offered) text += "\n  " + c;
             throw CliError(ExitBadArguments, text);
         }
         const std::size_t i = *found.Index;
         if (const auto refused = SetValue(tree, i, a.value)) {
-            std::string text = ParamPath(tree, i) + " = «" + a.value + "»: " + *refused;
+            std::string text = ParamPath(tree, i) + " = «" + ShortToken(a.value) + "»: " + *refused;
             const std::string min = GetNodeField(tree, i, FieldMin), max = GetNodeField(tree, i, FieldMax);
             if (!min.empty() && !max.empty()) text += " (" + min + " … " + max + ")";
             throw CliError(ExitBadArguments, text);
@@ -192,8 +272,7 @@ int CmdSet(Context& ctx, const std::vector<std::string>& assignments) {
     } catch (const PackError& e) {
         throw CliError(ExitBadArguments, std::string("значение нельзя записать: ") + e.what());
     }
-    if (!ShowPlannedChanges(ctx, tree, current, image)) return ExitDone;
-    return WriteAndVerify(ctx, s, tree, image);
+    return ApplyChanges(ctx, s, tree, current, image, options);
 }
 
 }  // namespace lum::cli

@@ -1,6 +1,8 @@
 #include "cli/Configuration.h"
 
 #include "cli/Errors.h"
+#include "cli/Output.h"
+#include "cli/Suggest.h"
 #include "cli/StatusOutput.h"
 #include "cli/Table.h"
 #include "params/Catalog.h"
@@ -77,40 +79,69 @@ nlohmann::json ConfigurationJson(std::uint8_t model, const ConfigImage& image, c
             {"parameters", ParametersJson(tree)}};
 }
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// A JSON number that is exactly an integer in [low, high] (a huge one is not wrapped).
+std::optional<long long> IntegerIn(const nlohmann::json& v, long long low, long long high) {
+    if (v.is_number_unsigned()) {
+        const auto u = v.get<std::uint64_t>();
+        if (u <= static_cast<std::uint64_t>(high) && static_cast<long long>(u) >= low) return static_cast<long long>(u);
+        return std::nullopt;
+    }
+    if (v.is_number_integer()) {
+        const auto n = v.get<std::int64_t>();
+        if (n >= low && n <= high) return n;
+    }
+    return std::nullopt;
+}
+
+ConfigurationFile FromJson(const std::string& path, const std::string& text) {
+    ConfigurationFile file;
+    nlohmann::json json;
+    try {
+        json = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        throw CliError(ExitBadArguments, path + ": неверный JSON около байта " + std::to_string(e.byte));
+    }
+    if (!json.is_object() || !json.contains("image"))
+        throw CliError(ExitBadArguments, path + ": нет ключа «image» (256 чисел)");
+    const auto& image = json.at("image");
+    if (!image.is_array() || image.size() != ConfigImageSize)
+        throw CliError(ExitBadArguments, path + ": «image» должен содержать 256 чисел");
+    for (std::size_t i = 0; i < ConfigImageSize; ++i) {
+        const auto v = IntegerIn(image[i], 0, 255);
+        if (!v)
+            throw CliError(ExitBadArguments, path + ": «image»[" + std::to_string(i) + "] = " +
+                                                 ShortToken(image[i].dump()) + " не число 0..255");
+        file.Image[i] = static_cast<std::uint8_t>(*v);
+    }
+    if (json.contains("model")) {
+        const auto model = IntegerIn(json.at("model"), 0, 255);
+        if (!model || !IsKnownModel(static_cast<std::uint8_t>(*model)))
+            throw CliError(ExitBadArguments,
+                           path + ": неизвестная модель " + ShortToken(json.at("model").dump()) + " (" +
+                               ModelCodeList(" или ") + ")");
+        file.Model = static_cast<std::uint8_t>(*model);
+    }
+    return file;
+}
+
+}  // namespace
+
 ConfigurationFile LoadConfiguration(const std::string& path) {
+    std::string text = ReadInputFile(path);
+    if (text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && text[first] == '{') return FromJson(path, text);
     ConfigurationFile file;
     try {
-        const std::string text = ReadWholeFile(path);
-        const auto first = text.find_first_not_of(" \t\r\n");
-        if (first == std::string::npos || text[first] != '{') {
-            file.Image = ParseConfigFile(text);
-            return file;
-        }
-        const auto json = nlohmann::json::parse(text);
-        const auto& image = json.at("image");
-        if (!image.is_array() || image.size() != ConfigImageSize)
-            throw CliError(ExitBadArguments, path + ": «image» должен содержать 256 чисел");
-        for (std::size_t i = 0; i < ConfigImageSize; ++i) {
-            const auto& v = image[i];
-            if (!v.is_number_integer() || v.get<int>() < 0 || v.get<int>() > 255)
-                throw CliError(ExitBadArguments,
-                               path + ": «image»[" + std::to_string(i) + "] = " + v.dump() + " не число 0..255");
-            file.Image[i] = static_cast<std::uint8_t>(v.get<int>());
-        }
-        if (json.contains("model")) {
-            const int model = json.at("model").get<int>();
-            if (!IsKnownModel(static_cast<std::uint8_t>(model)) || model < 0 || model > 255)
-                throw CliError(ExitBadArguments, path + ": неизвестная модель " + std::to_string(model));
-            file.Model = static_cast<std::uint8_t>(model);
-        }
-        return file;
-    } catch (const CliError&) {
-        throw;
+        file.Image = ParseConfigFile(text);
     } catch (const ConfigFileError& e) {
-        throw CliError(ExitBadArguments, path + ": " + e.what());
-    } catch (const nlohmann::json::exception& e) {
-        throw CliError(ExitBadArguments, path + ": " + e.what());
+        throw CliError(ExitBadArguments, path + ": " + ShortQuoted(e.what()));
     }
+    return file;
 }
 
 ConfigImage NormalisedImage(std::uint8_t model, const ConfigImage& source) {

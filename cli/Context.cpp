@@ -22,7 +22,7 @@ Session& Context::Open() {
     std::string port = options_.port;
     if (options_.demo) {
         const int model = options_.model.value_or(200);
-        if (!IsKnownModel(static_cast<std::uint8_t>(model)))
+        if (model < 0 || model > 255 || !IsKnownModel(static_cast<std::uint8_t>(model)))
             throw CliError(ExitBadArguments, "--model: неизвестная модель " + std::to_string(model));
         try {
             port = demo_.Start(static_cast<std::uint8_t>(model), std::chrono::milliseconds(options_.demoInterval));
@@ -38,7 +38,9 @@ Session& Context::Open() {
     if (options_.trace) {
         so.echo = [this](const std::string& line) { err_ << FormatSent(line, std::chrono::system_clock::now()); };
     }
+    Detail() << "порт " << port << (options_.demo ? " (встроенный имитатор)" : "") << "\n";
     session_ = std::make_unique<Session>(std::move(so));
+    Detail() << "порт открыт\n";
     if (options_.trace) {
         session_->OnFrame = [this](const LinkState& s) {
             err_ << FormatReceived(s, std::chrono::system_clock::now());
@@ -56,6 +58,7 @@ std::uint8_t Context::Model() {
         return code;
     }
     const StatusRecord& first = Open().WaitForStatus(std::chrono::milliseconds(options_.statusTimeout));
+    Detail() << "модель из записи состояния: " << int(first.ModelCode) << "\n";
     if (!IsKnownModel(first.ModelCode))
         throw CliError(ExitNoController, "контроллер сообщает неизвестную модель " + std::to_string(first.ModelCode) +
                                              "; укажите --model");
@@ -70,7 +73,11 @@ TransferProgressFn Context::Progress(const std::string& caption) {
 }
 
 void Context::Progress(const std::string& caption, int position) {
-    if (!StderrIsTerminal()) return;
+    if (options_.verbose) {
+        err_ << caption << " " << position << "%\n";
+        return;
+    }
+    if (options_.quiet || !StderrIsTerminal()) return;
     err_ << "\r\x1b[K" << caption << " " << position << "%" << std::flush;
     progressShown_ = true;
 }

@@ -6,7 +6,7 @@
 // Threads: main thread only.
 #include <chrono>
 #include <cstdint>
-#include <iosfwd>
+#include <ostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +25,8 @@ struct GlobalOptions {
     bool trace = false;         // frames both ways on stderr
     int demoInterval = 250;     // ms between the demo controller's status records
     int statusTimeout = 5000;   // ms to wait for the first status record
+    bool quiet = false;         // -q: only errors and the data asked for
+    bool verbose = false;       // -v: the session's steps on stderr
 };
 
 class Context {
@@ -35,6 +37,10 @@ class Context {
     const GlobalOptions& Options() const { return options_; }
     std::ostream& Out() { return out_; }
     std::ostream& Err() { return err_; }
+    // Confirmations and change lists: standard output, nothing with -q.
+    std::ostream& Info() { return options_.quiet ? silent_ : out_; }
+    // The session's steps: stderr with -v, nothing otherwise.
+    std::ostream& Detail() { return options_.verbose ? err_ : silent_; }
 
     // The session, opened on first use: CliError(2) without -p or --demo, CliError(1) when
     // the port cannot be opened.
@@ -52,6 +58,7 @@ class Context {
     GlobalOptions options_;
     std::ostream& out_;
     std::ostream& err_;
+    std::ostream silent_{nullptr};
     sim::DemoController demo_;
     std::unique_ptr<Session> session_;
     bool progressShown_ = false;

@@ -14,6 +14,7 @@ inline constexpr int ExitNoController = 1;   // no controller, or the port faile
 inline constexpr int ExitBadArguments = 2;   // bad arguments or a bad file
 inline constexpr int ExitVerifyFailed = 3;   // verification (or diff) found a difference
 inline constexpr int ExitInterrupted = 130;  // Ctrl-C
+inline constexpr int ExitClosedPipe = 141;   // the reader of standard output has gone (as SIGPIPE)
 
 // The message is printed on stderr as it is, then the program ends with `code`.
 class CliError : public std::runtime_error {

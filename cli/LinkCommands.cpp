@@ -45,7 +45,7 @@ int CmdPorts(Context& ctx, bool json) {
     return ExitDone;
 }
 
-int CmdStatus(Context& ctx, bool follow, bool json) {
+int CmdStatus(Context& ctx, bool follow, bool json, int count) {
     Session& s = ctx.Open();
     const auto timeout = std::chrono::milliseconds(ctx.Options().statusTimeout);
     const StatusRecord& first = s.WaitForStatus(timeout);
@@ -58,40 +58,54 @@ int CmdStatus(Context& ctx, bool follow, bool json) {
     auto print = [&](const StatusRecord& r) {
         ctx.Out() << (json ? JsonText(StatusJson(r, s.Texts()), -1) : StatusLine(r, s.Texts())) << std::flush;
     };
-    print(first);
-    s.OnStatus = print;
-    // Until Ctrl-C, or until the reader of stdout has gone (`| head -3`).
-    while (!Interrupted() && ctx.Out()) s.Pump(timeout);
+    int printed = 0;
+    auto each = [&](const StatusRecord& r) {
+        if (count > 0 && printed >= count) return;
+        print(r);
+        ++printed;
+    };
+    each(first);
+    s.OnStatus = each;
+    // Until Ctrl-C, N records, or the reader of stdout has gone (`| head -3`: seen between
+    // records, not only at the next write).
+    auto done = [&] { return !ctx.Out() || StdoutReaderGone() || (count > 0 && printed >= count); };
+    while (!Interrupted() && !done()) s.Pump(timeout, done);
     s.OnStatus = nullptr;
+    if (count > 0 && printed >= count) return ExitDone;
+    if (StdoutReaderGone()) return ExitClosedPipe;
     return Interrupted() ? ExitInterrupted : ExitDone;
 }
 
-int CmdMonitor(Context& ctx, bool raw, int frames) {
+int CmdMonitor(Context& ctx, bool raw, int frames, bool json) {
     Session& s = ctx.Open();
     int seen = 0;
     std::uint32_t malformed = s.Link().State.Counters.Malformed;
     if (raw) {
         s.OnLine = [&](const std::string& line) {
             if (frames > 0 && seen >= frames) return;
-            ctx.Out() << FormatRawLine(line, std::chrono::system_clock::now()) << std::flush;
+            const auto now = std::chrono::system_clock::now();
+            ctx.Out() << (json ? JsonText({{"time", TimeStamp(now)}, {"line", line}}, -1) : FormatRawLine(line, now))
+                      << std::flush;
             ++seen;
         };
     } else {
         s.OnFrame = [&](const LinkState& state) {
             if (frames > 0 && seen >= frames) return;
             const auto now = std::chrono::system_clock::now();
-            if (state.Counters.Malformed != malformed) {
+            if (state.Counters.Malformed != malformed && !json) {
                 ctx.Out() << TimeStamp(now) << "  <-  обрывков кадров отброшено: "
                           << state.Counters.Malformed - malformed << "\n";
                 malformed = state.Counters.Malformed;
             }
-            ctx.Out() << FormatReceived(state, now) << std::flush;
+            ctx.Out() << (json ? JsonText(FrameJson(state, now), -1) : FormatReceived(state, now)) << std::flush;
             ++seen;
         };
     }
-    while (!Interrupted() && ctx.Out() && (frames <= 0 || seen < frames)) s.Pump(std::chrono::milliseconds(200));
+    auto done = [&] { return !ctx.Out() || StdoutReaderGone() || (frames > 0 && seen >= frames); };
+    while (!Interrupted() && !done()) s.Pump(std::chrono::milliseconds(200), done);
     s.OnLine = nullptr;
     s.OnFrame = nullptr;
+    if (StdoutReaderGone()) return ExitClosedPipe;
     return Interrupted() ? ExitInterrupted : ExitDone;
 }
 

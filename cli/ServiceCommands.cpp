@@ -1,5 +1,6 @@
 // journal and the one-shot service commands, through service/ (frames, entry checks,
 // password, the journal reading loop, CSV).
+#include <algorithm>
 #include <ctime>
 #include <ostream>
 
@@ -7,6 +8,7 @@
 #include "cli/Errors.h"
 #include "cli/Json.h"
 #include "cli/Platform.h"
+#include "cli/Suggest.h"
 #include "link/FrameCodec.h"
 #include "params/Transfer.h"
 #include "service/Commands.h"
@@ -44,19 +46,34 @@ ServiceRequest Build(const std::function<ServiceRequest()>& build) {
     }
 }
 
-// Sends the request and waits for the controller's next frame, so that it has left the
-// port before the program ends.
-void Send(Context& ctx, const ServiceRequest& request) {
+// Sends the request right after the controller's next frame; `refresh` (if any) renews its
+// data at that moment. The session drains the port when it closes, so the frame has gone out
+// before the program ends.
+void Send(Context& ctx, ServiceRequest& request, std::function<void(ServiceRequest&)> refresh = {}) {
     Session& s = ctx.Open();
-    s.WaitForStatus(std::chrono::milliseconds(ctx.Options().statusTimeout));
-    const SendResult r = SendServiceRequest(s.Link().Tx, request);
+    Transactions& tx = s.Link().Tx;
+    if (refresh) tx.BeforeCommandFrame = [&] { refresh(request); };
+    const SendResult r = SendServiceRequest(tx, request);
+    tx.BeforeCommandFrame = nullptr;
     s.Check();
     RequireDone(SendOutcomeOf(r));
-    s.Settle();
+}
+
+// H:MM as the command line takes it: digits only, minutes 0..59. The hours' range is the
+// request's own check.
+void RequireHoursMinutes(const std::string& time) {
+    const auto colon = time.find(':');
+    const auto digits = [](std::string_view t) {
+        return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    const std::string_view text(time);
+    if (colon == std::string::npos || !digits(text.substr(0, colon)) || !digits(text.substr(colon + 1)) ||
+        text.size() - colon - 1 > 2 || std::stoi(time.substr(colon + 1)) > 59)
+        throw CliError(ExitBadArguments, "«" + ShortToken(time) + "»: нужно время Ч:ММ, минуты 0…59");
 }
 
 // A configuration write of the service page, read back until two copies agree.
-int SendAndVerify(Context& ctx, const ServiceRequest& request, ServiceWrite what, const std::string& value) {
+int SendAndVerify(Context& ctx, ServiceRequest request, ServiceWrite what, const std::string& value) {
     Send(ctx, request);
     Session& s = ctx.Open();
     auto op = s.Link().Tx.Begin();
@@ -65,9 +82,10 @@ int SendAndVerify(Context& ctx, const ServiceRequest& request, ServiceWrite what
     ServiceReadBack checked;
     checked.read = ReadBlockAgreed(link, request.address, request.count, back, checked.failure);
     checked.equal = back == request.data;
+    s.Check();
     const Outcome said = ServiceWriteOutcome(what, value, checked);
     RequireDone(said);
-    ctx.Out() << said.text << "\n";
+    ctx.Info() << said.text << "\n";
     return ExitDone;
 }
 
@@ -135,10 +153,17 @@ int CmdService(Context& ctx, const std::string& name, const std::string& time) {
     };
     ServiceRequest request;
     std::string caption;
+    const auto now = [] { return ClockSyncRequest(LocalDateTimeFromTm(LocalTime(std::time(nullptr)))); };
+    std::function<void(ServiceRequest&)> refresh;
     if (name == "clock-sync") {
-        request = ClockSyncRequest(LocalDateTimeFromTm(LocalTime(std::time(nullptr))));
+        request = now();
+        refresh = [&](ServiceRequest& r) {  // the PC clock as the frame goes out, in the same buffer
+            const ServiceRequest fresh = now();
+            std::copy(fresh.data.begin(), fresh.data.end(), r.data.begin());
+        };
         caption = "Синхронизация системного времени";
     } else if (name == "start" || name == "stop") {
+        RequireHoursMinutes(time);
         request = Build([&] {
             const HoursMinutesText hm = SplitHoursMinutes(time);
             return name == "start" ? StartRequest(hm.hours, hm.minutes) : StopRequest(hm.hours, hm.minutes);
@@ -150,13 +175,14 @@ int CmdService(Context& ctx, const std::string& name, const std::string& time) {
         }
         if (caption.empty()) throw CliError(ExitBadArguments, "неизвестная команда " + name);
     }
-    Send(ctx, request);
-    ctx.Out() << "Команда отправлена: " << caption << ".\n";
+    Send(ctx, request, refresh);
+    ctx.Info() << "Команда отправлена: " << caption << ".\n";
     return ExitDone;
 }
 
 int CmdMotorHours(Context& ctx, const std::string& time) {
     RequirePassword(ctx);
+    RequireHoursMinutes(time);
     const ServiceRequest request = Build([&] {
         const HoursMinutesText hm = SplitHoursMinutes(time);
         return MotorHoursRequest(hm.hours, hm.minutes);

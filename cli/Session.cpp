@@ -5,6 +5,7 @@
 
 #include "cli/Errors.h"
 #include "cli/Platform.h"
+#include "serial/ComPortCore.h"
 #include "serial/PortList.h"
 #include "serial/SafeSync.h"
 
@@ -13,6 +14,9 @@ namespace lum::cli {
 using namespace std::chrono_literals;
 
 namespace {
+
+// How long after opening received bytes count as held from before.
+constexpr std::chrono::milliseconds kStaleInputWindow{60};
 
 std::string OneLine(std::string text) {
     // Two-line panel texts break with LF CR; on a terminal one line reads better.
@@ -67,6 +71,21 @@ class Session::NoChart : public IChartSink {
     void AddPoint(ChartChannel, double) override {}
 };
 
+// The transactions' pump: the main loop, raising the port's failure once it has been
+// delivered instead of letting a wait run out its ticks on a dead line.
+class Session::FailFastPump : public IEventPump {
+  public:
+    FailFastPump(MainLoop& loop, const Session& session) : loop_(loop), session_(session) {}
+    void RunPending(std::chrono::milliseconds maxWait) override {
+        loop_.RunPending(maxWait);
+        session_.Check();
+    }
+
+  private:
+    MainLoop& loop_;
+    const Session& session_;
+};
+
 PortTarget ResolvePort(const std::string& port) {
     PortTarget target;
     const bool comName = port.size() > 3 &&
@@ -89,7 +108,8 @@ PortTarget ResolvePort(const std::string& port) {
 }
 
 Session::Session(Options options)
-    : view_(std::make_unique<TextView>(texts_)),
+    : pump_(std::make_unique<FailFastPump>(loop_, *this)),
+      view_(std::make_unique<TextView>(texts_)),
       catalog_(std::make_unique<NoCatalog>()),
       chart_(std::make_unique<NoChart>()) {
     const PortTarget target = ResolvePort(options.port);
@@ -102,7 +122,7 @@ Session::Session(Options options)
         }
     });
     presenter_ = std::make_unique<StatusPresenter>(*view_, *catalog_, *chart_, currentModel_, blink_);
-    link_ = std::make_unique<DeviceLink>(port_, loop_, options.echo);
+    link_ = std::make_unique<DeviceLink>(port_, *pump_, options.echo);
     link_->Rx.DecodeStatusRecord = [this](const LinkState& s) {
         const std::span<const std::uint8_t> frame(s.RxFrame.data(), s.RxFrameLength);
         if (!presenter_->DecodeStatusRecord(frame)) return;
@@ -123,7 +143,13 @@ Session::Session(Options options)
     // The window's handling of a command that finds no controller frame is a box; here the
     // command itself reports it, from the transaction's result.
     link_->Tx.NoController = [] {};
-    link_->Attach();
+    port_.OnDataRecived = [this](TCustomSerialPort*, std::uint32_t count) {
+        if (discarding_) {
+            port_.ReadString();  // held by the system from before the port was opened
+            return;
+        }
+        link_->DataReceived(count);
+    };
     port_.SetName(options.port);
     port_.SetBaudRate(br9600);
     port_.SetDatabits(db8);
@@ -137,17 +163,35 @@ Session::Session(Options options)
             port_.SetDevicePath(target.devicePath);
         }
         port_.Open();
+    } catch (const EComPortCoreError& e) {
+        port_.OnDataRecived = nullptr;
+        SafeSync::SetWaker(nullptr);
+        SafeSync::SetErrorHandler(nullptr);
+        const std::string why = PortOpenReason(e.Cause().code);
+        throw CliError(ExitNoController, "порт " + options.port + ": " + (why.empty() ? "" : why + " (") + e.what() +
+                                             (e.Cause().text.empty() ? "" : ": " + e.Cause().text) +
+                                             (why.empty() ? "" : ")"));
     } catch (const std::exception& e) {
+        port_.OnDataRecived = nullptr;
         SafeSync::SetWaker(nullptr);
         SafeSync::SetErrorHandler(nullptr);
         throw CliError(ExitNoController, std::string("порт ") + options.port + ": " + e.what());
     }
+    // A line the controller talked on while nobody listened (a pseudo-terminal, a network
+    // bridge) hands over old records at once: what arrives right after opening is dropped,
+    // so that a status is never an old one and no request answers an old frame.
+    discarding_ = true;
+    const auto until = std::chrono::steady_clock::now() + kStaleInputWindow;
+    for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now())
+        loop_.RunPending(std::chrono::ceil<std::chrono::milliseconds>(until - now));
+    discarding_ = false;
 }
 
 Session::~Session() {
     // The last frame written may still be on its way: a closing port purges what has not gone out.
     port_.Drain(std::chrono::seconds(2));
     port_.Close();
+    port_.OnDataRecived = nullptr;
     link_.reset();
     SafeSync::SetWaker(nullptr);
     SafeSync::SetErrorHandler(nullptr);
@@ -171,9 +215,9 @@ const StatusRecord& Session::WaitForStatus(std::chrono::milliseconds timeout, bo
     return *last_;
 }
 
-void Session::Pump(std::chrono::milliseconds duration) {
+void Session::Pump(std::chrono::milliseconds duration, const std::function<bool()>& stop) {
     const auto deadline = std::chrono::steady_clock::now() + duration;
-    while (!Interrupted()) {
+    while (!Interrupted() && !(stop && stop())) {
         Check();
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return;
@@ -182,13 +226,5 @@ void Session::Pump(std::chrono::milliseconds duration) {
     }
 }
 
-void Session::Settle(std::chrono::milliseconds timeout) {
-    const std::uint32_t frames = link_->State.RxFrameCount;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (link_->State.RxFrameCount == frames && std::chrono::steady_clock::now() < deadline) {
-        Check();
-        loop_.RunPending(100ms);
-    }
-}
 
 }  // namespace lum::cli

@@ -8,7 +8,9 @@
 //   auto op = s.Link().Tx.Begin(); ...
 //
 // A port that fails while open (adapter pulled) is reported through SafeSync's error
-// handler; the session keeps the text and Check() turns it into CliError(1).
+// handler; the session keeps the text and Check() turns it into CliError(1). The pump the
+// transactions wait in raises that error as soon as the failure is delivered, so a
+// transfer or a journal reading ends at once rather than waiting out its tries.
 //
 // Threads: main thread only (the thread that created the session runs the loop). One
 // session per process at a time (SafeSync's waker is process-wide).
@@ -64,14 +66,13 @@ class Session {
     const StatusTexts& Texts() const { return texts_; }
     std::uint64_t StatusCount() const { return presenter_->RecordsShown(); }
 
-    // Runs the loop for a while in short steps, returning early on Ctrl-C.
-    void Pump(std::chrono::milliseconds duration);
-    // Runs the loop until the controller has sent another frame (so that whatever was queued
-    // for it has left the port) or the time passes.
-    void Settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+    // Runs the loop for a while in short steps, returning early on Ctrl-C or when `stop`
+    // (asked every step) says so.
+    void Pump(std::chrono::milliseconds duration, const std::function<bool()>& stop = {});
 
     // Raises CliError(1) when the port failed while open.
     void Check() const;
+    bool PortFailed() const { return portFailure_.has_value(); }
 
     // Runs for each intact status record, after the texts are updated.
     std::function<void(const StatusRecord&)> OnStatus;
@@ -84,8 +85,10 @@ class Session {
     class TextView;
     class NoCatalog;
     class NoChart;
+    class FailFastPump;
 
     MainLoop loop_;
+    std::unique_ptr<FailFastPump> pump_;
     TComPort port_;
     std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<TextView> view_;
@@ -97,6 +100,7 @@ class Session {
     std::optional<StatusRecord> last_;
     StatusTexts texts_;
     std::optional<std::string> portFailure_;
+    bool discarding_ = false;  // right after opening: received bytes are old, dropped
 };
 
 // The device a PORT argument names: a COM name through the fixed mapping, anything else as

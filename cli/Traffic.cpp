@@ -57,6 +57,23 @@ std::string FormatReceived(const LinkState& state, WallTime at) {
     return FormatFrame(at, "<-", std::span(state.RxFrame.data(), state.RxFrameLength), state.RxFrameCheckOk);
 }
 
+nlohmann::json FrameJson(const LinkState& state, WallTime at) {
+    const std::span<const std::uint8_t> bytes(state.RxFrame.data(), state.RxFrameLength);
+    nlohmann::json j = {{"time", TimeStamp(at)}, {"direction", "<-"}, {"check_ok", state.RxFrameCheckOk}};
+    if (bytes.size() < 6) {
+        j["bytes"] = std::vector<int>(bytes.begin(), bytes.end());
+        return j;
+    }
+    j["kind"] = bytes[0];
+    j["code"] = bytes[1];
+    j["address"] = bytes[2] << 8 | bytes[3];
+    j["count"] = bytes[4];
+    j["data"] = std::vector<int>(bytes.begin() + 5, bytes.end() - 1);
+    j["check"] = bytes.back();
+    j["meaning"] = CodeName(bytes[1]);
+    return j;
+}
+
 std::string FormatSent(const std::string& echoLine, WallTime at) {
     const auto start = echoLine.find(kFrameStart);
     if (start == std::string::npos) return FormatRawLine(echoLine, at);

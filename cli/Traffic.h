@@ -8,6 +8,7 @@
 // Pure functions, any thread.
 #include <chrono>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <string>
 
@@ -30,6 +31,10 @@ std::string FormatReceived(const LinkState& state, WallTime at);
 // A frame the transactions sent, as their echo hook gives it ("<< " or "<<", start byte,
 // hex text, carriage return).
 std::string FormatSent(const std::string& echoLine, WallTime at);
+// The frame in RxFrame as one JSON object: time, direction, kind, code, address, count,
+// data (numbers), check, check_ok, meaning; a frame too short for a header gives its
+// bytes only.
+nlohmann::json FrameJson(const LinkState& state, WallTime at);
 // A received line as it came, control characters shown as <10>, <0D>.
 std::string FormatRawLine(const std::string& line, WallTime at);
 

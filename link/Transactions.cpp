@@ -173,12 +173,16 @@ void Transactions::Send(const char* prefix, const std::string& frame) {
 
 TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                                  std::span<const std::uint8_t> data) {
-    const std::string frame = BuildFrame(code, address, count, data);
+    std::string frame = BuildFrame(code, address, count, data);  // bad arguments refused before any wait
     ScopedFlag busy(inTransaction_);
     if (!WaitBeforeSend(kCommandWaitTicks)) {
         if (cancelled_) return TxResult::Cancelled;
         if (NoController) NoController();
         return TxResult::NoControllerFrame;
+    }
+    if (BeforeCommandFrame) {
+        BeforeCommandFrame();
+        frame = BuildFrame(code, address, count, data);
     }
     Send("<< ", frame);
     return TxResult::Done;

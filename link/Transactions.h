@@ -122,6 +122,9 @@ class Transactions {
     std::function<void(bool busy)> BusyChanged;
     // Runs when a command found no controller frame within its wait and sent nothing.
     std::function<void()> NoController;
+    // Runs when a command's wait has ended, right before its frame is built from the data
+    // (which the hook may still change in place: a clock value read as it goes out).
+    std::function<void()> BeforeCommandFrame;
 
     // Single transactions, each taking the slot for itself. Results also in TransferOk.
     // Waits for a controller frame (5 ticks) and sends; Done once sent. With no frame, runs

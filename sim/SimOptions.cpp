@@ -45,6 +45,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         };
         if (a == "--help" || a == "-h") {
             line.help = true;
+        } else if (a == "--version") {
+            line.version = true;
         } else if (a == "--model") {
             const auto model = Integer(a, value(), 0, 255);
             if (!IsKnownModel(static_cast<std::uint8_t>(model))) {
@@ -110,6 +112,7 @@ std::string HelpText() {
            "  --chunked       посылать кадры случайными мелкими частями, иногда два кадра за раз\n"
            "  --silent        ничего не посылать\n"
            "  --seed N        зерно случайных чисел: прогон с тем же зерном повторяется\n"
+           "  --version       программа, версия и ревизия\n"
            "  --help          эта справка\n";
 }
 

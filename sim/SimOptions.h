@@ -13,6 +13,7 @@ struct CommandLine {
     std::string link;    // --link PATH: a symbolic link to the pseudo-terminal
     std::string device;  // --device PATH: a serial device instead of a pseudo-terminal
     bool help = false;
+    bool version = false;  // --version
     bool seedGiven = false;
 };
 

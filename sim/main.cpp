@@ -9,6 +9,7 @@
 #include <mutex>
 #include <random>
 
+#include "lum_version.h"
 #include "sim/PosixLine.h"
 #include "sim/SimOptions.h"
 #include "sim/SimLoop.h"
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
     }
     if (line.help) {
         std::cout << HelpText();
+        return 0;
+    }
+    if (line.version) {
+        std::cout << "controller-sim " << LUM_VERSION << " (ревизия " << LUM_GIT_REVISION << ")\n";
         return 0;
     }
     if (!line.seedGiven) line.options.seed = std::random_device{}() & 0x7FFFFFFF;

@@ -24,12 +24,18 @@ AppOptions ParseAppOptions(const std::vector<std::string>& args) {
             options.model = *code;
         } else if (a == "--help" || a == "-h") {
             options.help = true;
+        } else if (a == "--version") {
+            options.help = options.version = true;
         } else if (a.rfind("--", 0) == 0) {
             throw AppUsageError("Unknown option " + a + " (see --help)");
         }
     }
     if (options.demo && options.port) throw AppUsageError("--demo and --port exclude each other");
     return options;
+}
+
+std::string AppVersionText(std::string_view version, std::string_view revision) {
+    return "configurator " + std::string(version) + " (ревизия " + std::string(revision) + ")\n";
 }
 
 std::string AppHelpText() {

@@ -5,10 +5,13 @@
 //   --demo          start the built-in simulated controller and open it
 //   --model CODE    the simulated controller's model with --demo (a code of the model table, params/Catalog.h)
 //   --help          print the options
+//   --version       print the program, its version and git revision (help is set too, so
+//                   that the entry prints and ends)
 // Pure functions, any thread.
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lum {
@@ -18,6 +21,7 @@ struct AppOptions {
     bool demo = false;
     int model = 200;
     bool help = false;
+    bool version = false;
 };
 
 class AppUsageError : public std::invalid_argument {
@@ -28,5 +32,7 @@ public:
 // The arguments after the program name; Qt's own options (e.g. -platform) are left alone.
 AppOptions ParseAppOptions(const std::vector<std::string>& args);
 std::string AppHelpText();
+// "configurator VERSION (ревизия REVISION)": the entry passes the build's version.
+std::string AppVersionText(std::string_view version, std::string_view revision);
 
 }  // namespace lum

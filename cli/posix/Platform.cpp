@@ -1,9 +1,14 @@
-// lumctl on POSIX: sigaction for Ctrl-C, isatty, the adapter names under /sys/class/tty.
+// lumctl on POSIX: sigaction for Ctrl-C, write(2) for standard output and files in place,
+// poll for a pipe without a reader, isatty, the adapter names under /sys/class/tty.
 #include "cli/Platform.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 namespace lum::cli {
@@ -21,7 +26,80 @@ std::string FirstLine(const std::string& path) {
     return line;
 }
 
+// The system's text for an error number (the one place lumctl maps errno).
+std::string SystemText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+bool WriteAll(int fd, std::string_view data, int& error) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 }  // namespace
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+bool WriteStdout(std::string_view data, std::string& reason, bool& closedPipe) {
+    int error = 0;
+    if (WriteAll(STDOUT_FILENO, data, error)) return true;
+    closedPipe = error == EPIPE;
+    reason = SystemText(error);
+    return false;
+}
+
+bool StdoutReaderGone() {
+    pollfd fd{STDOUT_FILENO, 0, 0};
+    return ::poll(&fd, 1, 0) == 1 && (fd.revents & POLLERR) != 0;
+}
+
+void EndForClosedPipe() {
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+    _exit(128 + SIGPIPE);
+}
+
+bool WriteInPlace(const std::string& path, std::string_view data, std::string& reason) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        reason = SystemText(errno);
+        return false;
+    }
+    int error = 0;
+    bool written = WriteAll(fd, data, error);
+    if (::close(fd) != 0 && written && errno != EINTR) {
+        error = errno;
+        written = false;
+    }
+    if (!written) reason = SystemText(error);
+    return written;
+}
+
+std::string PortOpenReason(int systemError) {
+    switch (systemError) {
+        case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return "не найден";
+        case EBUSY: case EWOULDBLOCK: return "занят другой программой";
+        case ENOTTY: case EINVAL: case EISDIR: return "не последовательный порт";
+        case EACCES: case EPERM: return "нет доступа";
+        default: return {};
+    }
+}
 
 void InstallInterruptHandler() {
     struct sigaction sa {};

@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -29,6 +30,8 @@ struct RunOptions {
     std::chrono::milliseconds timeout{60000};
     // Checked whenever output arrives; true sends SIGINT once.
     std::function<bool(const std::string& out, const std::string& err)> interruptWhen;
+    std::string stdoutFile;      // standard output opened on this file instead of collected
+    bool closeStdout = false;    // standard output a pipe whose reader has gone at once
 };
 
 inline std::string LumctlPath() {
@@ -47,7 +50,11 @@ inline ProgramRun RunLumctl(const std::vector<std::string>& args, const RunOptio
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    if (options.stdoutFile.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, options.stdoutFile.c_str(), O_WRONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
@@ -57,6 +64,7 @@ inline ProgramRun RunLumctl(const std::vector<std::string>& args, const RunOptio
     posix_spawn_file_actions_destroy(&actions);
     close(outPipe[1]);
     close(errPipe[1]);
+    if (options.closeStdout) close(std::exchange(outPipe[0], open("/dev/null", O_RDONLY)));
     if (spawned != 0) {
         close(outPipe[0]);
         close(errPipe[0]);

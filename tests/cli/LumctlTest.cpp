@@ -2,9 +2,13 @@
 // reads, writes, lists and refuses, checked against the controller's own memory and
 // journals, and its exit codes.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <set>
 #include <thread>
 #include <nlohmann/json.hpp>
 
@@ -364,7 +368,7 @@ TEST(LumctlFailures, AControllerThatDropsEveryRequestGivesExitOne) {
     EXPECT_TRUE(Contains(r.err, "Нет связи")) << r.err;
     const ProgramRun missing = RunLumctl({"-p", "/dev/lum-no-such-port", "status"});
     EXPECT_EQ(missing.code, 1);
-    EXPECT_TRUE(Contains(missing.err, "/dev/lum-no-such-port")) << missing.err;
+    EXPECT_TRUE(Contains(missing.err, "/dev/lum-no-such-port: не найден")) << missing.err;
 }
 
 TEST(LumctlFailures, CtrlCDuringAWriteFinishesTheBlockAndSaysWhichWereWritten) {
@@ -388,6 +392,224 @@ TEST(LumctlFailures, CtrlCDuringAWriteFinishesTheBlockAndSaysWhichWereWritten) {
     const Memory after = c.GetMemory();
     EXPECT_EQ(after[37], 170);          // the block in flight was finished
     EXPECT_EQ(after[137], before[137]);  // later blocks were not sent
+    std::remove(file.c_str());
+}
+
+// ---- where results go ----------------------------------------------------------------
+
+// The device is a pseudo-terminal of the test's own (what lumctl writes is read on its other
+// end): a tool that renamed a file over a device would fail there instead of replacing a
+// device of the system such as /dev/null.
+TEST(LumctlOutput, DashOTakesTheKindOfFileThePathNames) {
+    Controller c;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+    const std::string device = ptsname(master);
+    const int keep = open(device.c_str(), O_RDWR | O_NOCTTY);  // raw, so that bytes pass as written
+    termios raw{};
+    tcgetattr(keep, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(keep, TCSANOW, &raw);
+    const std::string dir = TempPath("out-");
+    const std::string target = dir + "target.txt", link = dir + "link.txt", fifo = dir + "fifo";
+    WriteFileAtomically(target, "old");
+    chmod(target.c_str(), 0600);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int fifoEnd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // held open: the writer need not wait
+    struct Case {
+        std::string path;
+        mode_t kind;  // what the path must still be afterwards
+    } cases[] = {{device, S_IFCHR}, {link, S_IFLNK}, {fifo, S_IFIFO}};
+    for (const auto& k : cases) {
+        const ProgramRun r = c.Run({"read", "-o", k.path});
+        EXPECT_EQ(r.code, 0) << k.path << "\n" << r.err;
+        struct stat st {};
+        ASSERT_EQ(lstat(k.path.c_str(), &st), 0) << k.path;
+        EXPECT_EQ(st.st_mode & S_IFMT, k.kind) << k.path;
+    }
+    auto drain = [](int fd) {
+        std::string all;
+        char buffer[4096];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(n));
+        close(fd);
+        return all;
+    };
+    const std::string fromFifo = drain(fifoEnd), fromDevice = drain(master);
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // the link's target replaced, its mode kept
+    const ConfigImage read = ParseConfigFile(ReadWholeFile(target));
+    EXPECT_EQ(ParseConfigFile(fromFifo), read);
+    EXPECT_EQ(ParseConfigFile(fromDevice), read);
+
+    const ProgramRun dash = c.Run({"read", "-o", "-"});
+    EXPECT_EQ(dash.code, 0) << dash.err;
+    EXPECT_EQ(ParseConfigFile(dash.out), read);
+    EXPECT_NE(access("-", F_OK), 0);  // no file named "-"
+    EXPECT_EQ(c.Run({"read", "-o", ""}).code, 2);
+    close(keep);
+    for (const auto& f : {target, link, fifo}) std::remove(f.c_str());
+}
+
+TEST(LumctlOutput, AFailedStandardOutputIsAnErrorAndAClosedPipeEndsAsSigpipe) {
+    Controller c;
+    RunOptions full;
+    full.stdoutFile = "/dev/full";
+    const ProgramRun r = c.Run({"read", "--json"}, full);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Contains(r.err, "стандартный вывод")) << r.err;
+    RunOptions closed;
+    closed.closeStdout = true;
+    closed.timeout = std::chrono::milliseconds(20000);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"status", "--follow", "--json"},
+                                                std::vector<std::string>{"monitor"}}) {
+        const ProgramRun gone = c.Run(args, closed);
+        EXPECT_FALSE(gone.timedOut) << args[0];
+        EXPECT_EQ(gone.code, 128 + SIGPIPE) << args[0] << gone.err;
+        EXPECT_EQ(gone.err, "") << args[0];
+    }
+}
+
+TEST(LumctlFiles, NumbersMustFitTheirBytesAndMessagesStayShort) {
+    const std::string file = TempPath("fit.json"), folder = ::testing::TempDir();
+    nlohmann::json j = {{"model", 200}, {"image", std::vector<std::uint64_t>(256, 255)}};
+    struct Case {
+        std::string content;
+        int code;
+    } cases[] = {
+        {[&] { auto k = j; k["image"][0] = 4294967466ull; return k.dump(); }(), 2},
+        {[&] { auto k = j; k["image"][0] = -1; return k.dump(); }(), 2},
+        {[&] { auto k = j; k["model"] = 4294967496ull; return k.dump(); }(), 2},
+        {"\xEF\xBB\xBF" + j.dump(), 0},
+        {"\xEF\xBB\xBF" + FormatConfigFile(ErasedImage()), 0},
+        {std::string(10'000'000, '7') + "\x01", 2},
+        {"{\"image\": [1, 2", 2},
+    };
+    for (const auto& k : cases) {
+        WriteFileAtomically(file, k.content);
+        const ProgramRun r = RunLumctl({"show", file, "--json"});
+        EXPECT_EQ(r.code, k.code) << k.content.substr(0, 80) << "\n" << r.err;
+        EXPECT_LT(r.err.size(), 400u) << k.content.substr(0, 80);
+    }
+    const ProgramRun dir = RunLumctl({"show", folder});
+    EXPECT_EQ(dir.code, 2);
+    EXPECT_TRUE(Contains(dir.err, folder)) << dir.err;
+    std::remove(file.c_str());
+}
+
+TEST(LumctlFailures, ALineThatDiesMidCommandEndsItAtOnceSayingWhatWasWritten) {
+    const std::string file = TempPath("dies.txt");
+    ConfigImage image = DefaultImageForModel(200);
+    image[37] = 170;  // block 4..63
+    image[137] = 9;   // block 128..179
+    SaveConfigFile(file, image);
+    struct Case {
+        std::vector<std::string> args;
+        std::string killAfter, says;
+    } cases[] = {
+        {{"--trace", "write", file}, "->  00 04 0004", "записаны блоки (адреса) 4–63"},
+        {{"--trace", "read"}, "->  01 05", "отключено"},
+        {{"--trace", "journal"}, "->  00 28", "отключено"},
+    };
+    for (const auto& k : cases) {
+        Controller c;
+        RunOptions o;
+        o.timeout = std::chrono::milliseconds(20000);
+        o.interruptWhen = [&](const std::string&, const std::string& err) {
+            if (Contains(err, k.killAfter)) c.sim.Stop();
+            return false;
+        };
+        const ProgramRun r = c.Run(k.args, o);
+        EXPECT_EQ(r.code, 1) << k.args[1] << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, k.says)) << r.err;
+    }
+    std::remove(file.c_str());
+}
+
+TEST(LumctlChecks, FaultsInTheToolsOwnChecksAreCaught) {
+    SimOptions lost = Fast();
+    lost.ignoreWritesAt = 0;  // the motor-hours counter's block
+    Controller motor(lost);
+    EXPECT_EQ(motor.Run({"--service-password", "40617283", "motor-hours", "1000:05"}).code, 3);
+    SimOptions lostSerial = Fast();
+    lostSerial.ignoreWritesAt = 184;
+    Controller serial(lostSerial);
+    EXPECT_EQ(serial.Run({"--service-password", "40617283", "serial-number", "ABCDEFGH"}).code, 3);
+
+    SimOptions lostBlock = Fast();
+    lostBlock.ignoreWritesAt = 128;
+    Controller block(lostBlock);
+    const std::string file = TempPath("one-byte.txt");
+    ConfigImage image = DefaultImageForModel(200);
+    image[137] = 9;  // one byte of block 128..179
+    SaveConfigFile(file, image);
+    EXPECT_EQ(block.Run({"write", file}).code, 3);
+    std::remove(file.c_str());
+
+    Controller c;
+    const int requests = c.Stats().requests;
+    for (const char* time : {"1:60", "1:-5", "-1:05"}) EXPECT_EQ(c.Run({"start", time}).code, 2) << time;
+    EXPECT_EQ(c.Run({"serial-number", "ABCDEFGH"}).code, 2);  // no password
+    EXPECT_EQ(c.Run({"--model", "456", "read"}).code, 2);
+    EXPECT_EQ(c.Stats().requests, requests);
+
+    SimOptions deaf = Fast();
+    deaf.drop = 1.0;
+    Controller journal(deaf);
+    const ProgramRun r = journal.Run({"--trace", "journal"});
+    EXPECT_EQ(r.code, 1);
+    // Given up after three records in a row without a reply, however often each was tried.
+    std::set<std::string> records;
+    const std::string request = "->  00 28 0000 02  ";
+    for (std::size_t at = 0; (at = r.err.find(request, at)) != std::string::npos; ++at)
+        records.insert(r.err.substr(at + request.size(), 5));
+    EXPECT_EQ(records.size(), 3u) << r.err;
+}
+
+TEST(LumctlConventions, ScriptsGetVersionsHelpSuggestionsDryRunsAndJson) {
+    const ProgramRun version = RunLumctl({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(Contains(version.out, "lumctl ") && Contains(version.out, "ревизия")) << version.out;
+    const ProgramRun help = RunLumctl({"help", "write"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(Contains(help.out, "--dry-run") && Contains(help.out, "Коды завершения")) << help.out;
+    const ProgramRun typo = RunLumctl({"staus"});
+    EXPECT_EQ(typo.code, 2);
+    EXPECT_TRUE(Contains(typo.err, "status")) << typo.err;
+    EXPECT_EQ(RunLumctl({"--demo", "-p", "/dev/null", "status"}).code, 2);
+    const auto params = nlohmann::json::parse(RunLumctl({"params", "--model", "201", "--json"}).out);
+    EXPECT_EQ(params["model"], 201);
+    EXPECT_GT(params["parameters"].size(), 50u);
+
+    Controller c;
+    const Memory before = c.GetMemory();
+    const ProgramRun near = c.Run({"set", "Параметры сети/Напряжение сети/Нижний парог=170"});
+    EXPECT_EQ(near.code, 2);
+    EXPECT_TRUE(Contains(near.err, "Параметры сети/Напряжение сети/Нижний порог")) << near.err;
+    const ProgramRun dry = c.Run({"set", "--dry-run", "Параметры сети/Напряжение сети/Нижний порог=170"});
+    EXPECT_EQ(dry.code, 0) << dry.err;
+    EXPECT_TRUE(Contains(dry.out, "170")) << dry.out;
+    EXPECT_EQ(before, c.GetMemory());
+    const std::string file = TempPath("same.txt");
+    ASSERT_EQ(c.Run({"read", "-o", file}).code, 0);
+    const int requests = c.Stats().requests;
+    const ProgramRun same = c.Run({"write", file});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_EQ(c.Stats().requests - requests, 8);  // four blocks read twice, none written
+
+    setenv("LUM_PORT", c.path.c_str(), 1);
+    const ProgramRun set = RunLumctl({"set", "--json", "Параметры сети/Напряжение сети/Нижний порог=170"});
+    unsetenv("LUM_PORT");
+    ASSERT_EQ(set.code, 0) << set.err;
+    const auto result = nlohmann::json::parse(set.out);
+    EXPECT_EQ(result["changes"][0]["after"], "170");
+    EXPECT_EQ(result["verified"], true);
+    EXPECT_EQ(c.GetMemory()[37], 170);
+    const ProgramRun follow = c.Run({"status", "--follow", "--count", "2", "--json"});
+    EXPECT_EQ(follow.code, 0);
+    EXPECT_EQ(std::count(follow.out.begin(), follow.out.end(), '\n'), 2);
     std::remove(file.c_str());
 }
 
