@@ -28,7 +28,7 @@ struct InProcessLine::State {
     std::size_t inQueueSize = 4096;
     std::uint32_t mask = 0;
     std::uint32_t errors = 0;
-    bool arrived = false;   // characters came since the last received-character event
+    std::uint32_t events = 0;  // line events not yet reported: kEvRxChar, kEvErr (input overrun)
     bool released = false;  // the mask changed under a pending wait
     TDcb dcb;
     // Set while the port's event thread has something to collect.
@@ -36,7 +36,7 @@ struct InProcessLine::State {
 
     // Under lock: the port's wait has something to collect.
     bool Collectable() const {
-        return gone || released || (arrived && (mask & serial_os::kEvRxChar) != 0);
+        return gone || released || (events & mask) != 0;
     }
 };
 
@@ -57,7 +57,7 @@ class PortEnd final : public SerialDevice {
         std::lock_guard guard(state_->lock);
         state_->portOpen = false;
         state_->toPort.clear();
-        state_->arrived = false;
+        state_->events = 0;
     }
 
     const std::string& Path() const override { return state_->name; }
@@ -135,7 +135,7 @@ class PortEnd final : public SerialDevice {
         std::lock_guard guard(state_->lock);
         if (flags & serial_os::kPurgeRxClear) {
             state_->toPort.clear();
-            state_->arrived = false;
+            state_->events &= ~serial_os::kEvRxChar;
         }
         return true;  // written characters are on the line already
     }
@@ -161,8 +161,8 @@ class PortEnd final : public SerialDevice {
         if (s.released) {
             s.released = false;  // completes with no events, as the mask changed under it
         } else {
-            events = serial_os::kEvRxChar;
-            s.arrived = false;
+            events = s.events & s.mask;
+            s.events &= ~events;
         }
         waiting_ = false;
         s.portWake.Reset();
@@ -217,11 +217,15 @@ void InProcessLine::PeerWrite(std::string_view bytes) {
     State& s = *state_;
     if (!s.portOpen || bytes.empty()) return;
     const std::size_t room = s.inQueueSize > s.toPort.size() ? s.inQueueSize - s.toPort.size() : 0;
-    if (bytes.size() > room) s.errors |= serial_os::kCeRxOver;
+    if (bytes.size() > room) {
+        s.errors |= serial_os::kCeRxOver;
+        s.events |= serial_os::kEvErr;
+    }
     const std::size_t taken = std::min(room, bytes.size());
-    if (taken == 0) return;
-    s.toPort.append(bytes.substr(0, taken));
-    s.arrived = true;
+    if (taken > 0) {
+        s.toPort.append(bytes.substr(0, taken));
+        s.events |= serial_os::kEvRxChar;
+    }
     if (s.Collectable()) s.portWake.Set();
 }
 
@@ -260,6 +264,8 @@ std::unique_ptr<SerialDevice> OpenLineDevice(const std::string& path, OpenFailur
     state->portOpen = true;
     state->toPeer.clear();
     state->errors = 0;
+    state->events = 0;
+    state->released = false;
     return std::make_unique<PortEnd>(state);
 }
 
