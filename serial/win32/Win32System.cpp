@@ -77,12 +77,12 @@ constexpr Known kKnown[] = {
 std::string ErrorText(std::uint32_t code) {
     const std::string russian = SystemMessage(code, MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
     if (!russian.empty()) return russian;
-    std::string system = SystemMessage(code, 0);
-    if (system.empty()) system = "System error " + std::to_string(code);
+    const std::string system = SystemMessage(code, 0);
+    const std::string after = system.empty() ? std::string() : " (" + system + ")";
     for (const Known& k : kKnown) {
-        if (k.code == code) return std::string(k.russian) + " (" + system + ")";
+        if (k.code == code) return std::string(k.russian) + after;
     }
-    return "Системная ошибка " + std::to_string(code) + " (" + system + ")";
+    return "Системная ошибка " + std::to_string(code) + after;
 }
 
 // ---- signals -------------------------------------------------------------------
