@@ -5,7 +5,14 @@
 
 namespace lum {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+namespace {
+int& Prepared(int& argc) {
+    PrepareQtPlatform();
+    return argc;
+}
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(Prepared(argc), argv) {
     setApplicationName(QStringLiteral("configurator"));
     qtTranslationLoaded_ = qtTranslator_.load(QString::fromLatin1(kQtTranslation));
     if (qtTranslationLoaded_) installTranslator(&qtTranslator_);

@@ -11,6 +11,11 @@
 
 namespace lum {
 
+// What the window system needs set before the application object exists (app/win32/QtPlatform.cpp,
+// app/posix/QtPlatform.cpp: on Windows Qt's FreeType font engine, unless QT_QPA_PLATFORM says
+// otherwise). TApplication calls it first.
+void PrepareQtPlatform();
+
 class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);
