@@ -1,21 +1,14 @@
 // The window on a real display under wine (Windows platform plugin, Xvfb), against controller-sim
 // running natively on the other end of the COM port given in LUM_TEST_COM (a pseudo-terminal that
-// wine sees as that port). The same window configurator.exe shows, with a dialogs service that
-// records the boxes.
-//
-// It also prints where the "Параметры" tab and the "Прочитать" button sit in the window
-// ("CLICK tab X Y" and "CLICK read X Y"), so that the script that drives configurator.exe itself
-// clicks the same places (tests/wine/configurator-window.sh).
+// wine sees as that port): the window configurator.exe shows, with a dialogs service that records
+// the boxes (tests/wine/configurator-window.sh).
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTabBar>
 #include <QTest>
 #include <QWindow>
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/Application.h"
@@ -23,17 +16,10 @@
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "serial/PortList.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "tests/app/QtTestApp.h"  // WaitUntil, ScriptedDialogs
 
 namespace lum {
 namespace {
-
-bool WaitUntil(const std::function<bool()>& pred, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return pred();
-}
 
 int FramesCounted(const TForm1& form) {
     static const QRegularExpression re(QStringLiteral("^Пакетов принято: (\\d+)$"));
@@ -49,32 +35,21 @@ TEST(WindowOnWine, ReadsTheControllerOnAComPort) {
     {
         TForm1 form(dialogs, [](std::vector<std::string>& names) { ListComPorts(names, "COM"); });
         form.show();
-        // (Without a window manager wine reports no exposure Qt would wait for: the native window is enough.)
-        ASSERT_TRUE(WaitUntil([&] { return form.windowHandle() && form.windowHandle()->isVisible(); }, 60000));
+        ASSERT_TRUE(test::WaitUntil([&] { return form.windowHandle() && form.windowHandle()->isVisible(); }, 60000));
         EXPECT_EQ(form.windowTitle().toStdString(), "ПО Конфигуратор v2a");
 
-        QTabBar* tabs = form.PageControl1->tabBar();
-        const QPoint tab = tabs->mapTo(&form, tabs->tabRect(1).center());
         QPushButton* read = form.Parameters->Button4;
-
         form.ComboBox1->setEditText(QString::fromLatin1(com));  // opens the port, as typing it does
         ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors.front();
         // The counter goes up with the controller's frames (every 200 ms; generous bound for a loaded machine).
-        ASSERT_TRUE(WaitUntil([&] { return FramesCounted(form) >= 1; }, 60000)) << form.StatusPanelText(0).toStdString();
+        ASSERT_TRUE(test::WaitUntil([&] { return FramesCounted(form) >= 1; }, 60000)) << form.StatusPanelText(0).toStdString();
         const int first = FramesCounted(form);
-        EXPECT_TRUE(WaitUntil([&] { return FramesCounted(form) >= first + 3; }, 60000));
+        EXPECT_TRUE(test::WaitUntil([&] { return FramesCounted(form) >= first + 3; }, 60000));
 
         form.PageControl1->setCurrentIndex(1);
-        ASSERT_TRUE(WaitUntil([&] { return read->isVisible(); }, 10000));
-        const QPoint button = read->mapTo(&form, read->rect().center());
-        std::printf("CLICK tab %d %d\nCLICK read %d %d\n", tab.x(), tab.y(), button.x(), button.y());
-        for (int i = 0; i < tabs->count(); ++i) {  // every visible tab, for screenshots of the pages
-            const QPoint c = tabs->mapTo(&form, tabs->tabRect(i).center());
-            if (tabs->isTabVisible(i)) std::printf("TAB %d %d %d\n", i, c.x(), c.y());
-        }
-        std::fflush(stdout);
+        ASSERT_TRUE(test::WaitUntil([&] { return read->isVisible(); }, 10000));
         QTest::mouseClick(read, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([&] { return !dialogs.boxes.empty() || !dialogs.errors.empty(); }, 120000));
+        ASSERT_TRUE(test::WaitUntil([&] { return !dialogs.boxes.empty() || !dialogs.errors.empty(); }, 120000));
         ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors.front();
         EXPECT_EQ(dialogs.boxes.back().text, "Параметры успешно прочитаны из устройства.");
         form.FormDestroy();
