@@ -65,9 +65,8 @@ std::chrono::milliseconds ProcessCpuTime() {
 // Russian: the system's own Russian message, or ours with the system's after it; an unknown code
 // keeps its number.
 TEST(ErrorTexts, RussianWhateverTheSystemOffers) {
-    for (const std::uint32_t code : {2u, 31u, 1167u})
-        EXPECT_NE(serial_os::ErrorText(code).find("\xD0"), std::string::npos) << code;  // Cyrillic in UTF-8
-    EXPECT_EQ(serial_os::ErrorText(5).rfind("Отказано в доступе", 0), 0u) << serial_os::ErrorText(5);
+    for (const std::uint32_t code : {2u, 5u, 31u, 1167u})  // a Cyrillic letter in UTF-8
+        EXPECT_NE(serial_os::ErrorText(code).find("\xD0"), std::string::npos) << serial_os::ErrorText(code);
     EXPECT_NE(serial_os::ErrorText(0x2BADu).find("11181"), std::string::npos);
 }
 
