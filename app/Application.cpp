@@ -5,8 +5,18 @@
 
 namespace lum {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+namespace {
+int& Prepared(int& argc) {
+    PrepareQtPlatform();
+    return argc;
+}
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(Prepared(argc), argv) {
     setApplicationName(QStringLiteral("configurator"));
+    qtTranslationLoaded_ = qtTranslator_.load(QString::fromLatin1(kQtTranslation));
+    if (qtTranslationLoaded_) installTranslator(&qtTranslator_);
+    else std::fprintf(stderr, "configurator: %s is missing; Qt's dialogs stay in English\n", kQtTranslation);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

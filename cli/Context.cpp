@@ -26,8 +26,6 @@ Session& Context::Open() {
             throw CliError(ExitBadArguments, "--model: неизвестная модель " + std::to_string(model));
         try {
             port = demo_.Start(static_cast<std::uint8_t>(model), std::chrono::milliseconds(options_.demoInterval));
-        } catch (const sim::DemoUnavailable&) {
-            throw CliError(ExitBadArguments, "--demo недоступен в этой сборке: симулятор контроллера не собран");
         } catch (const std::exception& e) {
             throw CliError(ExitNoController, std::string("демо-контроллер: ") + e.what());
         }

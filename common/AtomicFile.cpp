@@ -1,5 +1,7 @@
 #include "common/AtomicFile.h"
 
+#include "common/SystemErrorText.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -22,7 +24,13 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
     throw FileError(FileErrorText(kWriteFailed, path, reason));
 }
 
-std::string Reason(int error) { return error != 0 ? std::strerror(error) : std::string(); }
+// A std::error_code's text: through ErrnoText when it stands for an errno value.
+std::string ErrorCodeText(const std::error_code& ec) {
+    const std::error_condition c = ec.default_error_condition();
+    return c.category() == std::generic_category() ? ErrnoText(c.value()) : ec.message();
+}
+
+std::string Reason(int error) { return error != 0 ? ErrnoText(error) : std::string(); }
 
 }  // namespace
 
@@ -35,7 +43,7 @@ std::string FileErrorText(std::string_view action, const std::string& path, cons
 void WriteFileAtomically(const std::string& path, std::string_view content) {
     const fs::path target(std::u8string(path.begin(), path.end()));
     std::error_code ec;
-    if (fs::is_directory(target, ec)) Fail(path, {}, std::make_error_code(std::errc::is_a_directory).message());
+    if (fs::is_directory(target, ec)) Fail(path, {}, ErrnoText(static_cast<int>(std::errc::is_a_directory)));
     const fs::file_status existing = fs::status(target, ec);
     std::random_device rd;
     const fs::path temp = target.parent_path() / (u8"." + target.filename().u8string() + u8".tmp" +
@@ -52,7 +60,7 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
     }
     if (fs::exists(existing)) fs::permissions(temp, existing.permissions(), ec);
     fs::rename(temp, target, ec);
-    if (ec) Fail(path, temp, ec.message());
+    if (ec) Fail(path, temp, ErrorCodeText(ec));
 }
 
 std::string WithSuffix(const std::string& name, std::string_view suffix) {

@@ -1,5 +1,7 @@
 #include "params/ConfigFile.h"
 
+#include "common/SystemErrorText.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +17,7 @@ constexpr std::size_t kValueWidth = 4;
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() { return lum::ErrnoText(errno); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@ LUM_PACKAGES=(
   g++ cmake make pkg-config
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-translations-l10n
   libgtest-dev libgmock-dev googletest
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-wine
@@ -16,11 +17,14 @@ LUM_PACKAGES=(
 
 # The Windows cross-build and its tests under wine (.ci/run only; ./run.sh and ./test.sh do not pull
 # them): MinGW-w64 with POSIX threads (std::thread), GoogleTest's sources to build for Windows, wine
-# with its 64-bit loader.
+# with its 64-bit loader; for the static Qt of scripts/build-qt-mingw.sh apt-get source's unpacker
+# (dpkg-dev) and ninja; for the window's test on a virtual display Xvfb, xdotool and ImageMagick.
 LUM_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix
   googletest
   wine wine64
+  dpkg-dev ninja-build
+  xvfb xdotool imagemagick
 )
 
 # lum_missing_packages [package...]: those not installed (default: LUM_PACKAGES).

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "serial/InProcessLine.h"
 #include "serial/SafeSync.h"
 
 namespace lum {
@@ -265,7 +266,7 @@ bool TComPortCore::Open(const TPortAddress& address, const TDcb& dcb, int inQueu
 
     serial_os::OpenFailure failure = serial_os::OpenFailure::None;
     OsError error;
-    device_ = SerialDevice::Open(address.path, failure, error);
+    device_ = OpenLineDevice(address.path, failure, error);  // an in-process line, else the system's device
     if (!device_) {
         Fail(address.Format(failure == serial_os::OpenFailure::NotFound ? "Invalid port number (COM%d)"
                                                                         : "Can't open device COM%d"),

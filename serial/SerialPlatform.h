@@ -140,38 +140,38 @@ class SerialDevice {
     // open fails with OpenFailure::Other); returns nothing on failure.
     static std::unique_ptr<SerialDevice> Open(const std::string& path, OpenFailure& failure, OsError& error);
     // CloseHandle.
-    ~SerialDevice();
+    virtual ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    const std::string& Path() const;
+    virtual const std::string& Path() const;
 
     // SetCommTimeouts: a read returns at once with whatever is queued; writes have no time-out.
-    bool SetTimeouts(OsError& error);
+    virtual bool SetTimeouts(OsError& error);
     // SetupComm: driver queue sizes (both above 0).
-    bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue, OsError& error);
+    virtual bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue, OsError& error);
     // SetCommMask: the line events to wait for. Any call releases a pending wait, which then completes
     // with no events (the close sequence sets 0 for that).
-    bool SetEventMask(std::uint32_t mask, OsError& error);
+    virtual bool SetEventMask(std::uint32_t mask, OsError& error);
     // SetCommState / GetCommState.
-    bool SetState(const TDcb& dcb, OsError& error);
-    bool GetState(TDcb& dcb, OsError& error);
+    virtual bool SetState(const TDcb& dcb, OsError& error);
+    virtual bool GetState(TDcb& dcb, OsError& error);
 
     // WaitCommEvent: starts a wait for a line event of the mask. Completed: `events` holds what occurred
     // (received characters are reported once, when they arrive, not again while they stay queued).
     // Pending: WaitEventOrSignals reports the completion. Failed: the device is gone or broken.
     enum class WaitStatus { Completed, Pending, Failed };
-    WaitStatus StartEventWait(std::uint32_t& events, OsError& error);
+    virtual WaitStatus StartEventWait(std::uint32_t& events, OsError& error);
     // WaitForMultipleObjects over `signals` and the pending line-event wait: the index of a set signal,
     // signals.size() when the line-event wait has something to collect, or kWaitTimeout.
-    int WaitEventOrSignals(std::span<Signal* const> waitSignals, std::chrono::milliseconds timeout);
+    virtual int WaitEventOrSignals(std::span<Signal* const> waitSignals, std::chrono::milliseconds timeout);
     // GetOverlappedResult of the line-event wait, without blocking. Pending: nothing to collect yet.
-    WaitStatus CollectEvent(std::uint32_t& events, OsError& error);
+    virtual WaitStatus CollectEvent(std::uint32_t& events, OsError& error);
 
     // ClearCommError: the number of bytes in the input queue and the line error bits since last asked.
-    bool ClearError(std::uint32_t& errors, std::uint32_t& inQueue, OsError& error);
+    virtual bool ClearError(std::uint32_t& errors, std::uint32_t& inQueue, OsError& error);
     // ReadFile: up to `count` bytes of what is queued, without waiting.
-    bool Read(void* buffer, std::size_t count, std::size_t& got, OsError& error);
+    virtual bool Read(void* buffer, std::size_t count, std::size_t& got, OsError& error);
 
     // WriteFile: writes all `count` bytes, waiting for room; returns early when one of `interrupt` is
     // set (its index in `signal`). `written` counts the bytes that went out in every case.
@@ -181,17 +181,21 @@ class SerialDevice {
         bool ok = true;
         OsError error;
     };
-    WriteResult Write(const void* data, std::size_t count, std::span<Signal* const> interrupt);
+    virtual WriteResult Write(const void* data, std::size_t count, std::span<Signal* const> interrupt);
 
     // PurgeComm (kPurge* flags).
-    bool Purge(std::uint32_t flags, OsError& error);
+    virtual bool Purge(std::uint32_t flags, OsError& error);
     // ClearCommError's output count: bytes written to the device that the driver has not yet put on
     // the line. Same threads as ClearError.
-    bool OutputQueued(std::uint32_t& count, OsError& error);
+    virtual bool OutputQueued(std::uint32_t& count, OsError& error);
     // EscapeCommFunction (kSet/kClr Dtr/Rts). A device without modem lines accepts and ignores them.
-    bool Escape(std::uint32_t function, OsError& error);
+    virtual bool Escape(std::uint32_t function, OsError& error);
 
     struct Impl;
+
+  protected:
+    // A device that is no system device (serial/InProcessLine.h): it overrides every operation.
+    SerialDevice();
 
   private:
     explicit SerialDevice(std::unique_ptr<Impl> impl);

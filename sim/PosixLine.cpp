@@ -136,13 +136,6 @@ void PosixLine::Write(std::string_view bytes) {
     dropped_ += static_cast<long long>(bytes.size() - done);
 }
 
-ClockTime LocalClock() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return {tm.tm_hour, tm.tm_min, tm.tm_sec, tm.tm_mday, tm.tm_mon + 1, tm.tm_year % 100};
-}
-
 void MakeLink(const std::string& linkPath, const std::string& target) {
     struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/ControllerCore.h"
+#include "sim/LocalClock.h"  // the clock programs on this line start with
 #include "sim/SimLine.h"
 
 namespace lum::sim {
@@ -37,9 +38,6 @@ class PosixLine : public ISimLine {
     std::string path_;
     long long dropped_ = 0;
 };
-
-// The local date and time of this machine, for the simulated controller's clock at start.
-ClockTime LocalClock();
 
 // Makes `linkPath` a symbolic link to `target`, replacing an older symbolic link (never a
 // file). Raises std::system_error.

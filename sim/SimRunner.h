@@ -1,6 +1,6 @@
 #pragma once
 // A runner that keeps a simulated controller on its own pseudo-terminal in a background
-// thread (for the tool's demo mode and for tests). POSIX only, as its line is.
+// thread (for tests and benchmarks; the demo mode has its in-process line, sim/Demo.h). POSIX only, as its line is.
 //
 //   lum::sim::SimOptions options;             // options.model, options.interval ...
 //   options.clock = lum::sim::LocalClock();   // the PC's time (sim/PosixLine.h)

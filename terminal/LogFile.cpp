@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/AtomicFile.h"
+#include "common/SystemErrorText.h"
 
 namespace lum {
 namespace {
@@ -24,7 +25,7 @@ StdLogFile::~StdLogFile() {
 }
 
 void StdLogFile::Fail(std::string_view action, int error) {
-    throw LogFileError(FileErrorText(action, path_, error != 0 ? std::strerror(error) : std::string()));
+    throw LogFileError(FileErrorText(action, path_, error != 0 ? ErrnoText(error) : std::string()));
 }
 
 void StdLogFile::Open(const std::string& path) {

@@ -14,17 +14,16 @@
 #include <string>
 #include <system_error>
 
+#include "common/SystemErrorText.h"
 #include "serial/posix/PosixCommon.h"
 
 namespace lum::serial_os {
 
 // ---- errors ------------------------------------------------------------------
 
+// The one place where an errno becomes an OsError: our Russian text with the system's after it.
 OsError ErrnoError(int code) {
-    char buf[256];
-    // GNU strerror_r returns the text (which may or may not be buf).
-    const char* text = strerror_r(code, buf, sizeof buf);
-    return OsError{code, text};
+    return OsError{code, ErrnoText(code)};
 }
 
 OsError LastErrnoError() {
@@ -45,7 +44,8 @@ void SetLastError(std::uint32_t code) {
 std::string ErrorText(std::uint32_t code) {
     // The device-name query reports a short buffer with the code the callers know it by; the system's
     // own number 122 means something else here.
-    if (code == kErrorInsufficientBuffer) return "The data area passed to a system call is too small.";
+    if (code == kErrorInsufficientBuffer)
+        return "Область данных, переданная системному вызову, слишком мала (The data area passed to a system call is too small.)";
     return ErrnoError(static_cast<int>(code)).text;
 }
 

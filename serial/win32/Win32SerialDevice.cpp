@@ -190,6 +190,7 @@ struct SerialDevice::Impl {
     }
 };
 
+SerialDevice::SerialDevice() = default;
 SerialDevice::SerialDevice(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SerialDevice::~SerialDevice() = default;
 

@@ -25,18 +25,64 @@ void SetLastError(std::uint32_t code) {
     ::SetLastError(code);
 }
 
-std::string ErrorText(std::uint32_t code) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
+namespace {
+
+// The system's message for `code` in `language` (0: the system's choice), as UTF-8; "" when it has
+// none in that language.
+std::string SystemMessage(DWORD code, DWORD language) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string result;
-    if (length != 0 && text != nullptr) result.assign(text, length);
+    if (length != 0 && text != nullptr) {
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        result.resize(static_cast<std::size_t>(n));
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), n, nullptr, nullptr);
+    }
     if (text != nullptr) ::LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
         result.pop_back();
-    if (result.empty()) result = "System error " + std::to_string(code);
     return result;
+}
+
+// Our Russian texts of the errors a serial port or a file meets, for systems without Russian messages.
+struct Known {
+    DWORD code;
+    const char* russian;
+};
+constexpr Known kKnown[] = {
+    {ERROR_FILE_NOT_FOUND, "Не удается найти указанный файл."},
+    {ERROR_PATH_NOT_FOUND, "Не удается найти указанный путь."},
+    {ERROR_ACCESS_DENIED, "Отказано в доступе."},
+    {ERROR_INVALID_HANDLE, "Неверный дескриптор."},
+    {ERROR_NOT_READY, "Устройство не готово."},
+    {ERROR_BAD_COMMAND, "Устройство не опознает команду."},
+    {ERROR_GEN_FAILURE, "Присоединенное к системе устройство не работает."},
+    {ERROR_SHARING_VIOLATION, "Процесс не может получить доступ к файлу, так как этот файл занят другим процессом."},
+    {ERROR_INVALID_PARAMETER, "Параметр задан неверно."},
+    {ERROR_DISK_FULL, "Недостаточно места на диске."},
+    {ERROR_SEM_TIMEOUT, "Превышен таймаут семафора."},
+    {ERROR_INSUFFICIENT_BUFFER, "Область данных, переданная системному вызову, слишком мала."},
+    {ERROR_ALREADY_EXISTS, "Невозможно создать файл, так как он уже существует."},
+    {ERROR_OPERATION_ABORTED, "Операция ввода/вывода была прервана из-за завершения потока команд или по запросу приложения."},
+    {ERROR_IO_DEVICE, "Запрос не был выполнен из-за ошибки устройства ввода/вывода."},
+    {ERROR_DEVICE_NOT_CONNECTED, "Устройство не подключено."},
+};
+
+}  // namespace
+
+// The one place where a Win32 error code becomes the text the user reads: the system's Russian
+// message where it has one, else our Russian text with the system's after it.
+std::string ErrorText(std::uint32_t code) {
+    const std::string russian = SystemMessage(code, MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA));
+    if (!russian.empty()) return russian;
+    const std::string system = SystemMessage(code, 0);
+    const std::string after = system.empty() ? std::string() : " (" + system + ")";
+    for (const Known& k : kKnown) {
+        if (k.code == code) return std::string(k.russian) + after;
+    }
+    return "Системная ошибка " + std::to_string(code) + after;
 }
 
 // ---- signals -------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -169,7 +170,7 @@ TEST_F(MainWindow, StartStateOfTheModuleAndTimers) {
     EXPECT_EQ(form->Timer2->interval(), 2000);
     EXPECT_EQ(form->SaveDialogFilter, "Text files (*.txt)|*.txt");
     ASSERT_FALSE(form->SaveDialogInitialDir.empty());
-    EXPECT_EQ(form->SaveDialogInitialDir.back(), '/');
+    EXPECT_EQ(form->SaveDialogInitialDir.back(), QDir::separator().toLatin1());  // '\\' on Windows
     EXPECT_EQ(form->Diagrams->iPlot1->gridYAxisName(), QStringLiteral("<All>"));
     EXPECT_EQ(form->Diagrams->iPlot1->title(), QStringLiteral("Временные диаграммы"));
 }

@@ -43,9 +43,9 @@ TEST(AtomicFile, FailuresNameTheUsersFileAndTheReason) {
     fs::permissions(f.dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     const bool root = std::ofstream(f.dir / "locked" / "probe").is_open();
     const std::pair<fs::path, const char*> cases[] = {
-        {f.dir / "missing" / "x.txt", "No such file or directory"},
-        {f.dir / "a folder", "Is a directory"},
-        {f.dir / "locked" / "x.csv", "Permission denied"},
+        {f.dir / "missing" / "x.txt", "Нет такого файла или папки (No such file or directory)"},
+        {f.dir / "a folder", "Это папка, а не файл (Is a directory)"},
+        {f.dir / "locked" / "x.csv", "Доступ запрещён (Permission denied)"},
     };
     for (const auto& [target, reason] : cases) {
         if (root && target.parent_path().filename() == "locked") continue;

@@ -519,7 +519,7 @@ TEST_F(ComPortTest, VanishedPeerGivesOneErrorClosesThePortAndReopeningWorks) {
 
     pty->CloseMaster();
     ASSERT_TRUE(Until([&] { return !errors.empty(); }));
-    EXPECT_EQ(errors[0], "Устройство " + path + " отключено или недоступно: Input/output error");
+    EXPECT_EQ(errors[0], "Устройство " + path + " отключено или недоступно: Ошибка ввода-вывода (Input/output error)");
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(closes, 1);
 

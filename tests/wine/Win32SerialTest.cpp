@@ -60,6 +60,16 @@ std::chrono::milliseconds ProcessCpuTime() {
     return std::chrono::milliseconds((ticks(kernel) + ticks(user)) / 10000);
 }
 
+// ---- error texts ---------------------------------------------------------------------------------
+
+// Russian: the system's own Russian message, or ours with the system's after it; an unknown code
+// keeps its number.
+TEST(ErrorTexts, RussianWhateverTheSystemOffers) {
+    for (const std::uint32_t code : {2u, 5u, 31u, 1167u})  // a Cyrillic letter in UTF-8
+        EXPECT_NE(serial_os::ErrorText(code).find("\xD0"), std::string::npos) << serial_os::ErrorText(code);
+    EXPECT_NE(serial_os::ErrorText(0x2BADu).find("11181"), std::string::npos);
+}
+
 // ---- COM names ---------------------------------------------------------------------------------
 
 TEST(ComNames, ShortNameUpToCom9DeviceNamespaceAbove) {
