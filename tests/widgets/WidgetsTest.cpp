@@ -208,7 +208,8 @@ TEST_F(Widgets, GaugeFaceIsKeptUntilWhatItShowsChanges) {
     DialGauge dial;
     dial.resize(127, 127);
     BarGauge bar(Qt::Vertical);
-    bar.resize(56, 196);
+    // Wide enough that the ticks have room whatever the labels' font (ticks give way to labels).
+    bar.resize(120, 196);
     for (GaugeBase* g : {static_cast<GaugeBase*>(&dial), static_cast<GaugeBase*>(&bar)}) {
         SCOPED_TRACE(g->metaObject()->className());
         g->setPositionMin(140);
