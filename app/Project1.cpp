@@ -2,6 +2,8 @@
 // `TForm2`, then the message loop until the main window closes.
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "lum_version.h"
 #include "app/Application.h"
@@ -14,7 +16,25 @@
 #include "app/Unit2.h"
 #include "serial/PortList.h"
 
+namespace {
+
+// Prints what --help or --version asks for; false when the options ask for neither.
+bool AnswerHelp(const lum::AppOptions& options) {
+    if (!options.help) return false;
+    std::fputs((options.version ? lum::AppVersionText(LUM_VERSION, LUM_GIT_REVISION) : lum::AppHelpText()).c_str(),
+               stdout);
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // --help and --version are answered before the application object, which needs a display.
+    // Anything the narrow arguments do not parse is reported below, from the Unicode ones.
+    try {
+        if (AnswerHelp(lum::ParseAppOptions(std::vector<std::string>(argv + 1, argv + argc)))) return 0;
+    } catch (const std::exception&) {
+    }
     lum::TApplication app(argc, argv);
     lum::AppOptions options;
     try {
@@ -25,11 +45,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n%s", e.what(), lum::AppHelpText().c_str());
         return 2;
     }
-    if (options.help) {
-        std::fputs((options.version ? lum::AppVersionText(LUM_VERSION, LUM_GIT_REVISION) : lum::AppHelpText()).c_str(),
-                   stdout);
-        return 0;
-    }
+    if (AnswerHelp(options)) return 0;
 
     lum::RegisterDesignFont();  // the pages are laid out for Tahoma
     lum::QtDialogs dialogs;
