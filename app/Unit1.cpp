@@ -205,7 +205,11 @@ void TForm1::SetStatusPanelText(int panel, const QString& text) {
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
-    if (index >= 0) PageControl1->setTabVisible(index, visible);
+    if (index < 0) return;
+    PageControl1->setTabVisible(index, visible);
+    // Ctrl+Tab goes round the enabled tabs, hidden ones included: a hidden page's tab is disabled
+    // too (the tab only: the page's controls keep their own state).
+    PageControl1->tabBar()->setTabEnabled(index, visible);
 }
 
 bool TForm1::PageVisible(QWidget* page) const {

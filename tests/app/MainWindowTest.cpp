@@ -63,6 +63,13 @@ TEST_F(MainWindow, PagesInTabOrderWithTerminalHidden) {
     EXPECT_FALSE(form->PageVisible(form->TabSheet3));
     EXPECT_TRUE(form->PageVisible(form->TabSheet5));
     EXPECT_EQ(pages->currentWidget(), form->TabSheet1);
+    // Ctrl+Tab and Ctrl+Shift+Tab go round the pages shown, never onto the hidden one.
+    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ControlModifier | Qt::ShiftModifier}) {
+        for (int i = 0; i < 7; ++i) {
+            QTest::keyClick(pages, Qt::Key_Tab, modifiers);
+            EXPECT_NE(pages->currentWidget(), form->TabSheet3) << i;
+        }
+    }
 }
 
 TEST_F(MainWindow, StatusBarAndSelectors) {
