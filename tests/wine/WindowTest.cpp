@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/Application.h"
+#include "app/PageJournal.h"
 #include "app/PageParameters.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
@@ -52,6 +55,20 @@ TEST(WindowOnWine, ReadsTheControllerOnAComPort) {
         ASSERT_TRUE(test::WaitUntil([&] { return !dialogs.boxes.empty() || !dialogs.errors.empty(); }, 120000));
         ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors.front();
         EXPECT_EQ(dialogs.boxes.back().text, "Параметры успешно прочитаны из устройства.");
+
+        // Both journals: every record listed, no box about an early end.
+        const std::size_t boxes = dialogs.boxes.size();
+        form.PageControl1->setCurrentIndex(2);
+        ASSERT_TRUE(test::WaitUntil([&] { return form.Journals->Button13->isVisible(); }, 10000));
+        QTest::mouseClick(form.Journals->Button13, Qt::LeftButton);
+        ASSERT_TRUE(test::WaitUntil([&] { return form.Journals->Button13->isEnabled(); }, 300000));
+        ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors.front();
+        EXPECT_EQ(dialogs.boxes.size(), boxes) << dialogs.boxes.back().text;
+        const auto listed = form.Journals->JournalEvents.size() + form.Journals->JournalAlarms.size();
+        EXPECT_GT(listed, 0u);
+        EXPECT_EQ(form.StatusPanelText(1).toStdString(), "Записей: " + std::to_string(listed));
+        EXPECT_EQ(static_cast<std::size_t>(form.Journals->Memo3->document()->blockCount()),
+                  std::max<std::size_t>(1, form.Journals->JournalEvents.size()));  // one line per event
         form.FormDestroy();
     }
     UninstallQtSafeSync();
