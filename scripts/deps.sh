@@ -27,6 +27,14 @@ LUM_WINDOWS_PACKAGES=(
   xvfb xdotool imagemagick
 )
 
+# The packages and their checks (.ci/run's last stage: scripts/package.sh, scripts/check-package.sh):
+# makensis, lintian, help2man for the man pages, rsvg-convert for the icon, the desktop entry's and
+# the metainfo's validators, zip, man to read a page, wine for the installer.
+LUM_PACKAGING_PACKAGES=(
+  nsis lintian help2man librsvg2-bin desktop-file-utils appstream dpkg-dev zip man-db
+  xvfb xauth wine wine64
+)
+
 # lum_missing_packages [package...]: those not installed (default: LUM_PACKAGES).
 lum_missing_packages() {
   local p
@@ -38,6 +46,10 @@ lum_missing_packages() {
 
 lum_ensure_windows_deps() {
   lum_ensure_deps "${LUM_WINDOWS_PACKAGES[@]}"
+}
+
+lum_ensure_packaging_deps() {
+  lum_ensure_deps "${LUM_PACKAGING_PACKAGES[@]}"
 }
 
 # lum_ensure_deps [package...]: installs those missing (default: LUM_PACKAGES).
