@@ -18,7 +18,7 @@ std::string RefusalText(int rc) {
         case 2: return "брокер отклонил идентификатор клиента (--client-id)";
         case 3: return "брокер сейчас не обслуживает клиентов";
         case 4: return "неверное имя пользователя или пароль";
-        case 5: return "нет доступа: брокер не пускает этого клиента (нужны --username и --password-file?)";
+        case 5: return "нет доступа: брокер не пускает этого клиента (неверные имя или пароль, или нужны --username и --password-file)";
         default: return std::string("брокер отказал: ") + mosquitto_connack_string(rc);
     }
 }
@@ -73,6 +73,7 @@ MosquittoClient::MosquittoClient(MqttConnectOptions options, std::function<void(
     while (!connack_) {
         errno = 0;
         rc = mosquitto_loop(m_, 100, 1);
+        if (connack_) break;  // a refusal comes with an error result too: the broker's code says more
         if (rc != MOSQ_ERR_SUCCESS) fail(ExitNoController, ErrorText(rc, errno));
         if (std::chrono::steady_clock::now() > deadline) fail(ExitNoController, "брокер не ответил на подключение");
     }

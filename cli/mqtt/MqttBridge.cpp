@@ -192,13 +192,14 @@ std::vector<std::pair<std::string, Json>> MqttBridge::DiscoveryConfigs() const {
 }
 
 void MqttBridge::Connected(Clock::time_point now) {
+    // Subscribed first: once "online" is seen, commands are heard.
+    if (options_.allowCommands) {
+        for (const CommandSpec& k : kCommands) client_.Subscribe(Topic(std::string(k.key) + "/set"));
+    }
     Publish(AvailabilityTopic(), "online", true);
     if (!options_.discoveryPrefix.empty()) {
         for (const auto& [topic, config] : DiscoveryConfigs())
             Publish(topic, config.is_null() ? std::string() : Payload(config), true);
-    }
-    if (options_.allowCommands) {
-        for (const CommandSpec& k : kCommands) client_.Subscribe(Topic(std::string(k.key) + "/set"));
     }
     // A new session: whatever was published before may be gone (a broker without persistence).
     for (Value& v : values_) v.sentAt.reset(), v.sentCode.reset(), v.sent.clear();
@@ -223,22 +224,21 @@ void MqttBridge::PublishDue(Clock::time_point now, bool all) {
         return all || !at || now - *at >= options_.minInterval;
     };
     std::vector<int> codes;
-    bool anyChanged = false;
     for (Value& v : values_) {
         const std::string text = v.text(r, texts_);
         const std::optional<int> code = v.code ? std::optional<int>(v.code(r)) : std::nullopt;
         if (code) codes.push_back(*code);
-        if (text == v.sent && v.sentAt) continue;
-        anyChanged = true;
+        if (text == v.sent && v.sentAt && code == v.sentCode) continue;
         if (!(due(v.sentAt) || (code && code != v.sentCode))) continue;
         Publish(Topic(v.key), text, true);
         v.sent = text, v.sentCode = code, v.sentAt = now;
     }
     // The state message: at once when a state, mode or flag code changed, else at most once
-    // per interval while anything changed.
-    if (stateSentCodes_ != codes || (anyChanged && due(stateSentAt_)) || all) {
-        Publish(Topic("state"), Payload(StatusJson(r, texts_)), true);
-        stateSentCodes_ = codes, stateSentAt_ = now;
+    // per interval when the record differs from the one published last.
+    std::string state = Payload(StatusJson(r, texts_));
+    if (stateSentCodes_ != codes || (state != stateSent_ && due(stateSentAt_)) || all) {
+        Publish(Topic("state"), state, true);
+        stateSentCodes_ = codes, stateSentAt_ = now, stateSent_ = std::move(state);
     }
 }
 

@@ -127,6 +127,7 @@ class MqttBridge {
     std::optional<StatusRecord> last_;
     StatusTexts texts_;
     std::optional<std::vector<int>> stateSentCodes_;
+    std::string stateSent_;
     std::optional<Clock::time_point> stateSentAt_;
     std::deque<ReceivedCommand> waiting_;
     std::uint64_t published_ = 0;
