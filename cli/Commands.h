@@ -5,11 +5,13 @@
 // params/, service/).
 //
 // Threads: main thread only.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/Context.h"
+#include "service/Commands.h"
 
 namespace lum::cli {
 
@@ -41,6 +43,16 @@ int CmdJournal(Context& ctx, OutputFormat format);
 // clock-sync, auto, semi-auto, sms-test, gprs-test, modem-restart: `name` as on the command
 // line; start and stop take the time H:MM.
 int CmdService(Context& ctx, const std::string& name, const std::string& time);
+// The same command built and checked (CliError(2) for bad input) before anything is sent;
+// `refresh` renews its data as the frame goes out (the clock).
+struct PreparedCommand {
+    ServiceRequest request;
+    std::string caption;  // "Режим Полу-авто", "Старт ГУ на 1:30"
+    std::function<void(ServiceRequest&)> refresh;
+};
+PreparedCommand PrepareService(const std::string& name, const std::string& time);
+// Sent right after the controller's next frame; CliError(1) when none came or the port failed.
+void SendPrepared(Context& ctx, PreparedCommand& command);
 int CmdMotorHours(Context& ctx, const std::string& time);
 int CmdSerialNumber(Context& ctx, const std::string& number);
 

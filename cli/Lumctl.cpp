@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Errors.h"
+#include "cli/MqttCommand.h"
 #include "cli/Suggest.h"
 #include "lum_version.h"
 #include "params/Catalog.h"
@@ -96,6 +97,7 @@ struct Arguments {
              *set = nullptr, *journal = nullptr, *start = nullptr, *stop = nullptr, *motor = nullptr,
              *serial = nullptr, *monitor = nullptr, *show = nullptr, *params = nullptr, *help = nullptr;
     std::vector<CLI::App*> simpleCommands;
+    OptionalCommand mqtt;  // none where the tool is built without an MQTT client
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& g, Arguments& a) {
@@ -222,6 +224,7 @@ int Dispatch(Context& ctx, const Arguments& a) {
     if (a.show->parsed()) return CmdShow(ctx, a.file, a.json);
     for (auto* sub : a.simpleCommands)
         if (sub->parsed()) return CmdService(ctx, sub->get_name(), {});
+    if (a.mqtt.app && a.mqtt.app->parsed()) return a.mqtt.run(ctx);
     return ExitBadArguments;
 }
 
@@ -296,6 +299,10 @@ int RunLumctl(int argc, const char* const* argv, std::ostream& out, std::ostream
     AddGlobalOptions(app, g, a);
     AddStatusAndConfigurationCommands(app, a);
     AddServiceAndTrafficCommands(app, a);
+    a.mqtt = AddMqttCommand({[&app](const char* name, const char* description, const std::string& example) {
+                                 return Command(app, name, description, example);
+                             },
+                             IntegerIn});
     // `help COMMAND`: taken before parsing, so that the command's own arguments are not asked for.
     const std::vector<std::string> names = CommandNames(app);
     auto isCommand = [&](const char* word) { return std::find(names.begin(), names.end(), word) != names.end(); };

@@ -138,7 +138,7 @@ int CmdJournal(Context& ctx, OutputFormat format) {
     return ExitDone;
 }
 
-int CmdService(Context& ctx, const std::string& name, const std::string& time) {
+PreparedCommand PrepareService(const std::string& name, const std::string& time) {
     struct Simple {
         const char* name;
         ServiceCommand command;
@@ -151,32 +151,39 @@ int CmdService(Context& ctx, const std::string& name, const std::string& time) {
         {"gprs-test", ServiceCommand::GprsTest, "Тест GPRS"},
         {"modem-restart", ServiceCommand::ModemRestart, "Перезагрузка модема"},
     };
-    ServiceRequest request;
-    std::string caption;
+    PreparedCommand p;
     const auto now = [] { return ClockSyncRequest(LocalDateTimeFromTm(LocalTime(std::time(nullptr)))); };
-    std::function<void(ServiceRequest&)> refresh;
     if (name == "clock-sync") {
-        request = now();
-        refresh = [&](ServiceRequest& r) {  // the PC clock as the frame goes out, in the same buffer
+        p.request = now();
+        p.refresh = [now](ServiceRequest& r) {  // the PC clock as the frame goes out, in the same buffer
             const ServiceRequest fresh = now();
             std::copy(fresh.data.begin(), fresh.data.end(), r.data.begin());
         };
-        caption = "Синхронизация системного времени";
+        p.caption = "Синхронизация системного времени";
     } else if (name == "start" || name == "stop") {
         RequireHoursMinutes(time);
-        request = Build([&] {
+        p.request = Build([&] {
             const HoursMinutesText hm = SplitHoursMinutes(time);
             return name == "start" ? StartRequest(hm.hours, hm.minutes) : StopRequest(hm.hours, hm.minutes);
         });
-        caption = name == "start" ? "Старт ГУ на " + time : "Стоп ГУ на " + time;
+        p.caption = name == "start" ? "Старт ГУ на " + time : "Стоп ГУ на " + time;
     } else {
         for (const auto& s : simple) {
-            if (name == s.name) request = CommandRequest(s.command), caption = s.caption;
+            if (name == s.name) p.request = CommandRequest(s.command), p.caption = s.caption;
         }
-        if (caption.empty()) throw CliError(ExitBadArguments, "неизвестная команда " + name);
+        if (p.caption.empty()) throw CliError(ExitBadArguments, "неизвестная команда " + name);
     }
-    Send(ctx, request, refresh);
-    ctx.Info() << "Команда отправлена: " << caption << ".\n";
+    return p;
+}
+
+void SendPrepared(Context& ctx, PreparedCommand& command) {
+    Send(ctx, command.request, command.refresh);
+}
+
+int CmdService(Context& ctx, const std::string& name, const std::string& time) {
+    PreparedCommand command = PrepareService(name, time);
+    SendPrepared(ctx, command);
+    ctx.Info() << "Команда отправлена: " << command.caption << ".\n";
     return ExitDone;
 }
 
