@@ -25,6 +25,7 @@
 #include "serial/PortList.h"
 #include "telemetry/StatusPresenter.h"
 #include "widgets/StandardControls.h"
+#include "widgets/StatusPanel.h"
 
 namespace lum {
 
@@ -161,7 +162,7 @@ void TForm1::BuildStatusBar() {
     layout->setSpacing(2);
     const int widths[2] = {200, 50};
     for (int i = 0; i < 2; ++i) {
-        auto* panel = new QLabel(StatusBar1);
+        auto* panel = new StatusPanel(StatusBar1);
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setFixedWidth(widths[i]);
@@ -179,10 +180,6 @@ void TForm1::BuildStatusBar() {
     connect(ModelNotice, &QLabel::linkActivated, this, Guarded([this] { LoadReportedCatalog(); }));
     layout->addWidget(ModelNotice);
     layout->addStretch(1);
-    countShown_ = new QTimer(this);
-    countShown_->setSingleShot(true);
-    countShown_->setInterval(kCountShowMs);
-    connect(countShown_, &QTimer::timeout, this, [this] { statusPanels_[0]->setText(panelTexts_[0]); });
     panelTexts_[0] = QStringLiteral("Пакетов принято:");
     statusPanels_[0]->setText(panelTexts_[0]);
     // Panel 1 grows to fit the journal reading's texts.
@@ -193,14 +190,10 @@ void TForm1::BuildStatusBar() {
 QString TForm1::StatusPanelText(int panel) const { return panelTexts_.at(static_cast<std::size_t>(panel)); }
 
 void TForm1::SetStatusPanelText(int panel, const QString& text) {
+    // Shown at once: the frame count changes with every frame, and its panel draws it from
+    // kept pictures of its digits in the repaint of the record it came with.
     panelTexts_.at(static_cast<std::size_t>(panel)) = text;
-    if (panel != 0) {
-        statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
-        return;
-    }
-    // The frame count changes with every frame: shown at most every kCountShowMs (drawing the
-    // label's text costs more than everything else a status record does).
-    if (!countShown_->isActive()) countShown_->start();
+    statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
 }
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {

@@ -114,9 +114,7 @@ public:
     // The window is closing: a long reading stops.
     bool Closing() const { return destroyed_; }
 
-    // Text of a status bar panel (0 or 1). Panel 0 (the frame count) shows a new text within
-    // kCountShowMs; StatusPanelText gives it at once.
-    static constexpr int kCountShowMs = 200;
+    // Text of a status bar panel (0 or 1), shown at once.
     QString StatusPanelText(int panel) const;
     void SetStatusPanelText(int panel, const QString& text);
 
@@ -174,7 +172,6 @@ private:
     std::unique_ptr<BusyControls> busy_;
     std::array<QLabel*, 2> statusPanels_{};
     std::array<QString, 2> panelTexts_{};
-    QTimer* countShown_ = nullptr;
     std::unique_ptr<IEventPump> pump_;
     bool destroyed_ = false;
     int modelSelectorIndex_ = -1;                  // the entry the selector shows

@@ -120,25 +120,43 @@ void BarGauge::paintFace(QPainter& p) {
     }
 }
 
-void BarGauge::paintPointer(QPainter& p) {
-    const Frame& fr = frame_;  // the face is drawn first, whenever anything it depends on changed
-    const bool vertical = fr.vertical;
-    // Pointer: a triangle in its lane pointing at the scale, and a line across the band.
-    const double pos = fr.at(fraction(drawnPosition()));
+int BarGauge::pointerPose() const {
+    return static_cast<int>(std::lround(frame_.at(fraction(drawnPosition())) * 4));
+}
+
+QPolygonF BarGauge::pointerTriangle(double pos) const {
+    // A triangle in its lane pointing at the scale.
+    const Frame& fr = frame_;
     const double s = fr.pointerLane;
     const double bandStart = fr.bandStart;
-    QPolygonF tri = vertical ? QPolygonF({QPointF(bandStart, pos), QPointF(bandStart - s, pos - s / 2),
-                                          QPointF(bandStart - s, pos + s / 2)})
-                             : QPolygonF({QPointF(pos, bandStart), QPointF(pos - s / 2, bandStart - s),
-                                          QPointF(pos + s / 2, bandStart - s)});
+    return fr.vertical ? QPolygonF({QPointF(bandStart, pos), QPointF(bandStart - s, pos - s / 2),
+                                    QPointF(bandStart - s, pos + s / 2)})
+                       : QPolygonF({QPointF(pos, bandStart), QPointF(pos - s / 2, bandStart - s),
+                                    QPointF(pos + s / 2, bandStart - s)});
+}
+
+QRect BarGauge::pointerBounds(int pose) const {
+    const Frame& fr = frame_;
+    const double pos = pose / 4.0;
+    const double end = fr.bandStart + fr.bandWidth;  // the line across the band
+    const QRectF line = fr.vertical ? QRectF(QPointF(fr.bandStart, pos), QPointF(end, pos))
+                                    : QRectF(QPointF(pos, fr.bandStart), QPointF(pos, end));
+    return (pointerTriangle(pos).boundingRect() | line).adjusted(-2, -2, 2, 2).toAlignedRect() & rect();
+}
+
+void BarGauge::paintPointer(QPainter& p, int pose) {
+    // The face is drawn first, whenever anything it depends on changed.
+    const Frame& fr = frame_;
+    const double pos = pose / 4.0;
     p.setPen(QPen(pointerColor_.darker(140), 1));
     p.setBrush(pointerColor_);
-    p.drawPolygon(tri);
+    p.drawPolygon(pointerTriangle(pos));
+    // And a line across the band.
     p.setPen(QPen(pointerColor_, 2));
-    if (vertical)
-        p.drawLine(QPointF(bandStart, pos), QPointF(bandStart + fr.bandWidth, pos));
+    if (fr.vertical)
+        p.drawLine(QPointF(fr.bandStart, pos), QPointF(fr.bandStart + fr.bandWidth, pos));
     else
-        p.drawLine(QPointF(pos, bandStart), QPointF(pos, bandStart + fr.bandWidth));
+        p.drawLine(QPointF(pos, fr.bandStart), QPointF(pos, fr.bandStart + fr.bandWidth));
 }
 
 }  // namespace lum

@@ -3,6 +3,8 @@
 // left): a scale with colour sections, major and minor ticks with labels, and a pointer
 // that marks the position. A position outside the scale is drawn pinned at the nearer end.
 // Main (GUI) thread only.
+#include <QPolygonF>
+
 #include "widgets/GaugeBase.h"
 
 namespace lum {
@@ -16,7 +18,9 @@ class BarGauge : public GaugeBase {
 
   protected:
     void paintFace(QPainter& p) override;
-    void paintPointer(QPainter& p) override;
+    int pointerPose() const override;
+    QRect pointerBounds(int pose) const override;
+    void paintPointer(QPainter& p, int pose) override;
 
   private:
     // Where the scale and the pointer lane lie.
@@ -31,6 +35,7 @@ class BarGauge : public GaugeBase {
         double at(double fraction) const { return vertical ? start - fraction * length : start + fraction * length; }
     };
     Frame frame() const;
+    QPolygonF pointerTriangle(double pos) const;
     Frame frame_{};  // as the face was last drawn
     Qt::Orientation orientation_;
 };

@@ -89,46 +89,48 @@ void DialGauge::paintFace(QPainter& p) {
     }
 }
 
-void DialGauge::paintPointer(QPainter& p) {
+int DialGauge::pointerPose() const {
+    return static_cast<int>(std::lround(angleOf(drawnPosition()) * 16));
+}
+
+QPolygonF DialGauge::needle(int pose) const {
+    // A tapered needle from behind the hub to the tick ring.
     const Frame fr = frame();
     const QPointF c = fr.centre;
-    const double a = qDegreesToRadians(angleOf(drawnPosition()));
-
-    // Pointer: a tapered needle from behind the hub to the tick ring.
+    const double a = qDegreesToRadians(pose / 16.0);
     const QPointF d(std::cos(a), -std::sin(a));
     const QPointF n(-d.y(), d.x());
     const double halfWidth = std::max(1.5, pointerSize_ / 2.0);
     const QPointF tip = c + d * (fr.tickOuter - 1);
     const QPointF tail = c - d * (hubSize_ * 0.9 + 2);
-    QPolygonF needle({tail + n * halfWidth * 0.8, c + n * halfWidth, tip + n * 0.6, tip - n * 0.6,
+    return QPolygonF({tail + n * halfWidth * 0.8, c + n * halfWidth, tip + n * 0.6, tip - n * 0.6,
                       c - n * halfWidth, tail - n * halfWidth * 0.8});
+}
+
+double DialGauge::hubRadius() const { return std::max(3.0, hubSize_ / 2.0); }
+
+QRect DialGauge::pointerBounds(int pose) const {
+    const QPointF c = frame().centre;
+    const double hub = hubRadius();
+    // Two pixels round the outline for its pen and the smoothing.
+    const QRectF around = needle(pose).boundingRect() | QRectF(c.x() - hub, c.y() - hub, 2 * hub, 2 * hub);
+    return around.adjusted(-2, -2, 2, 2).toAlignedRect() & rect();
+}
+
+void DialGauge::paintPointer(QPainter& p, int pose) {
     p.setPen(QPen(pointerColor_.darker(140), 1));
     p.setBrush(pointerColor_);
-    p.drawPolygon(needle);
+    p.drawPolygon(needle(pose));
 
-    // Hub: a shaded disc, drawn once per size into its own pixmap.
-    const double hub = std::max(3.0, hubSize_ / 2.0);
-    const qreal ratio = p.device()->devicePixelRatioF();
-    const int box = static_cast<int>(std::ceil(2 * hub)) + 2;
-    const QPoint topLeft(static_cast<int>(std::floor(c.x() - box / 2.0)), static_cast<int>(std::floor(c.y() - box / 2.0)));
-    const QPointF hc = c - QPointF(topLeft);  // the centre inside the pixmap, as on the widget
-    if (hub_.isNull() || hub_.size() != QSize(box, box) * ratio || hub_.devicePixelRatio() != ratio ||
-        hubCentre_ != hc || hubRadius_ != hub) {
-        hubCentre_ = hc;
-        hubRadius_ = hub;
-        hub_ = QPixmap(QSize(box, box) * ratio);
-        hub_.setDevicePixelRatio(ratio);
-        hub_.fill(Qt::transparent);
-        QPainter hp(&hub_);
-        hp.setRenderHint(QPainter::Antialiasing);
-        QRadialGradient hubShade(hc - QPointF(hub * 0.3, hub * 0.3), hub * 1.5);
-        hubShade.setColorAt(0, QColor(120, 124, 132));
-        hubShade.setColorAt(1, QColor(30, 32, 36));
-        hp.setPen(Qt::NoPen);
-        hp.setBrush(hubShade);
-        hp.drawEllipse(hc, hub, hub);
-    }
-    p.drawPixmap(topLeft, hub_);
+    // The hub, a shaded disc over the needle's root.
+    const QPointF c = frame().centre;
+    const double hub = hubRadius();
+    QRadialGradient hubShade(c - QPointF(hub * 0.3, hub * 0.3), hub * 1.5);
+    hubShade.setColorAt(0, QColor(120, 124, 132));
+    hubShade.setColorAt(1, QColor(30, 32, 36));
+    p.setPen(Qt::NoPen);
+    p.setBrush(hubShade);
+    p.drawEllipse(c, hub, hub);
 }
 
 }  // namespace lum

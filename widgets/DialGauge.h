@@ -3,6 +3,8 @@
 // right) with colour sections along its inner edge, major and minor ticks with labels, a
 // tapered pointer of PointerSize width and a hub of HubSize diameter. A position outside
 // the scale is drawn pinned at the nearer end. Main (GUI) thread only.
+#include <QPolygonF>
+
 #include "widgets/GaugeBase.h"
 
 namespace lum {
@@ -18,7 +20,9 @@ class DialGauge : public GaugeBase {
 
   protected:
     void paintFace(QPainter& p) override;
-    void paintPointer(QPainter& p) override;
+    int pointerPose() const override;
+    QRect pointerBounds(int pose) const override;
+    void paintPointer(QPainter& p, int pose) override;
 
   private:
     struct Frame {
@@ -27,9 +31,8 @@ class DialGauge : public GaugeBase {
         double tickOuter;  // radius of the tick ring's outer edge
     };
     Frame frame() const;
-    QPixmap hub_;  // the hub, drawn once per size (it covers the pointer's root)
-    QPointF hubCentre_;
-    double hubRadius_ = 0;
+    QPolygonF needle(int pose) const;
+    double hubRadius() const;
 };
 
 }  // namespace lum

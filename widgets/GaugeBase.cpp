@@ -1,6 +1,7 @@
 #include "widgets/GaugeBase.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -12,16 +13,32 @@ GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+namespace {
+// Pointer pictures kept at most; a pointer wandering further starts again from none.
+constexpr int kMaxPointerPictures = 64;
+}  // namespace
+
+template <typename F>
+void GaugeBase::movePointer(F change) {
+    if (!faceValid_) {  // a full repaint is due anyway
+        change();
+        update();
+        return;
+    }
+    const int before = pointerPose();
+    change();
+    const int after = pointerPose();
+    if (after != before) update(QRegion(pointerBounds(before)) + pointerBounds(after));
+}
+
 void GaugeBase::setPosition(double value) {
     if (value == position_) return;
-    position_ = value;
-    update();
+    movePointer([&] { position_ = value; });
 }
 
 void GaugeBase::setErrorActive(bool on) {
     if (on == error_) return;
-    error_ = on;
-    update();
+    movePointer([&] { error_ = on; });
 }
 
 double GaugeBase::drawnPosition() const {
@@ -49,22 +66,26 @@ void GaugeBase::setSectionColor(int section, const QColor& c) {
 void GaugeBase::setPointerColor(const QColor& c) {
     if (c == pointerColor_) return;
     pointerColor_ = c;
-    update();
+    if (faceValid_) update(pointerBounds(pointerPose()));
+    else update();
 }
 // A bar gauge's pointer lane, and so where its face lies, follows the pointer size.
 void GaugeBase::setPointerSize(int px) { setFaceProperty(pointerSize_, px); }
 void GaugeBase::setHubSize(int px) {
     if (px == hubSize_) return;
     hubSize_ = px;
+    dropPointers();
     update();
 }
+
+void GaugeBase::dropPointers() { pointers_.clear(); }
 
 void GaugeBase::invalidateFace() {
     faceValid_ = false;
     update();
 }
 
-void GaugeBase::paintEvent(QPaintEvent*) {
+void GaugeBase::paintEvent(QPaintEvent* e) {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = size() * ratio;
     if (!faceValid_ || face_.size() != pixels || face_.devicePixelRatio() != ratio) {
@@ -77,16 +98,42 @@ void GaugeBase::paintEvent(QPaintEvent*) {
         paintFace(fp);
         faceValid_ = true;
         ++faceRenders_;
+        dropPointers();  // the pointer may stand on the face's layout
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, face_);
-    p.setRenderHint(QPainter::Antialiasing);
-    paintPointer(p);
+    // Only the area to repaint (after a move, where the pointer was and is).
+    const QRect area = e->rect() & rect();
+    p.drawPixmap(area, face_, QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+
+    const int pose = pointerPose();
+    const quint64 key = (static_cast<quint64>(pointerColor_.rgba()) << 32) | static_cast<quint32>(pose);
+    if (pointersRatio_ != ratio) {
+        dropPointers();
+        pointersRatio_ = ratio;
+    }
+    auto it = pointers_.constFind(key);
+    if (it == pointers_.constEnd()) {
+        if (pointers_.size() >= kMaxPointerPictures) dropPointers();
+        const QRect bounds = pointerBounds(pose);
+        QImage image(bounds.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter pp(&image);
+        pp.setRenderHint(QPainter::Antialiasing);
+        pp.translate(-bounds.topLeft());
+        pp.setFont(font());
+        paintPointer(pp, pose);
+        pp.end();
+        ++pointerRenders_;
+        it = pointers_.insert(key, PointerPicture{image, bounds.topLeft()});
+    }
+    if (area.intersects(QRect(it->at, it->image.deviceIndependentSize().toSize()))) p.drawImage(it->at, it->image);
 }
 
 void GaugeBase::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     faceValid_ = false;
+    dropPointers();
 }
 
 void GaugeBase::changeEvent(QEvent* e) {

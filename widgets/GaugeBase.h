@@ -5,9 +5,13 @@
 //
 // The face (everything that does not move: panel, scale, bands, ticks, labels) is drawn
 // once into a pixmap and kept until the size, the font, the scale, the ticks or the bands
-// change; a new position only repaints the pointer over the kept face.
+// change. The pointer is drawn once per pose and colour into a picture of its own and kept
+// as well. A new position repaints only the area of the pointer's old and new pose, and
+// nothing when the pointer lands where it was drawn (within a fraction of a pixel).
 // Main (GUI) thread only.
 #include <QColor>
+#include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
@@ -65,13 +69,23 @@ public:
     void invalidateFace();
     // How many times the face has been drawn since the gauge was made.
     int faceRenders() const { return faceRenders_; }
+    // How many pointer pictures have been drawn since the gauge was made.
+    int pointerRenders() const { return pointerRenders_; }
 
 protected:
     // Draws the face (on a pixmap of the widget's size filled with its background colour).
     virtual void paintFace(QPainter& p) = 0;
-    // Draws what moves over the face: the pointer (and what covers it).
-    virtual void paintPointer(QPainter& p) = 0;
-    void paintEvent(QPaintEvent*) override;
+    // The pointer's pose at the drawn position, rounded so that poses drawn alike share the
+    // number (a bar: quarter pixels along the scale; a dial: sixteenths of a degree).
+    virtual int pointerPose() const = 0;
+    // The area the pointer (and what covers it) takes in a pose, in the widget's pixels; valid
+    // while the face is (it may depend on the face's layout).
+    virtual QRect pointerBounds(int pose) const = 0;
+    // Draws what moves over the face in a pose: the pointer (and what covers it).
+    virtual void paintPointer(QPainter& p, int pose) = 0;
+    // Drops the kept pointer pictures (what they show changed).
+    void dropPointers();
+    void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
 
@@ -97,6 +111,9 @@ protected:
     std::array<QColor, 3> sectionColors_ = {QColor(0, 128, 0), QColor(255, 255, 0), QColor(255, 0, 0)};
 
 private:
+    // Applies a change that may move the pointer and repaints the area it left and took.
+    template <typename F>
+    void movePointer(F change);
     // Sets a face property; a change drops the kept face.
     template <typename T>
     void setFaceProperty(T& field, const T& value) {
@@ -107,6 +124,13 @@ private:
     QPixmap face_;
     bool faceValid_ = false;
     int faceRenders_ = 0;
+    struct PointerPicture {
+        QImage image;
+        QPoint at;
+    };
+    QHash<quint64, PointerPicture> pointers_;  // by colour and pose
+    qreal pointersRatio_ = 0;
+    int pointerRenders_ = 0;
 };
 
 }  // namespace lum

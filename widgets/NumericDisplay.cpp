@@ -1,5 +1,6 @@
 #include "widgets/NumericDisplay.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
@@ -9,18 +10,26 @@ namespace lum {
 NumericDisplay::NumericDisplay(QWidget* parent) : QWidget(parent) {
     setMinimumSize(40, 18);
     setAttribute(Qt::WA_OpaquePaintEvent);  // paints every pixel: a new value repaints nothing behind it
+    shown_ = displayText();
 }
 
 void NumericDisplay::setValue(double v) {
     if (v == value_) return;
     value_ = v;
-    update();
+    showText();
 }
-void NumericDisplay::setPrecision(int decimals) { precision_ = decimals; update(); }
-void NumericDisplay::setUnitsText(const QString& units) { units_ = units; update(); }
+void NumericDisplay::setPrecision(int decimals) { precision_ = decimals; showText(); }
+void NumericDisplay::setUnitsText(const QString& units) { units_ = units; showText(); }
 void NumericDisplay::setErrorActive(bool on) {
     if (on == error_) return;
     error_ = on;
+    showText();
+}
+
+void NumericDisplay::showText() {
+    QString text = displayText();
+    if (text == shown_) return;
+    shown_ = std::move(text);
     update();
 }
 
@@ -45,6 +54,11 @@ const NumericDisplay::Glyph& NumericDisplay::glyph(QChar c, const QFont& f, cons
     return *glyphs_.insert(c, Glyph{pixmap, advance});
 }
 
+void NumericDisplay::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::FontChange) glyphs_.clear();
+}
+
 void NumericDisplay::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
@@ -52,12 +66,12 @@ void NumericDisplay::paintEvent(QPaintEvent*) {
     f.setBold(error_);
     f.setPixelSize(std::max(10, height() - 6));
     const QColor colour = error_ ? QColor(255, 0, 0) : QColor(0, 255, 255);
-    const QString key = f.key() + colour.name() + QString::number(height()) + QString::number(devicePixelRatioF());
-    if (key != glyphsKey_) {
+    const GlyphsFor now{error_, height(), devicePixelRatioF()};
+    if (now != glyphsFor_) {
         glyphs_.clear();
-        glyphsKey_ = key;
+        glyphsFor_ = now;
     }
-    const QString text = displayText();
+    const QString& text = shown_;
     int total = 0;
     for (QChar c : text) total += glyph(c, f, colour).advance;
     const QRect room = rect().adjusted(2, 0, -2, 0);

@@ -14,6 +14,7 @@ class NumericDisplay : public QWidget {
 public:
     explicit NumericDisplay(QWidget* parent = nullptr);
 
+    // A value that shows as the one shown (the same digits) repaints nothing.
     void setValue(double v);
     double value() const { return value_; }
     void setPrecision(int decimals);
@@ -27,6 +28,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     struct Glyph {
@@ -34,8 +36,19 @@ private:
         int advance;
     };
     const Glyph& glyph(QChar c, const QFont& f, const QColor& colour);
+    // Takes the text to show; repaints when it differs from the one shown.
+    void showText();
+    QString shown_;  // the text drawn
     QHash<QChar, Glyph> glyphs_;
-    QString glyphsKey_;  // font, colour, height and pixel ratio the glyphs were drawn for
+    // What the glyphs were drawn for besides the font (a font change drops them): the state
+    // (its colour and weight), the height and the pixel ratio.
+    struct GlyphsFor {
+        bool error = false;
+        int height = -1;
+        qreal ratio = 0;
+        bool operator==(const GlyphsFor&) const = default;
+    };
+    GlyphsFor glyphsFor_;
     double value_ = 0;
     int precision_ = 1;  // widget default
     QString units_;

@@ -13,6 +13,7 @@
 #include "widgets/BarGauge.h"
 #include "widgets/DialGauge.h"
 #include "widgets/Lamp.h"
+#include "widgets/StatusPanel.h"
 #include "widgets/NumericDisplay.h"
 #include "widgets/StripChart.h"
 #include "widgets/TextField.h"
@@ -265,6 +266,81 @@ TEST_F(Widgets, GaugePointerColourIsDrawn) {
         dial.setPointerColor(c);
         EXPECT_GT(CountColour(Render(dial), c, QRect(80, 20, 10, 50)), 10) << c.name().toStdString();
     }
+}
+
+// Counts the paint events a widget gets and the area they cover.
+struct PaintCount : QObject {
+    explicit PaintCount(QWidget& w) { w.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints, area |= static_cast<QPaintEvent*>(e)->region();
+        return false;
+    }
+    int paints = 0;
+    QRegion area;
+};
+
+// A record that changes nothing to be seen repaints nothing; a move repaints only the
+// pointer's old and new place, and a pose drawn before is not drawn again.
+TEST_F(Widgets, ShownValuesRepaintOnlyWhatChanged) {
+    QWidget window;
+    window.resize(300, 220);
+    auto* dial = new DialGauge(&window);
+    dial->setGeometry(0, 0, 127, 127);
+    auto* bar = new BarGauge(Qt::Horizontal, &window);
+    bar->setGeometry(0, 130, 280, 55);
+    auto* display = new NumericDisplay(&window);
+    display->setGeometry(0, 190, 70, 20);
+    display->setPrecision(0);
+    for (GaugeBase* g : {static_cast<GaugeBase*>(dial), static_cast<GaugeBase*>(bar)}) {
+        g->setPositionMin(140);
+        g->setPositionMax(300);
+    }
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    struct Step {
+        double to;
+        bool repaints;
+    };
+    const Step steps[] = {{200, true}, {200.001, false}, {230, true}, {200, true}, {199.999, false}};
+    for (GaugeBase* g : {static_cast<GaugeBase*>(dial), static_cast<GaugeBase*>(bar)}) {
+        SCOPED_TRACE(g->metaObject()->className());
+        QCoreApplication::processEvents();
+        const int pictures = g->pointerRenders();
+        for (const Step& s : steps) {
+            PaintCount count(*g);
+            g->setPosition(s.to);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(count.paints, s.repaints ? 1 : 0) << s.to;
+            const QRect moved = count.area.boundingRect();
+            EXPECT_LT(moved.width() * moved.height(), g->width() * g->height() / 2) << s.to;
+        }
+        EXPECT_EQ(g->pointerRenders(), pictures + 2);  // 200 and 230
+    }
+    display->setValue(200);
+    QCoreApplication::processEvents();
+    for (double v : {200.2, 199.7, 201.0}) {  // shows 200, 200, 201
+        PaintCount count(*display);
+        display->setValue(v);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(count.paints, v > 200.5 ? 1 : 0) << v;
+    }
+}
+
+// A counter's repaint draws no text anew once its caption and digits are kept.
+TEST_F(Widgets, StatusPanelDrawsACounterFromKeptPieces) {
+    StatusPanel panel;
+    panel.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel.resize(200, 17);
+    QImage first;
+    for (int n = 1; n <= 120; ++n) {
+        panel.setText(QStringLiteral("Пакетов принято: %1").arg(n));
+        const QImage img = Render(panel);
+        if (n == 1) first = img;
+        EXPECT_EQ(n == 1, img == first) << n;
+    }
+    EXPECT_EQ(panel.piecesDrawn(), 11);  // the caption and ten digits
+    EXPECT_EQ(panel.text(), QStringLiteral("Пакетов принято: 120"));
+    EXPECT_GT(CountColour(first, panel.palette().color(QPalette::WindowText)), 10);
 }
 
 // ---- strip chart -------------------------------------------------------------------
