@@ -16,7 +16,7 @@ using test::WireFrame;
 struct Link {
     test::ScriptedPump pump;
     LinkState state;
-    ReceivePath rx{state};
+    ReceivePath rx{state, pump.Clock()};
     test::RecordingPort port{pump};
     int noController = 0;  // commands that found no controller frame
     std::vector<std::string> echo;
@@ -118,17 +118,18 @@ TEST(Transactions, ReadBlockCopiesExactlyTheCountAskedFor) {
     EXPECT_EQ(link.echo, (std::vector<std::string>{"<<" + BuildReadFrame(64, 64)}));
 }
 
-TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWhenTheFirstFrameIsNotAGoodReply) {
+TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWithoutAGoodReply) {
     struct Case {
         const char* name;
         std::string reply;
         std::uint32_t LinkCounters::*counter;
     };
     const std::vector<Case> cases = {
-        // A status frame comes in between; the proper reply follows it.
-        {"status first", StatusFrame() + WireFrame(1, 5, Pattern(64, 1)), &LinkCounters::WrongCode},
         {"bad check", WireFrame(1, 5, Pattern(64, 1), 0x00), &LinkCounters::CorruptReply},
+        // Frames of other codes are never the reply, even as long as the reply.
         {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},
+        {"status only", StatusFrame(), &LinkCounters::WrongCode},
+        {"corrupted status", WireFrame(1, 21, Pattern(36, 1), 0x00), &LinkCounters::WrongCode},
         // Fewer data bytes than asked for: the rest of RxFrame holds an older frame.
         {"short", WireFrame(1, 5, Pattern(10, 1)), &LinkCounters::ShortReply},
         {"63 bytes", WireFrame(1, 5, Pattern(63, 1)), &LinkCounters::ShortReply},
@@ -147,6 +148,43 @@ TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWhenTheFirstFrameIsNotAG
     }
 }
 
+TEST(Transactions, TheReplyIsTheFirstFrameOfItsCodeAndTheFramesBeforeItAreDispatched) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> before;  // what comes 100 ms after the request, before the reply
+        bool journal;
+        int shown;  // status records decoded after the request
+    };
+    const std::vector<Case> cases = {
+        {"status in the reply's chunk", {StatusFrame(201)}, false, 1},
+        {"two statuses", {StatusFrame(), StatusFrame()}, false, 2},
+        {"corrupted status", {WireFrame(1, 21, Pattern(36, 1), 0x00)}, false, 0},
+        {"a read reply before a journal reply", {WireFrame(1, 5, Pattern(5, 1))}, true, 0},
+    };
+    for (const auto& c : cases) {
+        Link link;
+        int shown = 0;
+        link.rx.DecodeStatusRecord = [&](const LinkState&) { ++shown; };
+        link.FrameAt(100ms, StatusFrame());
+        const std::string reply = c.journal ? WireFrame(1, 40, Pattern(5, 3)) : WireFrame(1, 5, Pattern(64, 3));
+        link.port.onWrite = [&](const std::string&) {
+            std::string early;
+            for (const auto& f : c.before) early += f;
+            link.FrameAt(100ms, early);
+            link.FrameAt(c.before.size() > 1 ? 300ms : 100ms, reply);  // in a later chunk, or in the same
+            shown = 0;
+        };
+        std::vector<std::uint8_t> dest(64, 0);
+        const TxResult result = c.journal ? link.tx.ReadJournalRecord(0, JournalSelector::Events, dest)
+                                          : link.tx.ReadBlock(0, 64, dest);
+        EXPECT_EQ(result, TxResult::Done) << c.name;
+        EXPECT_EQ(std::vector<std::uint8_t>(dest.begin(), dest.begin() + 5), Pattern(5, 3)) << c.name;
+        EXPECT_EQ(shown, c.shown) << c.name;
+        EXPECT_EQ(link.state.PassedOver, c.before.size()) << c.name;
+        EXPECT_EQ(link.port.writes.size(), 1u) << c.name;
+    }
+}
+
 TEST(Transactions, TheReplyIsTheFirstFrameEvenWhenTheNextOneComesInTheSameChunk) {
     Link link;
     link.FrameAt(100ms, StatusFrame());
@@ -157,9 +195,18 @@ TEST(Transactions, TheReplyIsTheFirstFrameEvenWhenTheNextOneComesInTheSameChunk)
     EXPECT_EQ(link.state.RxFrame[1], 21);  // RxFrame itself moved on to the status frame
 }
 
-TEST(Transactions, ReplyMustArriveWithinTwoTicks) {
+TEST(Transactions, ReplyMustArriveWithinTheReplyWait) {
     for (const auto delay : {590ms, 610ms}) {
         Link link;
+        link.FrameAt(100ms, StatusFrame());
+        link.AnswerWith(WireFrame(1, 5, Pattern(64, 3)), delay + 600ms);
+        link.tx.SetReplyWait(1200ms);
+        std::vector<std::uint8_t> dest(64, 0);
+        EXPECT_EQ(link.tx.ReadBlock(0, 64, dest), delay < 600ms ? TxResult::Done : TxResult::NoReply);
+    }
+    for (const auto delay : {590ms, 610ms}) {
+        Link link;
+        EXPECT_EQ(link.tx.ReplyWait(), 600ms);
         link.FrameAt(100ms, StatusFrame());
         link.AnswerWith(WireFrame(1, 5, Pattern(64, 3)), delay);
         std::vector<std::uint8_t> dest(64, 0);
@@ -319,6 +366,62 @@ TEST(Transactions, RequestsFromInsideTheReceivePathAreRefused) {
     EXPECT_TRUE(link.port.writes.empty());
     EXPECT_TRUE(link.noController == 0);
     EXPECT_TRUE(link.busy.empty());
+}
+
+TEST(Transactions, AfterAStatusFrameThatJustArrivedARequestGoesOutAtOnce) {
+    for (const auto age : {0ms, 99ms, 100ms}) {
+        Link link;
+        link.rx.Chunk(StatusFrame());
+        link.pump.RunPending(age);
+        link.FrameAt(500ms, StatusFrame());
+        link.tx.SendCommand(32, 0, 0);
+        ASSERT_EQ(link.port.writes.size(), 1u);
+        EXPECT_EQ(link.port.writes[0].at - link.start, age < 100ms ? age : age + 500ms) << age.count();
+    }
+}
+
+TEST(Transactions, RequestsOfAnOperationChainOffItsRepliesOnly) {
+    Link link;
+    link.FrameAt(100ms, StatusFrame());
+    link.AnswerWith(WireFrame(1, 5, Pattern(64, 7)));
+    std::vector<std::uint8_t> dest(64);
+    {
+        auto op = link.tx.Begin();
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done);
+    }
+    // Not the first request of the next operation, nor a write (it is never confirmed).
+    auto op = link.tx.Begin();
+    link.FrameAt(200ms, StatusFrame());
+    EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done);
+    link.FrameAt(500ms, StatusFrame());
+    EXPECT_EQ(op.SendWriteBlock(4, 4, dest), TxResult::Done);
+    std::vector<std::chrono::milliseconds> at;
+    for (const auto& w : link.port.writes) at.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(w.at - link.start));
+    EXPECT_EQ(at, (std::vector<std::chrono::milliseconds>{100ms, 130ms, 160ms, 390ms, 920ms}));
+    EXPECT_FALSE(link.state.ChainingOff);
+}
+
+// A controller that listens only after its status frames: the chained request goes
+// unanswered; it is asked again right after the next frame (within the reply wait or
+// after it), and the rest of the connection goes the plain way.
+TEST(Transactions, AChainedRequestWithoutAReplyTurnsChainingOffAndIsAskedAgain) {
+    for (const auto next : {300ms, 1000ms}) {
+        Link link;
+        link.port.onWrite = [&link](const std::string&) {
+            if (link.state.LastFrameWasStatus) link.FrameAt(30ms, WireFrame(1, 5, Pattern(64, 7)));
+        };
+        for (int i = 0; i < 3; ++i) link.FrameAt(100ms + i * next, StatusFrame());
+        auto op = link.tx.Begin();
+        std::vector<std::uint8_t> dest(64);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done) << i;
+        std::vector<std::chrono::milliseconds> at;
+        for (const auto& w : link.port.writes) at.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(w.at - link.start));
+        EXPECT_EQ(at, (std::vector<std::chrono::milliseconds>{100ms, 130ms, 100ms + next, 100ms + 2 * next}));
+        EXPECT_TRUE(link.state.ChainingOff);
+        EXPECT_EQ(link.state.Counters.ReplyTimeouts + link.state.Counters.WrongCode, 0u);
+        link.tx.NewConnection();
+        EXPECT_FALSE(link.state.ChainingOff);
+    }
 }
 
 TEST(Transactions, BadArgumentsAreRefusedBeforeAnythingIsSent) {
