@@ -173,13 +173,14 @@ bool Transactions::WaitBeforeSend(int limit) {
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
     cancelled_ = false;
-    if (state_.LastFrameWasStatus && JustArrived()) return true;
+    if (state_.LastFrameWasStatus && JustArrived() && state_.RxFrameCount != sentAfter_) return true;
     if (Wait(limit * kTickPeriod, [this] { return state_.ReplyArrived; })) return true;
     if (!cancelled_) ++state_.Counters.PreSendTimeouts;
     return false;
 }
 
 void Transactions::Send(const char* prefix, const std::string& frame) {
+    sentAfter_ = state_.RxFrameCount;
     if (echo_) echo_(prefix + frame);
     try {
         port_.WriteString(frame);

@@ -14,7 +14,8 @@
 //
 // At once: a request goes out without waiting when the controller's last frame arrived
 // less than kStillListening ago and the controller listens after it:
-//  - an intact status frame (the controller always listens after those);
+//  - an intact status frame not yet answered by a request (the controller always
+//    listens after those);
 //  - chaining: within one Operation, the reply to its previous read or journal request,
 //    while nothing came after it. Only a request that brings a reply is chained (a write
 //    or a command is never confirmed, so it always waits for the next frame). A chained
@@ -175,7 +176,7 @@ class Transactions {
     bool Wait(Duration limit, const std::function<bool()>& done);
     // Clears the reply flag and waits for the controller's next frame before a request;
     // false (counted) when none came within `limit` ticks. True at once when the last
-    // controller frame was a status frame that has just arrived.
+    // controller frame was a status frame that has just arrived, and no request followed it.
     bool WaitBeforeSend(int limit);
     // The last controller frame arrived less than kStillListening ago.
     bool JustArrived() const;
@@ -197,6 +198,7 @@ class Transactions {
     bool held_ = false;
     bool inTransaction_ = false;
     bool chainable_ = false;                // the holder's last request brought a reply
+    std::uint32_t sentAfter_ = 0;           // RxFrameCount when the last request went out
     const CancelToken* cancel_ = nullptr;  // of the operation that holds the slot
     bool cancelled_ = false;               // the last wait ended on it
 };

@@ -240,6 +240,7 @@ TEST(SimOverPty, FaultsFailTransfersButNeverCorruptADestination) {
         o.seed = 5;
         o.eventRecords = 12;
         Tool tool(sim.StartWithTwin(o));
+        tool.tx->SetReplyWait(300ms);  // a reply lost to the faults costs the whole wait
         LinkTrace trace;
         trace.Attach(tool.link.Rx, tool.state);
         tool.trace = &trace;

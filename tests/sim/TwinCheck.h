@@ -57,19 +57,17 @@ struct LinkTrace {
     void MarkSend() { sendMark = frames.size(); }
 };
 
-// The reply rule: among the controller frames counted after the request (before the
-// transaction returned, frames [sendMark, end)) the reply is the first intact one with
-// `code`, or corrupted, as long as a whole reply and without the status code. The
-// transaction succeeds exactly when that frame passed its checks and carries at least
-// `count` data bytes, and then delivers those bytes. Empty when the outcome agrees, else
-// what is wrong.
+// The reply rule: the reply is the first controller frame counted after the request (before
+// the transaction returned, frames [sendMark, end)) that is intact with `code`, or corrupted,
+// as long as a whole reply and without the status code. The transaction succeeds exactly
+// when that frame passed its checks and carries at least `count` data bytes, and then
+// delivers those bytes. Empty when the outcome agrees, else what is wrong.
 inline std::size_t ReplyIndex(const LinkTrace& trace, std::size_t end, std::uint8_t code, std::size_t count) {
     std::size_t at = trace.sendMark;
-    for (; at < end; ++at) {
-        const SeenFrame& f = trace.frames[at];
-        if (f.checkOk ? f.bytes[1] == code : f.bytes.size() == DataOffset + count + 1 && f.bytes[1] != kStatusCode)
-            break;
-    }
+    const auto isReply = [&](const SeenFrame& f) {
+        return f.checkOk ? f.bytes[1] == code : f.bytes.size() == DataOffset + count + 1 && f.bytes[1] != kStatusCode;
+    };
+    while (at < end && !isReply(trace.frames[at])) ++at;
     return at;
 }
 inline std::string CheckReply(const LinkTrace& trace, std::size_t end, bool ok, std::span<const std::uint8_t> got,
