@@ -11,19 +11,24 @@
 # that never chains). A simulator without that option (an older build) gives only the
 # first line of each case. Runs start at phases spread over the status interval; the figures are the
 # median, the fastest and the slowest run (two runs of the journals).
-# Usage: bench/chain-timings.sh [BUILD_DIR] [RUNS]   (defaults: build, 5)
+# With BASE_DIR (a build of the tool before chaining) each case is also run with that build,
+# and the refused times are given as a share of its times.
+# Usage: bench/chain-timings.sh [BUILD_DIR] [RUNS] [BASE_DIR]   (defaults: build, 5, none)
 set -u
 build=${1:-build}
 runs=${2:-5}
-lumctl=$build/lumctl
-sim=$build/controller-sim
+base=${3:-}
 dir=$(mktemp -d)
 trap 'kill "$simpid" 2>/dev/null; rm -rf "$dir"' EXIT
 simpid=
 now() { date +%s%N; }
 
-modes="plain"
-if "$sim" --help | grep -q -- --listen-after-status; then modes="plain --listen-after-status"; fi
+use_build() {  # BUILD_DIR: the lumctl and controller-sim measured
+    lumctl=$1/lumctl
+    sim=$1/controller-sim
+    modes="plain"
+    if "$sim" --help | grep -q -- --listen-after-status; then modes="plain --listen-after-status"; fi
+}
 
 start_sim() {  # INTERVAL [OPTION]
     "$sim" --interval "$1" ${2:+"$2"} --link "$dir/port" >/dev/null 2>&1 &
@@ -65,12 +70,31 @@ measure() {
         stop_sim
         label=$([ "$mode" = plain ] && echo "simulator as is" || echo "$mode")
         printf '%-28s %5d ms  %-28s %s' "$name" "$interval" "$label" "$(summary < "$dir/times")"
+        sort -n "$dir/times" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] + 0 }' \
+            > "$dir/median.$lumctl_dir.$interval.${name%% *}.$mode"
         [ "$failed" -eq 0 ] && echo || echo "  FAILED: $failed"
     done
 }
 
-echo "lumctl start to exit, controller-sim over its pseudo-terminal ($lumctl)"
-measure "configuration read" 1000 "$runs" read -o "$dir/image.txt"
-measure "configuration read" 200 "$runs" read -o "$dir/image.txt"
-# Without chaining a journal reading takes about 50 s: two runs each.
-measure "journals (48 records)" 1000 2 journal
+all_cases() {
+    echo "lumctl start to exit, controller-sim over its pseudo-terminal ($lumctl)"
+    measure "configuration read" 1000 "$runs" read -o "$dir/image.txt"
+    measure "configuration read" 200 "$runs" read -o "$dir/image.txt"
+    # Without chaining a journal reading takes about 50 s: two runs each.
+    measure "journals (48 records)" 1000 2 journal
+}
+
+lumctl_dir=new
+use_build "$build"
+all_cases
+[ -n "$base" ] || exit 0
+lumctl_dir=base
+use_build "$base"
+all_cases
+echo "chaining refused, as a share of the plain protocol's time ($base):"
+for key in 1000.configuration 200.configuration 1000.journals; do
+    refused=$(cat "$dir/median.new.$key.--listen-after-status" 2>/dev/null)
+    plain=$(cat "$dir/median.base.$key.plain" 2>/dev/null)
+    [ -n "$refused" ] && [ -n "$plain" ] && [ "$plain" -gt 0 ] &&
+        echo "  ${key#*.} at ${key%%.*} ms: $((refused * 100 / plain)) %"
+done
