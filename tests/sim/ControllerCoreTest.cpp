@@ -554,8 +554,7 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     EXPECT_LT(b.trace.shown.size(), clean.size() / 2);
 }
 
-// A configuration read and both journals, chained (all within one status interval), and
-// against a controller that listens only after its status frames.
+// A read and both journals, chained, and with a controller listening only after status frames.
 TEST(ControllerCore, ChainedRequestsAndTheirFallbackReadTheSame) {
     for (const bool refuses : {false, true}) {
         SimOptions o;
