@@ -37,6 +37,7 @@ class ServicePages : public ::testing::Test {
     void Connect(sim::SimOptions options = Fast()) {
         const std::string path = sim.Start(options);
         form->OpenDevicePath(path);
+        if (options.listenAfterStatus) form->Device->Tx.SetReplyWait(200ms);  // a lost reply costs less
         ASSERT_TRUE(form->ComPort1->Connected());
         ASSERT_TRUE(Until([&] { return form->Device->State.RxFrameCount > 0; }));
     }
@@ -302,7 +303,7 @@ void ExpectJournalsListed(TForm1& form, sim::SimRunner& sim) {
 }
 
 TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
-    Connect(WithJournals(105, 50));
+    Connect(Unchained(WithJournals(105, 50)));  // chained, the reading is over before the progress is seen
     // The window goes on receiving status frames during the reading.
     const std::uint32_t framesBefore = form->Device->State.RxFrameCount;
     const int failedBefore = FailedRequests();
@@ -320,7 +321,7 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     // Full journals: 155 records and no end marker asked for. On a loaded machine a reply can
     // miss its wait and the record is asked again, so each failed request may add one.
     EXPECT_GE(Requests(), 155);
-    EXPECT_LE(Requests(), 155 + FailedRequests() - failedBefore);
+    EXPECT_LE(Requests(), 155 + 1 + FailedRequests() - failedBefore);  // and the chained one ignored
     EXPECT_GT(form->Device->State.RxFrameCount, framesBefore + 155);
     EXPECT_GE(progress.size(), 3) << progress.join('|').toStdString();  // progress shown while reading
     EXPECT_TRUE(form->Journals->Button13->isEnabled());
@@ -369,7 +370,6 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
     }
 }
 
-// A controller that takes no chained requests: the reading lasts long enough to be stopped.
 TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
     Connect(Unchained(WithJournals(105, 50)));
     QTimer::singleShot(400, form.get(), [&] { form->close(); });

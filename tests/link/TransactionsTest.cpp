@@ -131,8 +131,7 @@ TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWithoutAGoodReply) {
     };
     const std::vector<Case> cases = {
         {"bad check", WireFrame(1, 5, Pattern(64, 1), 0x00), &LinkCounters::CorruptReply},
-        // Frames of other codes are never the reply, even as long as the reply.
-        {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},
+        {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},  // never the reply
         {"status only", StatusFrame(), &LinkCounters::WrongCode},
         // Fewer data bytes than asked for: the rest of RxFrame holds an older frame.
         {"short", WireFrame(1, 5, Pattern(10, 1)), &LinkCounters::ShortReply},
