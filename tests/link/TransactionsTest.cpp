@@ -131,7 +131,7 @@ TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWithoutAGoodReply) {
     };
     const std::vector<Case> cases = {
         {"bad check", WireFrame(1, 5, Pattern(64, 1), 0x00), &LinkCounters::CorruptReply},
-        {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},  // never the reply
+        {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},
         {"status only", StatusFrame(), &LinkCounters::WrongCode},
         // Fewer data bytes than asked for: the rest of RxFrame holds an older frame.
         {"short", WireFrame(1, 5, Pattern(10, 1)), &LinkCounters::ShortReply},
