@@ -389,7 +389,7 @@ TEST_F(ServicePages, EscOrStopEndsAReadingAndTheListsKeepWhatCame) {
     for (const bool esc : {true, false}) {
         form->Journals->Memo4->setPlainText(QStringLiteral("прошлое"));
         dialogs.boxes.clear();
-        QTimer::singleShot(300, form.get(), [&] {
+        QTimer::singleShot(1000, form.get(), [&] {
             EXPECT_FALSE(form->Journals->JournalStop->Button->isHidden());
             if (esc) QTest::keyClick(form.get(), Qt::Key_Escape);
             else form->Journals->JournalStop->Button->click();

@@ -2,8 +2,7 @@
 // What the tool's side of the link accepted from a noisy simulated controller, checked
 // against the clean twin of that controller (sim/SimLoop.h): every status record shown
 // must be one the twin sent, in the twin's order; every transaction must end as its reply
-// (the first frame after its request that is one, see CheckReply) dictates, and what it
-// delivers must be that frame's data.
+// (see CheckReply) dictates, and what it delivers must be that frame's data.
 //
 // The one corruption tolerated is the one no check on the line can see: a frame whose
 // hex text was intact and whose check byte still matches (two corrupted digits in the same
