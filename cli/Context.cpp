@@ -81,9 +81,16 @@ void Context::Progress(const std::string& caption, int position) {
 }
 
 void Context::EndProgress() {
-    if (!progressShown_) return;
-    err_ << "\r\x1b[K" << std::flush;
-    progressShown_ = false;
+    if (progressShown_) {
+        err_ << "\r\x1b[K" << std::flush;
+        progressShown_ = false;
+    }
+    // The link's health, as far as a transfer changed it (-v).
+    if (session_ && session_->Link().State.ChainingOff && !saidChainingOff_) {
+        Detail() << "контроллер не ответил на запрос, посланный сразу за его ответом: дальше каждый запрос "
+                    "ждёт следующего кадра контроллера\n";
+        saidChainingOff_ = true;
+    }
 }
 
 }  // namespace lum::cli

@@ -52,6 +52,7 @@ class Context {
     // Progress of a transfer on stderr, only when stderr is a terminal.
     TransferProgressFn Progress(const std::string& caption);
     void Progress(const std::string& caption, int position);
+    // Ends the progress line; with -v says once that the link stopped chaining requests.
     void EndProgress();
 
   private:
@@ -62,6 +63,7 @@ class Context {
     sim::DemoController demo_;
     std::unique_ptr<Session> session_;
     bool progressShown_ = false;
+    bool saidChainingOff_ = false;
 };
 
 }  // namespace lum::cli

@@ -5,9 +5,15 @@
 namespace lum {
 
 DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo)
-    : Writer(port), Tx(State, Writer, pump, std::move(echo)), port_(port) {}
+    : Writer(port), Tx(State, Writer, pump, std::move(echo)), port_(port), portOpened_(std::move(port.OnPortOpen)) {
+    port_.OnPortOpen = [this](TCustomSerialPort* sender) {
+        Tx.NewConnection();
+        if (portOpened_) portOpened_(sender);
+    };
+}
 
 DeviceLink::~DeviceLink() {
+    port_.OnPortOpen = std::move(portOpened_);
     if (attached_) port_.OnDataRecived = nullptr;
 }
 

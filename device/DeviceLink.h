@@ -10,6 +10,10 @@
 //   port.Open();
 //   link.Tx.ReadBlock(0, 64, bytes);
 //
+// The link takes the port's OnPortOpen (keeping a handler set before it, and calling it
+// after its own step): each opening is a new connection, on which the transactions try
+// chaining anew (Transactions::NewConnection).
+//
 // Threads: main thread only, the thread whose pump delivers the port's events. The port
 // and the pump must outlive the link.
 #include <cstdint>
@@ -43,7 +47,7 @@ class DeviceLink {
     DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo = {});
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
-    // Unhooks the port's data-received handler when Attach() set it.
+    // Gives the port back its OnPortOpen; unhooks its data-received handler when Attach() set it.
     ~DeviceLink();
 
     // The port's data-received handler: hands every pending character to the receive path.
@@ -60,6 +64,7 @@ class DeviceLink {
 
   private:
     TCustomSerialPort& port_;
+    TNotifyEvent portOpened_;  // the OnPortOpen the port had before
     bool attached_ = false;
 };
 

@@ -129,8 +129,10 @@ class NullPort : public lum::IPortWriter {
 
 void Transact(std::string_view traffic, std::uint8_t seed) {
     lum::LinkState state;
-    lum::ReceivePath rx(state);
+    const ChunkPump* clock = nullptr;  // the receive path and the transactions share the pump's clock
+    lum::ReceivePath rx(state, [&clock] { return clock->now; });
     ChunkPump pump(rx, traffic, seed);
+    clock = &pump;
     NullPort port;
     lum::Transactions tx(state, port, pump, {}, [&pump] { return pump.now; });
     for (int round = 0; round < 64 && !pump.Exhausted(); ++round) {

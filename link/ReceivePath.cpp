@@ -1,6 +1,7 @@
 #include "link/ReceivePath.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/ScopedFlag.h"
 #include "link/FrameCodec.h"
@@ -15,13 +16,20 @@ bool IsUpperHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
+// Whether a controller frame is the reply the slot waits for (any frame when none is awaited).
+bool IsTheReply(const LinkState& state, const std::vector<std::uint8_t>& bytes, bool checkOk) {
+    if (!state.Expected) return true;
+    if (checkOk) return bytes[1] == state.Expected->Code;
+    return bytes.size() == state.Expected->Length && bytes[1] != kStatusCode;
+}
+
 }  // namespace
 
 std::string FramesReceivedText(std::uint32_t count) {
     return "Пакетов принято: " + std::to_string(count);
 }
 
-ReceivePath::ReceivePath(LinkState& state) : state_(state) {}
+ReceivePath::ReceivePath(LinkState& state, Clock clock) : state_(state), clock_(std::move(clock)) {}
 
 void ReceivePath::DataReceived(int count, const std::function<std::string()>& readString) {
     if (count == 0) return;
@@ -111,18 +119,24 @@ void ReceivePath::Dispatch(std::string_view body) {
 
     ScopedFlag dispatching(state_.Dispatching);
     ++state_.RxFrameCount;
+    state_.LastFrameAt = clock_();
+    state_.LastFrameWasStatus = state_.RxFrameCheckOk && state_.RxFrame[1] == kStatusCode;
     if (FrameCounted) FrameCounted(state_.RxFrameCount);
     if (state_.RxFrameCheckOk && state_.RxFrame[1] == kStatusCode && DecodeStatusRecord) {
         DecodeStatusRecord(state_);
     }
-    if (!state_.ReplyArrived) {
-        // The first controller frame since the transaction cleared the flag is its reply,
-        // whatever follows in the same chunk.
-        std::copy(bytes.begin(), bytes.end(), state_.Reply.Bytes.begin());
-        state_.Reply.Length = bytes.size();
-        state_.Reply.CheckOk = state_.RxFrameCheckOk;
-        state_.ReplyArrived = true;
+    if (state_.ReplyArrived) return;
+    if (!IsTheReply(state_, bytes, state_.RxFrameCheckOk)) {
+        ++state_.PassedOver;
+        return;
     }
+    // The first such frame since the transaction cleared the flag is its reply, whatever
+    // follows in the same chunk.
+    std::copy(bytes.begin(), bytes.end(), state_.Reply.Bytes.begin());
+    state_.Reply.Length = bytes.size();
+    state_.Reply.CheckOk = state_.RxFrameCheckOk;
+    state_.ReplyNumber = state_.RxFrameCount;
+    state_.ReplyArrived = true;
 }
 
 }  // namespace lum

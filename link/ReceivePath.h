@@ -3,7 +3,11 @@
 // data-received handler passes each chunk; the path hands complete lines to the terminal,
 // cuts frames (start byte 0x10 ... carriage return 0x0D) out of the stream, decodes them
 // into RxFrame and dispatches them: status frames (code 21) to the status decoder, and
-// every controller frame raises ReplyArrived for a waiting transaction.
+// a controller frame raises ReplyArrived for a waiting transaction: any controller frame
+// while it waits to send, only its reply while it awaits one (LinkState::Expected). Other
+// frames that come before the reply are dispatched as usual and only counted as passed
+// over, so a status frame between a request and its reply does not spoil the reply.
+// Every controller frame leaves its time (by the path's clock) in LastFrameAt.
 //
 // Framing rules:
 //  - every complete frame in the buffer is decoded and dispatched, in arrival order; the
@@ -16,12 +20,13 @@
 //    hex digits, is corrupted (Counters.BadCheck). Its Kind byte cannot be trusted, so it
 //    is taken for what every frame on this line is, a controller frame: it is counted in
 //    RxFrameCount and raises ReplyArrived (the controller has spoken, so request timing
-//    is unchanged), but nothing acts on its content: no status display, and a
-//    transaction waiting for its reply fails;
+//    is unchanged), but nothing acts on its content: no status display, and when it is
+//    taken as the reply (see LinkState) the transaction fails;
 //  - an intact frame with Kind other than 1 is dropped silently (not counted, no reply).
 //
 // Threads: main thread only. Re-entrant: a chunk that arrives while a hook runs a nested
 // event loop is appended and framed by the call already running.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,7 +43,10 @@ std::string FramesReceivedText(std::uint32_t count);
 
 class ReceivePath {
   public:
-    explicit ReceivePath(LinkState& state);
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // `clock` must be the transactions' clock: they compare LastFrameAt with it.
+    explicit ReceivePath(
+        LinkState& state, Clock clock = [] { return std::chrono::steady_clock::now(); });
 
     // The window's data-received handler: nothing when count is 0, otherwise the chunk
     // that readString() returns (all characters pending in the port).
@@ -70,6 +78,7 @@ class ReceivePath {
     void Dispatch(std::string_view body);
 
     LinkState& state_;
+    Clock clock_;
     std::string rxBuffer_;
     std::string lineBuffer_;
     bool running_ = false;

@@ -99,8 +99,18 @@ Transactions::Operation Transactions::Begin() {
 
 void Transactions::Release() {
     held_ = false;
+    chainable_ = false;
     cancel_ = nullptr;
     if (BusyChanged) BusyChanged(false);
+}
+
+void Transactions::SetReplyWait(std::chrono::milliseconds wait) {
+    replyWait_ = std::max(wait, std::chrono::milliseconds(1));
+}
+
+void Transactions::NewConnection() {
+    state_.ChainingOff = false;
+    chainable_ = false;
 }
 
 TxResult Transactions::Refuse() {
@@ -132,36 +142,45 @@ TxResult Transactions::ReadJournalRecord(std::uint8_t index, JournalSelector sel
     return op.ReadJournalRecord(index, selector, destination);
 }
 
-bool Transactions::Wait(int limit) {
+bool Transactions::Wait(Duration limit, const std::function<bool()>& done) {
     const auto start = clock_();
     state_.WaitTicks = 0;
     cancelled_ = false;
     for (;;) {
-        if (state_.ReplyArrived) return true;
+        if (done()) return true;
         if (cancel_ != nullptr && cancel_->Requested()) {
             cancelled_ = true;
             return false;
         }
         const auto now = clock_();
-        const auto elapsed = std::max(now - start, std::chrono::steady_clock::duration::zero());
+        const auto elapsed = std::max(now - start, Duration::zero());
         const auto ticks = elapsed / kTickPeriod;
         state_.WaitTicks = static_cast<std::uint8_t>(std::min<decltype(elapsed / kTickPeriod)>(ticks, 255));
-        if (ticks >= limit) return false;
-        const auto nextTick = start + (ticks + 1) * kTickPeriod;
-        const auto untilTick = std::chrono::ceil<std::chrono::milliseconds>(nextTick - now);
-        pump_.RunPending(std::max(untilTick, std::chrono::milliseconds(1)));
+        if (elapsed >= limit) return false;
+        const auto next = std::min<Duration>(start + (ticks + 1) * kTickPeriod - now, limit - elapsed);
+        const auto untilNext = std::chrono::ceil<std::chrono::milliseconds>(next);
+        pump_.RunPending(std::max(untilNext, std::chrono::milliseconds(1)));
     }
+}
+
+bool Transactions::JustArrived() const {
+    if (!state_.LastFrameAt) return false;
+    const auto since = clock_() - *state_.LastFrameAt;
+    return since >= Duration::zero() && since < kStillListening;
 }
 
 bool Transactions::WaitBeforeSend(int limit) {
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
-    if (Wait(limit)) return true;
+    cancelled_ = false;
+    if (state_.LastFrameWasStatus && JustArrived() && state_.RxFrameCount != sentAfter_) return true;
+    if (Wait(limit * kTickPeriod, [this] { return state_.ReplyArrived; })) return true;
     if (!cancelled_) ++state_.Counters.PreSendTimeouts;
     return false;
 }
 
 void Transactions::Send(const char* prefix, const std::string& frame) {
+    sentAfter_ = state_.RxFrameCount;
     if (echo_) echo_(prefix + frame);
     try {
         port_.WriteString(frame);
@@ -175,6 +194,7 @@ TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, s
                                  std::span<const std::uint8_t> data) {
     std::string frame = BuildFrame(code, address, count, data);  // bad arguments refused before any wait
     ScopedFlag busy(inTransaction_);
+    chainable_ = false;
     if (!WaitBeforeSend(kCommandWaitTicks)) {
         if (cancelled_) return TxResult::Cancelled;
         if (NoController) NoController();
@@ -192,6 +212,7 @@ TxResult Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t coun
                                     std::span<const std::uint8_t> data) {
     const std::string frame = BuildWriteFrame(address, count, data);
     ScopedFlag busy(inTransaction_);
+    chainable_ = false;
     state_.TransferOk = false;
     if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
     Send("<< ", frame);
@@ -203,31 +224,61 @@ TxResult Transactions::DoRead(const std::string& frame, std::uint8_t expectedCod
                           std::span<std::uint8_t> destination) {
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
-    Send("<<", frame);
+    const bool chained = std::exchange(chainable_, false) && !state_.ChainingOff &&
+                         state_.RxFrameCount == state_.ReplyNumber && JustArrived();
+    if (!chained && !WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
+    const TxResult result = SendAndAwait(frame, expectedCode, count, chained);
+    if (!Ok(result)) return result;
+    std::copy_n(state_.Reply.Bytes.begin() + DataOffset, count, destination.begin());
+    state_.TransferOk = true;
+    return TxResult::Done;
+}
 
-    state_.ReplyArrived = false;
-    state_.WaitTicks = 0;
-    if (!Wait(kReplyWaitTicks)) {
+TxResult Transactions::SendAndAwait(const std::string& frame, std::uint8_t expectedCode, std::size_t count,
+                                    bool chained) {
+    struct Expecting {
+        LinkState& state;
+        ~Expecting() { state.Expected.reset(); }
+    } expecting{state_};
+    const ReplyExpectation expected{expectedCode, DataOffset + count + 1};
+    const auto send = [&] {
+        state_.Expected = expected;
+        state_.ReplyArrived = false;
+        state_.PassedOver = 0;
+        Send("<<", frame);
+    };
+    send();
+    Wait(replyWait_, [&] { return state_.ReplyArrived || (chained && state_.PassedOver > 0); });
+    if (chained && !state_.ReplyArrived && !cancelled_) {
+        // Not heard right after a reply: this controller listens only after its status
+        // frames. Ask again right after the frame that came instead, or after the next one.
+        state_.ChainingOff = true;
+        if (state_.PassedOver == 0) {
+            state_.Expected.reset();
+            if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
+        }
+        send();
+        Wait(replyWait_, [this] { return state_.ReplyArrived; });
+    }
+    if (!state_.ReplyArrived) {
         if (cancelled_) return TxResult::Cancelled;
+        if (state_.PassedOver > 0) {
+            ++state_.Counters.WrongCode;
+            return TxResult::WrongCode;
+        }
         ++state_.Counters.ReplyTimeouts;
         return TxResult::NoReply;
     }
+    chainable_ = true;  // the controller has just spoken: the next request may follow at once
     const DecodedFrame& reply = state_.Reply;
     if (!reply.CheckOk) {
         ++state_.Counters.CorruptReply;
         return TxResult::CorruptReply;
     }
-    if (reply.Bytes[1] != expectedCode) {
-        ++state_.Counters.WrongCode;
-        return TxResult::WrongCode;
-    }
     if (reply.Length < DataOffset + count + 1) {
         ++state_.Counters.ShortReply;
         return TxResult::ShortReply;
     }
-    std::copy_n(reply.Bytes.begin() + DataOffset, count, destination.begin());
-    state_.TransferOk = true;
     return TxResult::Done;
 }
 

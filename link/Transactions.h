@@ -1,15 +1,34 @@
 #pragma once
-// Request/reply transactions with the controller. The controller speaks first: each
-// operation waits for the controller's next frame, sends its request right after it and,
-// for a read or a journal request, takes the very next controller frame as the reply.
-// Each returns a TxResult that says what happened; the outcome is also left in the reply
-// slot of LinkState (ReplyArrived, WaitTicks, TransferOk).
+// Request/reply transactions with the controller. The controller speaks first: it listens
+// only for a short while after each frame of its own. So each operation sends its request
+// right after a controller frame: it waits for the controller's next frame, unless one has
+// just arrived (see "At once" below), and for a read or a journal request then waits for
+// the reply. Each returns a TxResult that says what happened; the outcome is also left in
+// the reply slot of LinkState (ReplyArrived, WaitTicks, TransferOk).
+//
+// The reply is the first frame of the expected code (5 for a read, 40 for a journal
+// request) that arrives within the reply wait; frames of other codes that come first (a
+// status frame sent while the request was on its way) are dispatched as usual and passed
+// over, and a corrupted frame is the reply only when it is exactly as long as the whole
+// reply (LinkState). A frame of another code is never taken as the reply.
+//
+// At once: a request goes out without waiting when the controller's last frame arrived
+// less than kStillListening ago and the controller listens after it:
+//  - an intact status frame not yet answered by a request (the controller always
+//    listens after those);
+//  - chaining: within one Operation, the reply to its previous read or journal request,
+//    while nothing came after it. Only a request that brings a reply is chained (a write
+//    or a command is never confirmed, so it always waits for the next frame). A chained
+//    request that finds no reply means the controller listens only after its status
+//    frames: chaining is switched off for the connection (LinkState::ChainingOff, until
+//    NewConnection) and the request is asked again the plain way: right after the frame
+//    that came instead of the reply, or else after the next one.
 //
 // Waiting: the wait runs the window's pending events through the pump (the receive path
 // runs inside it) and sleeps until an event or the next tick, never spinning. A tick is
 // 300 ms; WaitTicks counts the whole ticks elapsed since the wait began, so a wait ends
 // even on a line where not one byte arrives. Limits: 5 ticks before a command, 10 before
-// a write, read or journal request, 2 for the reply.
+// a write, read or journal request; the reply wait (SetReplyWait) is 2 ticks unless set.
 //
 // One at a time: the slot serves one transaction. A multi-step operation (configuration
 // transfer, journal reading) holds it across its transactions with an Operation token;
@@ -53,6 +72,10 @@ inline constexpr std::chrono::milliseconds kTickPeriod{300};
 inline constexpr int kCommandWaitTicks = 5;
 inline constexpr int kBlockWaitTicks = 10;
 inline constexpr int kReplyWaitTicks = 2;
+inline constexpr std::chrono::milliseconds kDefaultReplyWait = kReplyWaitTicks * kTickPeriod;
+// A controller frame this recent still has the controller listening: a request may go out
+// at once instead of waiting for the next frame.
+inline constexpr std::chrono::milliseconds kStillListening{100};
 
 inline constexpr std::uint8_t kWriteCode = 4;
 inline constexpr std::uint8_t kReadCode = 5;
@@ -64,8 +87,8 @@ enum class TxResult {
     Done,               // sent (a command or a write), or the reply taken (a read, a journal request)
     NoControllerFrame,  // no controller frame came before the request could go out: nothing sent
     NoReply,            // sent, but no controller frame came after it
-    CorruptReply,       // the first frame after the request failed its check
-    WrongCode,          // the first frame after the request carried another code
+    CorruptReply,       // the reply failed its check
+    WrongCode,          // sent; only frames of other codes came within the reply wait
     ShortReply,         // the reply carried fewer data bytes than asked for
     Refused,            // another transaction held the link (or asked from inside dispatch): nothing sent
     Cancelled,          // the operation's cancel token was set during a wait: nothing more sent
@@ -117,6 +140,12 @@ class Transactions {
     // Takes the slot; an invalid token (counted as refused, TransferOk false) when it is busy.
     Operation Begin();
     bool Busy() const { return held_; }
+
+    // How long a read or journal request waits for its reply once sent (at least 1 ms).
+    void SetReplyWait(std::chrono::milliseconds wait);
+    std::chrono::milliseconds ReplyWait() const { return replyWait_; }
+    // The port was opened (again): chaining is tried anew.
+    void NewConnection();
     // Runs when the slot is taken (true) and given back (false): the window disables and
     // enables the controls that start transactions.
     std::function<void(bool busy)> BusyChanged;
@@ -140,13 +169,19 @@ class Transactions {
     TxResult ReadJournalRecord(std::uint8_t index, JournalSelector selector, std::span<std::uint8_t> destination);
 
   private:
+    using Duration = std::chrono::steady_clock::duration;
     void Release();
     TxResult Refuse();
-    // Waits until ReplyArrived or `limit` ticks have passed; returns ReplyArrived.
-    bool Wait(int limit);
+    // Waits until `done` or `limit` has passed; returns `done`.
+    bool Wait(Duration limit, const std::function<bool()>& done);
     // Clears the reply flag and waits for the controller's next frame before a request;
-    // false (counted) when none came within `limit` ticks.
+    // false (counted) when none came within `limit` ticks. True at once when the last
+    // controller frame was a status frame that has just arrived, and no request followed it.
     bool WaitBeforeSend(int limit);
+    // The last controller frame arrived less than kStillListening ago.
+    bool JustArrived() const;
+    // Sends a request that brings a reply and awaits the reply.
+    TxResult SendAndAwait(const std::string& frame, std::uint8_t expectedCode, std::size_t count, bool chained);
     void Send(const char* prefix, const std::string& frame);
     TxResult DoSendCommand(std::uint8_t code, std::uint16_t address, std::uint8_t count,
                        std::span<const std::uint8_t> data);
@@ -159,8 +194,11 @@ class Transactions {
     IEventPump& pump_;
     EchoHook echo_;
     Clock clock_;
+    std::chrono::milliseconds replyWait_ = kDefaultReplyWait;
     bool held_ = false;
     bool inTransaction_ = false;
+    bool chainable_ = false;                // the holder's last request brought a reply
+    std::uint32_t sentAfter_ = 0;           // RxFrameCount when the last request went out
     const CancelToken* cancel_ = nullptr;  // of the operation that holds the slot
     bool cancelled_ = false;               // the last wait ended on it
 };

@@ -379,6 +379,7 @@ void ControllerCore::Receive(std::string_view bytes, TimePoint now) {
             Log("запрос с кодом " + std::to_string(frame[1]) + " пришёл вне окна приёма: игнорирован");
             continue;
         }
+        if (options_.listenAfterStatus) lastFrameEnd_.reset();  // one request per status frame
         if (options_.drop > 0 && Uniform(dropRng_) < options_.drop) {
             ++stats_.dropped;
             Log("запрос с кодом " + std::to_string(frame[1]) + " пропущен (--drop)");
@@ -567,10 +568,10 @@ void ControllerCore::EmitStatus(TimePoint now) {
         frames = 2;
         ++stats_.multiFrameWrites;
     }
-    Queue(std::move(text), frames, now);
+    Queue(std::move(text), frames, now, true);
 }
 
-void ControllerCore::Queue(std::string text, int frames, TimePoint now) {
+void ControllerCore::Queue(std::string text, int frames, TimePoint now, bool status) {
     if (options_.silent) return;  // (a silent controller never opens a window for a request either)
     if (options_.noise > 0) {
         for (auto& ch : text) {
@@ -583,14 +584,14 @@ void ControllerCore::Queue(std::string text, int frames, TimePoint now) {
     }
     TimePoint due = out_.empty() ? now : std::max(now, out_.back().due);
     if (!options_.chunked || frames > 1) {  // several frames go out in one write
-        out_.push_back({due, std::move(text), frames});
+        out_.push_back({due, std::move(text), frames, status});
         return;
     }
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t n = std::min<std::size_t>(1 + chunkRng_() % 12, text.size() - pos);
         const bool last = pos + n == text.size();
-        out_.push_back({due, text.substr(pos, n), last ? frames : 0});
+        out_.push_back({due, text.substr(pos, n), last ? frames : 0, status});
         pos += n;
         due += std::chrono::milliseconds(1 + chunkRng_() % 6);
     }
@@ -605,7 +606,8 @@ std::vector<std::string> ControllerCore::TakeDue(TimePoint now) {
     }
     std::vector<std::string> writes;
     while (!out_.empty() && out_.front().due <= now) {
-        if (out_.front().framesEnded > 0) lastFrameEnd_ = now;
+        const Piece& piece = out_.front();
+        if (piece.framesEnded > 0 && (piece.status || !options_.listenAfterStatus)) lastFrameEnd_ = now;
         writes.push_back(std::move(out_.front().bytes));
         out_.pop_front();
     }

@@ -6,7 +6,9 @@
 //
 // A request that arrives while the controller is still sending a frame, or later than the
 // window after its last frame, is ignored; so every reply goes out at once, ahead of any
-// later status frame.
+// later status frame. With listenAfterStatus it listens only in the window after each
+// status frame, and for one request: a request sent right after its reply (or after
+// another request) is ignored.
 //
 // Requests it answers or acts on:
 //   5   read: replies at once with code 5 and the requested bytes of its memory
@@ -60,6 +62,7 @@ struct SimOptions {
     std::uint8_t model = 200;                     // a code of the model table (params/Catalog.h)
     std::chrono::milliseconds interval{1000};     // between status frames
     std::chrono::milliseconds listenWindow{250};  // after its own frame
+    bool listenAfterStatus = false;               // the window opens only after status frames
     double noise = 0.0;                           // probability per character sent
     double drop = 0.0;                            // probability per request
     bool chunked = false;
@@ -134,6 +137,7 @@ class ControllerCore {
         TimePoint due;
         std::string bytes;
         int framesEnded = 0;
+        bool status = false;  // the frames are status frames
     };
     struct Walk {
         double value, mean, step, min, max;
@@ -152,7 +156,7 @@ class ControllerCore {
     void HandleStop(std::uint16_t seconds, TimePoint now);
     void EmitStatus(TimePoint now);
     // Queues frames (already concatenated when more than one) to be sent from `now` on.
-    void Queue(std::string text, int frames, TimePoint now);
+    void Queue(std::string text, int frames, TimePoint now, bool status = false);
     void AddEvent(std::uint8_t code, TimePoint now);
     void SetMotorMinutes(std::int32_t minutes);
 

@@ -58,6 +58,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             line.options.interval = std::chrono::milliseconds(Integer(a, value(), 10, 600000));
         } else if (a == "--window") {
             line.options.listenWindow = std::chrono::milliseconds(Integer(a, value(), 1, 60000));
+        } else if (a == "--listen-after-status") {
+            line.options.listenAfterStatus = true;
         } else if (a == "--noise") {
             line.options.noise = Rate(a, value());
         } else if (a == "--drop") {
@@ -101,6 +103,8 @@ std::string HelpText() {
            "  --model N       модель: " + ModelCodeList(" или ") + " (по умолчанию 200)\n" +
            "  --interval MS   период записи состояния, мс (по умолчанию 1000)\n"
            "  --window MS     окно приёма запроса после своего кадра, мс (по умолчанию 250)\n"
+           "  --listen-after-status  принимать запрос только после записи состояния, один за окно\n"
+           "                  (не отвечать на запрос, посланный сразу за ответом)\n"
            "  --link PATH     создать символическую ссылку PATH на псевдотерминал\n"
            "  --device PATH   работать на устройстве PATH (9600 8N1) вместо псевдотерминала\n"
            "  --events N      записей в журнале событий (0..105, по умолчанию 40)\n"

@@ -25,6 +25,8 @@ std::string LinkHealthTooltip() {
            "или коротких; они отброшены\n"
            "Тайм — запросов без ответа: контроллер молчал до отправки запроса или после неё\n"
            "Отк — запросов, отклонённых, пока шёл другой обмен\n"
+           "Цепочка выкл — контроллер не ответил на запрос, посланный сразу за его ответом: до нового "
+           "открытия порта каждый запрос ждёт следующего кадра контроллера\n"
            "Тишина — время с последнего кадра контроллера; текст красный, если кадров нет 3 с и дольше";
 }
 
@@ -42,7 +44,8 @@ HealthView LinkHealth::Describe(const LinkState& link) const {
     v.Text = "Кадры " + std::to_string(link.RxFrameCount) + "  КС " + std::to_string(c.BadCheck) + "  Иск " +
              std::to_string(c.Malformed) + "  Тайм " +
              std::to_string(static_cast<unsigned long long>(c.PreSendTimeouts) + c.ReplyTimeouts) + "  Отк " +
-             std::to_string(c.Refused) + "  Тишина " + (seen_ ? Elapsed(quiet) : "—");
+             std::to_string(c.Refused) + (link.ChainingOff ? "  Цепочка выкл" : "") + "  Тишина " +
+             (seen_ ? Elapsed(quiet) : "—");
     v.Silent = quiet >= kSilentAfter;
     return v;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The link's health in one line for the terminal page: the counters the receive path and
-// the transactions keep, and the time since the last controller frame. A line on which no
-// controller frame has arrived for kSilentAfter is silent (the window paints it red).
+// the transactions keep, "Цепочка выкл" once requests no longer chain off the controller's
+// replies (LinkState::ChainingOff), and the time since the last controller frame. A line
+// on which no controller frame has arrived for kSilentAfter is silent (the window paints
+// it red).
 //
 // Threads: main thread only (it reads the LinkState the receive path writes).
 #include <chrono>

@@ -37,6 +37,7 @@ class ServicePages : public ::testing::Test {
     void Connect(sim::SimOptions options = Fast()) {
         const std::string path = sim.Start(options);
         form->OpenDevicePath(path);
+        if (options.listenAfterStatus) form->Device->Tx.SetReplyWait(200ms);  // a lost reply costs less
         ASSERT_TRUE(form->ComPort1->Connected());
         ASSERT_TRUE(Until([&] { return form->Device->State.RxFrameCount > 0; }));
     }
@@ -55,6 +56,7 @@ class ServicePages : public ::testing::Test {
         o.alarmRecords = alarms;
         return o;
     }
+    static sim::SimOptions Unchained(sim::SimOptions o) { return o.listenAfterStatus = true, o; }
     static bool Until(const std::function<bool()>& pred, int ms = 10000) { return test::WaitUntil(pred, ms); }
     sim::Memory Memory() {
         sim::Memory m{};
@@ -301,7 +303,7 @@ void ExpectJournalsListed(TForm1& form, sim::SimRunner& sim) {
 }
 
 TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
-    Connect(WithJournals(105, 50));
+    Connect(Unchained(WithJournals(105, 50)));  // chained, the reading is over before the progress is seen
     // The window goes on receiving status frames during the reading.
     const std::uint32_t framesBefore = form->Device->State.RxFrameCount;
     const int failedBefore = FailedRequests();
@@ -319,7 +321,7 @@ TEST_F(ServicePages, BothFullJournalsAreListedAndSavedAsCsv) {
     // Full journals: 155 records and no end marker asked for. On a loaded machine a reply can
     // miss its wait and the record is asked again, so each failed request may add one.
     EXPECT_GE(Requests(), 155);
-    EXPECT_LE(Requests(), 155 + FailedRequests() - failedBefore);
+    EXPECT_LE(Requests(), 155 + 1 + FailedRequests() - failedBefore);  // and the chained one ignored
     EXPECT_GT(form->Device->State.RxFrameCount, framesBefore + 155);
     EXPECT_GE(progress.size(), 3) << progress.join('|').toStdString();  // progress shown while reading
     EXPECT_TRUE(form->Journals->Button13->isEnabled());
@@ -369,7 +371,7 @@ TEST_F(ServicePages, JournalsAreCompleteDespiteDroppedRequests) {
 }
 
 TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
-    Connect(WithJournals(105, 50));
+    Connect(Unchained(WithJournals(105, 50)));
     QTimer::singleShot(400, form.get(), [&] { form->close(); });
     form->Journals->Button13->click();
     EXPECT_LT(Requests(), 155);
@@ -380,14 +382,14 @@ TEST_F(ServicePages, ClosingTheWindowStopsAReading) {
 }
 
 TEST_F(ServicePages, EscOrStopEndsAReadingAndTheListsKeepWhatCame) {
-    Connect(WithJournals(105, 50));
+    Connect(Unchained(WithJournals(105, 50)));
     form->show();
     form->activateWindow();
     ASSERT_TRUE(Until([&] { return QApplication::activeWindow() == form.get(); }));
     for (const bool esc : {true, false}) {
         form->Journals->Memo4->setPlainText(QStringLiteral("прошлое"));
         dialogs.boxes.clear();
-        QTimer::singleShot(300, form.get(), [&] {
+        QTimer::singleShot(1000, form.get(), [&] {
             EXPECT_FALSE(form->Journals->JournalStop->Button->isHidden());
             if (esc) QTest::keyClick(form.get(), Qt::Key_Escape);
             else form->Journals->JournalStop->Button->click();

@@ -16,7 +16,7 @@ using test::WireFrame;
 struct Link {
     test::ScriptedPump pump;
     LinkState state;
-    ReceivePath rx{state};
+    ReceivePath rx{state, pump.Clock()};
     test::RecordingPort port{pump};
     int noController = 0;  // commands that found no controller frame
     std::vector<std::string> echo;
@@ -37,6 +37,11 @@ struct Link {
         port.onWrite = [this, reply, delay](const std::string&) { FrameAt(delay, reply); };
     }
     std::chrono::milliseconds SinceStart() const { return pump.Elapsed(start); }
+    std::vector<std::chrono::milliseconds> SentAt() const {
+        std::vector<std::chrono::milliseconds> at;
+        for (const auto& w : port.writes) at.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(w.at - start));
+        return at;
+    }
 };
 
 TEST(Transactions, CommandOnASilentLineReportsNoControllerAfterFiveTicksAndSendsNothing) {
@@ -118,17 +123,16 @@ TEST(Transactions, ReadBlockCopiesExactlyTheCountAskedFor) {
     EXPECT_EQ(link.echo, (std::vector<std::string>{"<<" + BuildReadFrame(64, 64)}));
 }
 
-TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWhenTheFirstFrameIsNotAGoodReply) {
+TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWithoutAGoodReply) {
     struct Case {
         const char* name;
         std::string reply;
         std::uint32_t LinkCounters::*counter;
     };
     const std::vector<Case> cases = {
-        // A status frame comes in between; the proper reply follows it.
-        {"status first", StatusFrame() + WireFrame(1, 5, Pattern(64, 1)), &LinkCounters::WrongCode},
         {"bad check", WireFrame(1, 5, Pattern(64, 1), 0x00), &LinkCounters::CorruptReply},
         {"journal code", WireFrame(1, 40, Pattern(64, 1)), &LinkCounters::WrongCode},
+        {"status only", StatusFrame(), &LinkCounters::WrongCode},
         // Fewer data bytes than asked for: the rest of RxFrame holds an older frame.
         {"short", WireFrame(1, 5, Pattern(10, 1)), &LinkCounters::ShortReply},
         {"63 bytes", WireFrame(1, 5, Pattern(63, 1)), &LinkCounters::ShortReply},
@@ -144,6 +148,26 @@ TEST(Transactions, ReadBlockFailsAndLeavesTheDestinationWhenTheFirstFrameIsNotAG
         EXPECT_EQ(dest, std::vector<std::uint8_t>(64, 0xEE)) << c.name;
         EXPECT_EQ(link.state.Counters.*c.counter, 1u) << c.name;
         EXPECT_EQ(link.port.writes.size(), 1u) << c.name;
+    }
+}
+
+TEST(Transactions, TheReplyIsTheFirstFrameOfItsCodeAndTheFramesBeforeItAreDispatched) {
+    const std::string reply = WireFrame(1, 5, Pattern(64, 3));
+    // What comes 30 ms after the request, and 300 ms after it; status records shown.
+    const std::vector<std::tuple<std::string, std::string, int>> cases = {
+        {StatusFrame() + reply, "", 1},
+        {WireFrame(1, 21, Pattern(36, 1), 0x00) + StatusFrame() + WireFrame(1, 40, Pattern(64, 1)), reply, 1},
+    };
+    for (const auto& [first, later, shown] : cases) {
+        Link link;
+        int decoded = 0;
+        link.rx.DecodeStatusRecord = [&](const LinkState&) { ++decoded; };
+        link.port.onWrite = [&](const std::string&) { link.FrameAt(30ms, first), link.FrameAt(300ms, later); };
+        link.rx.Chunk(StatusFrame());
+        std::vector<std::uint8_t> dest(64, 0);
+        EXPECT_EQ(link.tx.ReadBlock(0, 64, dest), TxResult::Done) << shown;
+        EXPECT_EQ(dest, Pattern(64, 3));
+        EXPECT_EQ(decoded, 1 + shown);
     }
 }
 
@@ -319,6 +343,45 @@ TEST(Transactions, RequestsFromInsideTheReceivePathAreRefused) {
     EXPECT_TRUE(link.port.writes.empty());
     EXPECT_TRUE(link.noController == 0);
     EXPECT_TRUE(link.busy.empty());
+}
+
+TEST(Transactions, RequestsOfAnOperationChainOffItsRepliesOnly) {
+    Link link;
+    link.FrameAt(100ms, StatusFrame());
+    link.AnswerWith(WireFrame(1, 5, Pattern(64, 7)));
+    std::vector<std::uint8_t> dest(64);
+    auto first = link.tx.Begin();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(first.ReadBlock(0, 64, dest), TxResult::Done);
+    first.Release();
+    // Not the first request of the next operation, nor a write (it is never confirmed).
+    auto op = link.tx.Begin();
+    link.FrameAt(200ms, StatusFrame());
+    EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done);
+    link.FrameAt(500ms, StatusFrame());
+    EXPECT_EQ(op.SendWriteBlock(4, 4, dest), TxResult::Done);
+    EXPECT_EQ(link.SentAt(), (std::vector<std::chrono::milliseconds>{100ms, 130ms, 160ms, 390ms, 920ms}));
+    EXPECT_FALSE(link.state.ChainingOff);
+}
+
+// A controller that listens only after its status frames: the chained request goes
+// unanswered; it is asked again right after the next frame (within the reply wait or
+// after it), and the rest of the connection goes the plain way.
+TEST(Transactions, AChainedRequestWithoutAReplyTurnsChainingOffAndIsAskedAgain) {
+    for (const auto next : {300ms, 1000ms}) {
+        Link link;
+        link.port.onWrite = [&link](const std::string&) {
+            if (link.state.LastFrameWasStatus) link.FrameAt(30ms, WireFrame(1, 5, Pattern(64, 7)));
+        };
+        for (int i = 0; i < 3; ++i) link.FrameAt(100ms + i * next, StatusFrame());
+        auto op = link.tx.Begin();
+        std::vector<std::uint8_t> dest(64);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done) << i;
+        EXPECT_EQ(link.SentAt(), (std::vector<std::chrono::milliseconds>{100ms, 130ms, 100ms + next, 100ms + 2 * next}));
+        EXPECT_TRUE(link.state.ChainingOff);
+        EXPECT_EQ(link.state.Counters.ReplyTimeouts + link.state.Counters.WrongCode, 0u);
+        link.tx.NewConnection();
+        EXPECT_FALSE(link.state.ChainingOff);
+    }
 }
 
 TEST(Transactions, BadArgumentsAreRefusedBeforeAnythingIsSent) {

@@ -7,6 +7,8 @@
 #include "link/ReceivePath.h"
 #include "link/Transactions.h"
 #include "params/Packing.h"
+#include "params/Transfer.h"
+#include "service/Journal.h"
 #include "sim/ControllerCore.h"
 #include "sim/SimLoop.h"
 #include "sim/TwinCheck.h"
@@ -485,7 +487,7 @@ struct TwinBench : IEventPump, IPortWriter {
     ControllerCore core;
     CleanTwin twin;
     LinkState state;
-    ReceivePath rx{state};
+    ReceivePath rx{state, [this] { return now; }};
     LinkTrace trace;
     std::string noisySent;  // every character the noisy controller sent
     Transactions tx{state, *this, *this, [this](const std::string&) { trace.MarkSend(); }, [this] { return now; }};
@@ -514,8 +516,8 @@ struct TwinBench : IEventPump, IPortWriter {
 };
 
 // What a noisy line lets through, request by request, compared with the clean twin: the
-// tool shows only status records the controller really sent, every transaction ends as the
-// first frame after its request dictates, and every block and journal record accepted is
+// tool shows only status records the controller really sent, every transaction ends as its
+// reply dictates, and every block and journal record accepted is
 // the controller's. Reads near the end of memory get short replies, which must fail. The
 // only corruption let through is one no check can see: intact hex text on the line and a
 // matching check byte (TwinCheck.h); it stays rare.
@@ -550,6 +552,25 @@ TEST(ControllerCore, ANoisyLineDeliversOnlyWhatTheCleanTwinSent) {
     EXPECT_GE(n.WrongCode, 5u);
     // The line really was that bad: most of what the twin sent never reached the tool intact.
     EXPECT_LT(b.trace.shown.size(), clean.size() / 2);
+}
+
+// A read and both journals, chained, and with a controller listening only after status frames.
+TEST(ControllerCore, ChainedRequestsAndTheirFallbackReadTheSame) {
+    for (const bool refuses : {false, true}) {
+        SimOptions o;
+        o.listenAfterStatus = refuses;
+        TwinBench b(o);
+        auto op = b.tx.Begin();
+        ConfigImage image{};
+        EXPECT_TRUE(ReadConfiguration(op, image).Ok && image == b.core.GetMemory()) << refuses;
+        TransactionsJournalReader reader(op);
+        const JournalReading journals = ReadJournals(reader);
+        EXPECT_EQ(journals.events.size() + journals.alarms.size(), 48u) << refuses;
+        // 8 + 50 answered; refused: one ignored, and one status frame for each answered.
+        const SimStats& stats = b.core.Stats();
+        EXPECT_EQ(std::make_tuple(stats.requests, stats.late, stats.statusFrames, b.state.ChainingOff),
+                  refuses ? std::make_tuple(59, 1, 58, true) : std::make_tuple(58, 0, 1, false));
+    }
 }
 
 }  // namespace

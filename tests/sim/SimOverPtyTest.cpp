@@ -218,7 +218,7 @@ TEST(SimOverPty, ASilentControllerGetsNothingAndTheCommandSaysSo) {
 
 // Noise, dropped requests and chunked frames over a real pseudo-terminal, with the clean
 // twin of the controller beside it: the tool shows only status records the controller
-// really sent, every transaction ends as the first frame after its request dictates, and
+// really sent, every transaction ends as its reply dictates, and
 // every block and journal record accepted is the controller's. Reads near the end of
 // memory get short replies, which must fail. The only corruption let through is one no
 // check can see: intact hex text on the line and a matching check byte (TwinCheck.h); it
@@ -240,6 +240,7 @@ TEST(SimOverPty, FaultsFailTransfersButNeverCorruptADestination) {
         o.seed = 5;
         o.eventRecords = 12;
         Tool tool(sim.StartWithTwin(o));
+        tool.tx->SetReplyWait(300ms);  // a reply lost to the faults costs the whole wait
         LinkTrace trace;
         trace.Attach(tool.link.Rx, tool.state);
         tool.trace = &trace;

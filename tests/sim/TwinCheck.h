@@ -1,9 +1,8 @@
 #pragma once
 // What the tool's side of the link accepted from a noisy simulated controller, checked
 // against the clean twin of that controller (sim/SimLoop.h): every status record shown
-// must be one the twin sent, in the twin's order; every transaction must end as the first
-// controller frame decoded after its request dictates, and what it delivers must be that
-// frame's data.
+// must be one the twin sent, in the twin's order; every transaction must end as its reply
+// (see CheckReply) dictates, and what it delivers must be that frame's data.
 //
 // The one corruption tolerated is the one no check on the line can see: a frame whose
 // hex text was intact and whose check byte still matches (two corrupted digits in the same
@@ -57,26 +56,36 @@ struct LinkTrace {
     void MarkSend() { sendMark = frames.size(); }
 };
 
-// The reply rule: the first controller frame counted after the request (before the
-// transaction returned, frames [sendMark, end)) is the reply. The transaction succeeds
-// exactly when that frame passed its checks, carries `code` and at least `count` data
-// bytes, and then delivers those bytes. Empty when the outcome agrees, else what is wrong.
+// The reply rule: the reply is the first controller frame counted after the request (before
+// the transaction returned, frames [sendMark, end)) that is intact with `code`, or corrupted,
+// as long as a whole reply and without the status code. The transaction succeeds exactly
+// when that frame passed its checks and carries at least `count` data bytes, and then
+// delivers those bytes. Empty when the outcome agrees, else what is wrong.
+inline std::size_t ReplyIndex(const LinkTrace& trace, std::size_t end, std::uint8_t code, std::size_t count) {
+    std::size_t at = trace.sendMark;
+    const auto isReply = [&](const SeenFrame& f) {
+        return f.checkOk ? f.bytes[1] == code : f.bytes.size() == DataOffset + count + 1 && f.bytes[1] != kStatusCode;
+    };
+    while (at < end && !isReply(trace.frames[at])) ++at;
+    return at;
+}
 inline std::string CheckReply(const LinkTrace& trace, std::size_t end, bool ok, std::span<const std::uint8_t> got,
                               std::uint8_t code, std::size_t count) {
     if (trace.sendMark == LinkTrace::kNotSent) return ok ? "succeeded without sending its request" : "";
-    if (trace.sendMark >= end) return ok ? "succeeded without a frame after its request" : "";
-    const SeenFrame& first = trace.frames[trace.sendMark];
+    const std::size_t at = ReplyIndex(trace, end, code, count);
+    if (at >= end) return ok ? "succeeded without its reply after its request" : "";
+    const SeenFrame& first = trace.frames[at];
     // The check byte is recomputed here, apart from the receive path's verdict.
     const bool good = first.checkOk && FrameCheckOk(first.bytes) && first.bytes.size() >= DataOffset + count + 1 &&
                       first.bytes[1] == code;
     if (ok != good) {
-        return std::string(ok ? "succeeded" : "failed") + " on a first frame after the request with code " +
+        return std::string(ok ? "succeeded" : "failed") + " on a reply with code " +
                std::to_string(first.bytes.size() > 1 ? first.bytes[1] : -1) + ", " +
                std::to_string(first.bytes.size()) + " bytes, check " + (first.checkOk ? "good" : "bad");
     }
     if (ok && !std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(count),
                           first.bytes.begin() + DataOffset)) {
-        return "delivered other bytes than the first frame after the request";
+        return "delivered other bytes than its reply";
     }
     return "";
 }
@@ -158,8 +167,8 @@ inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& 
         std::uint8_t count;
     };
     constexpr Read kReads[] = {{0, 64}, {64, 8}, {128, 16}, {184, 8}, {200, 4}, {250, 8}, {96, 2}, {224, 64}};
-    const auto accepted = [&](const char* what) {
-        if (CheckBlind(trace.frames[trace.sendMark].bytes, noisy())) {
+    const auto accepted = [&](const char* what, std::uint8_t code, std::size_t count) {
+        if (CheckBlind(trace.frames[ReplyIndex(trace, trace.frames.size(), code, count)].bytes, noisy())) {
             ++tally.checkBlind;
         } else {
             ADD_FAILURE() << "corrupted " << what << " accepted in round " << round;
@@ -179,7 +188,7 @@ inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& 
         if (pastEnd) {
             ADD_FAILURE() << "a short reply was accepted in round " << round;
         } else if (!std::equal(dest.begin(), dest.end(), twin.memory.begin() + r.address)) {
-            accepted("block");
+            accepted("block", kReadCode, r.count);
         }
     } else {
         EXPECT_EQ(dest, std::vector<std::uint8_t>(r.count, 0xC3)) << "round " << round;
@@ -197,7 +206,7 @@ inline void CheckedRound(Transactions& tx, LinkTrace& trace, const TwinContent& 
     ++tally.records;
     if (record != (index < twin.events.size() ? JournalBytes(twin.events[index])
                                               : JournalBytes({0, 0, 0, 0, kJournalEnd}))) {
-        accepted("journal record");
+        accepted("journal record", kJournalCode, 5);
     }
 }
 

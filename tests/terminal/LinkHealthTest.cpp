@@ -26,7 +26,8 @@ TEST(TerminalHealth, ShowsTheCountersAndTimeSinceTheLastFrame) {
     EXPECT_EQ(r.health.Describe(r.link).Text, "Кадры 1234  КС 2  Иск 3  Тайм 9  Отк 6  Тишина —");
     r.health.FrameSeen();
     r.now += 430ms;
-    EXPECT_EQ(r.health.Describe(r.link).Text, "Кадры 1234  КС 2  Иск 3  Тайм 9  Отк 6  Тишина 0,4 с");
+    r.link.ChainingOff = true;
+    EXPECT_EQ(r.health.Describe(r.link).Text, "Кадры 1234  КС 2  Иск 3  Тайм 9  Отк 6  Цепочка выкл  Тишина 0,4 с");
     r.now += 12s;
     EXPECT_TRUE(r.health.Describe(r.link).Text.ends_with("Тишина 12 с"));
     r.now += 3min;
@@ -51,6 +52,7 @@ TEST(TerminalHealth, LineIsSilentAfterThreeSecondsWithoutAFrame) {
 
 TEST(TerminalHealth, TooltipExplainsEveryCounterOfTheLine) {
     const std::string tip = "\n" + LinkHealthTooltip();
+    EXPECT_NE(tip.find("\nЦепочка выкл — "), std::string::npos);
     for (const char* name : {"Кадры", "КС", "Иск", "Тайм", "Отк", "Тишина"}) {
         EXPECT_NE(HealthRig().health.Describe(LinkState{}).Text.find(name), std::string::npos) << name;
         EXPECT_NE(tip.find(std::string("\n") + name + " — "), std::string::npos)
