@@ -208,7 +208,7 @@ TxResult Transactions::DoRead(const std::string& frame, std::uint8_t expectedCod
 
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
-    if (!Wait(kReplyWaitTicks)) {
+    if (!Wait(replyWaitTicks_)) {
         if (cancelled_) return TxResult::Cancelled;
         ++state_.Counters.ReplyTimeouts;
         return TxResult::NoReply;

@@ -9,7 +9,8 @@
 // runs inside it) and sleeps until an event or the next tick, never spinning. A tick is
 // 300 ms; WaitTicks counts the whole ticks elapsed since the wait began, so a wait ends
 // even on a line where not one byte arrives. Limits: 5 ticks before a command, 10 before
-// a write, read or journal request, 2 for the reply.
+// a write, read or journal request, 2 for the reply (more on a network port:
+// SetReplyWaitTicks).
 //
 // One at a time: the slot serves one transaction. A multi-step operation (configuration
 // transfer, journal reading) holds it across its transactions with an Operation token;
@@ -116,6 +117,10 @@ class Transactions {
 
     // Takes the slot; an invalid token (counted as refused, TransferOk false) when it is busy.
     Operation Begin();
+    // The wait for a reply after a request went out, in ticks (kReplyWaitTicks unless set; at
+    // least 1): longer on a line with a long round trip (a network port).
+    void SetReplyWaitTicks(int ticks) { replyWaitTicks_ = ticks < 1 ? 1 : ticks; }
+    int ReplyWaitTicks() const { return replyWaitTicks_; }
     bool Busy() const { return held_; }
     // Runs when the slot is taken (true) and given back (false): the window disables and
     // enables the controls that start transactions.
@@ -159,6 +164,7 @@ class Transactions {
     IEventPump& pump_;
     EchoHook echo_;
     Clock clock_;
+    int replyWaitTicks_ = kReplyWaitTicks;
     bool held_ = false;
     bool inTransaction_ = false;
     const CancelToken* cancel_ = nullptr;  // of the operation that holds the slot
