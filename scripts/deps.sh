@@ -12,6 +12,7 @@ LUM_PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-wine
   xvfb xauth socat
+  ser2net
   clang libclang-rt-14-dev
 )
 
