@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "device/DeviceLink.h"
 #include "sim/SimRunner.h"
 #include "tests/cli/LumctlProgram.h"
 
@@ -185,6 +186,15 @@ TEST(LumctlNetwork, AServerThatGoesAwayIsALostDeviceAndNoServerIsRefused) {
         EXPECT_TRUE(Contains(refused.err, "Can't open device " + name)) << refused.err;
         EXPECT_TRUE(Contains(refused.err, "Соединение отклонено")) << refused.err;
     }
+}
+
+TEST(LumctlNetwork, TheReplyWaitGrowsByTheRoundTripInWholeTicks) {
+    const std::pair<std::optional<std::chrono::milliseconds>, int> cases[] = {
+        {std::nullopt, kReplyWaitTicks}, {0ms, kReplyWaitTicks + 1},   {300ms, kReplyWaitTicks + 1},
+        {301ms, kReplyWaitTicks + 2},    {900ms, kReplyWaitTicks + 3},
+    };
+    for (const auto& [trip, ticks] : cases)
+        EXPECT_EQ(DeviceLink::ReplyWaitTicksFor(trip), ticks) << (trip ? trip->count() : -1);
 }
 
 }  // namespace
