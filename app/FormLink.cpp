@@ -8,6 +8,7 @@
 #include "app/PageTerminal.h"
 #include "app/QtEventPump.h"
 #include "app/Unit1.h"
+#include "serial/NetworkDevice.h"
 #include "serial/PortList.h"
 
 namespace lum {
@@ -50,18 +51,22 @@ void TForm1::SetUpLink() {
 }
 
 void TForm1::ConnectPortSelector() {
-    // Every change of the text, picked or typed, reopens the port on its number. A text
-    // beginning with "/" is a device path: it is opened when the user presses Enter.
+    // Every change of the text, picked or typed, reopens the port on its number. A device path
+    // or a network port name is opened when the user presses Enter.
     connect(ComboBox1, &QComboBox::currentTextChanged, this, [this](const QString& text) {
-        if (text.startsWith('/')) return;
+        if (NamesDevice(text)) return;
         RunHandler([this] { ComboBox1Change(); });
     });
     if (QLineEdit* edit = ComboBox1->lineEdit()) {
         connect(edit, &QLineEdit::returnPressed, this, [this] {
             const QString text = ComboBox1->currentText();
-            if (text.startsWith('/')) RunHandler([&] { OpenDevicePath(text.toStdString()); });
+            if (NamesDevice(text)) RunHandler([&] { OpenDevicePath(text.trimmed().toStdString()); });
         });
     }
+}
+
+bool TForm1::NamesDevice(const QString& text) {
+    return text.startsWith('/') || LooksLikeNetworkPortName(text.trimmed().toStdString());
 }
 
 void TForm1::ComPort1DataRecived(TCustomSerialPort*, std::uint32_t Count) {

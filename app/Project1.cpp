@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     } else if (options.port) {
         form1->RunHandler([&] {
             const QString port = QString::fromStdString(*options.port);
-            if (port.startsWith('/')) {
+            if (lum::TForm1::NamesDevice(port)) {
                 form1->ShowPortText(port, port);
                 form1->OpenDevicePath(*options.port);
             } else {

@@ -102,8 +102,12 @@ public:
     void ComPort1DataRecived(TCustomSerialPort* Sender, std::uint32_t Count);
     // The port selector's change: close, take the digits of the text, open that COM number.
     void ComboBox1Change();
-    // Linux: closes the port and opens a device path as it is (a text beginning with "/").
+    // Closes the port and opens a device path or a network port name as it is.
     void OpenDevicePath(const std::string& path);
+    // A selector text that names a device rather than a COM number: a device path ("/dev/ttyUSB0")
+    // or a network port (tcp://HOST:PORT, rfc2217://HOST:PORT, also while it is being typed). Such
+    // a text is opened as it is, on Enter; every other text follows the digit rule.
+    static bool NamesDevice(const QString& text);
     // Shows `text` in the port selector without running its change handler (tooltip: device).
     void ShowPortText(const QString& text, const QString& device);
     // The busy rule of every page, called before a transaction starts: true when the link

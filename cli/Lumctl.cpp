@@ -22,6 +22,7 @@ const char* kExitCodes =
 std::string GlobalHelp() {
     return "Общие параметры (до или после команды):\n"
            "  -p, --port PORT          последовательный порт: COMn или путь к устройству;\n"
+           "                           сетевой: tcp://УЗЕЛ:ПОРТ или rfc2217://УЗЕЛ:ПОРТ;\n"
            "                           без -p и --demo берется из переменной LUM_PORT\n"
            "  --demo                   встроенный имитатор контроллера вместо порта\n"
            "  --demo-interval MS       период записей состояния имитатора, мс (20…10000, 250)\n"
@@ -104,7 +105,7 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& g, Arguments& a) {
     app.fallthrough();
     app.allow_extras();  // an unknown word is reported below, with the nearest command
     app.footer(GlobalHelp() + "\nПример:\n  lumctl --demo status --json\n  lumctl help status");
-    app.add_option("-p,--port", g.port, "последовательный порт: COMn или путь к устройству (иначе LUM_PORT)");
+    app.add_option("-p,--port", g.port, "последовательный порт: COMn, путь к устройству, tcp://УЗЕЛ:ПОРТ или rfc2217://УЗЕЛ:ПОРТ (иначе LUM_PORT)");
     app.add_flag("--demo", g.demo, "встроенный имитатор контроллера вместо порта");
     app.add_option("--model", g.model, "модель (каталог): " + ModelCodeList(" или ") + "; с --demo и модель имитатора")
         ->check(KnownModel())

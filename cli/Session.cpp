@@ -102,7 +102,7 @@ PortTarget ResolvePort(const std::string& port) {
         target.devicePath = ComNameToDevicePath("COM" + std::to_string(target.comNumber));
         return target;
     }
-    if (port.empty()) throw CliError(ExitBadArguments, "не указан порт: -p COMn или путь к устройству");
+    if (port.empty()) throw CliError(ExitBadArguments, "не указан порт: -p COMn, путь к устройству или tcp://УЗЕЛ:ПОРТ");
     target.devicePath = port;
     return target;
 }

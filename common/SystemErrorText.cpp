@@ -34,8 +34,9 @@ constexpr Known kKnown[] = {
     {std::errc::timed_out, "Время ожидания истекло"},
     {std::errc::cross_device_link, "Нельзя переместить файл на другой диск"},
     {std::errc::broken_pipe, "Канал закрыт другой стороной"},
-    {std::errc::connection_refused, "Соединение отклонено: там никто не слушает"},
+    {std::errc::connection_refused, "Соединение отклонено"},
     {std::errc::connection_reset, "Соединение сброшено другой стороной"},
+    {std::errc::connection_aborted, "Соединение прервано"},
     {std::errc::host_unreachable, "Узел недоступен"},
     {std::errc::network_unreachable, "Сеть недоступна"},
 };

@@ -1,5 +1,6 @@
 #include "device/DeviceLink.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace lum {
@@ -17,7 +18,19 @@ DeviceLink::~DeviceLink() {
     if (attached_) port_.OnDataRecived = nullptr;
 }
 
+int DeviceLink::ReplyWaitTicksFor(std::optional<std::chrono::milliseconds> roundTrip) {
+    if (!roundTrip) return kReplyWaitTicks;
+    const long long tick = kTickPeriod.count();
+    const long long trip = std::max<long long>(roundTrip->count(), 1);  // a network adds at least one tick
+    return kReplyWaitTicks + static_cast<int>((trip + tick - 1) / tick);
+}
+
 void DeviceLink::DataReceived(std::uint32_t count) {
+    // The first receive of a newly opened port comes before any reply can.
+    if (const auto roundTrip = port_.RoundTrip(); roundTrip != roundTrip_) {
+        roundTrip_ = roundTrip;
+        Tx.SetReplyWait(ReplyWaitTicksFor(roundTrip) * kTickPeriod);
+    }
     Rx.DataReceived(static_cast<int>(count), [this] { return port_.ReadString(); });
 }
 

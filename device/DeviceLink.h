@@ -16,7 +16,9 @@
 //
 // Threads: main thread only, the thread whose pump delivers the port's events. The port
 // and the pump must outlive the link.
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/EventPump.h"
@@ -51,6 +53,8 @@ class DeviceLink {
     ~DeviceLink();
 
     // The port's data-received handler: hands every pending character to the receive path.
+    // On a network port it first sizes the reply wait from the port's round trip
+    // (ReplyWaitTicksFor).
     void DataReceived(std::uint32_t count);
     // Makes DataReceived the port's OnDataRecived (for owners without a handler of their own).
     void Attach();
@@ -62,10 +66,15 @@ class DeviceLink {
     ComPortWriter Writer;
     Transactions Tx;
 
+    // The reply wait for a port's round trip: kReplyWaitTicks, plus the round trip in whole
+    // ticks (rounded up, at least one) when there is one.
+    static int ReplyWaitTicksFor(std::optional<std::chrono::milliseconds> roundTrip);
+
   private:
     TCustomSerialPort& port_;
     TNotifyEvent portOpened_;  // the OnPortOpen the port had before
     bool attached_ = false;
+    std::optional<std::chrono::milliseconds> roundTrip_;
 };
 
 }  // namespace lum

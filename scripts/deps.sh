@@ -13,6 +13,7 @@ LUM_PACKAGES=(
   fonts-dejavu-core fonts-wine
   xvfb xauth socat
   libmosquitto-dev mosquitto mosquitto-clients
+  ser2net
   clang libclang-rt-14-dev
 )
 

@@ -127,6 +127,10 @@ bool TCustomSerialPort::Drain(std::chrono::milliseconds limit) {
     return !core_->PortOpen() || core_->Drain(limit);
 }
 
+std::optional<std::chrono::milliseconds> TCustomSerialPort::RoundTrip() const {
+    return core_->PortOpen() ? core_->RoundTrip() : std::nullopt;
+}
+
 std::size_t TCustomSerialPort::OutBufFree() {
     return core_->PortOpen() ? core_->OutFree() : 0;
 }

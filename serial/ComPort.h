@@ -25,6 +25,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -101,6 +102,9 @@ class TCustomSerialPort {
     // Waits at most `limit` until everything written has left the ring and the driver; true when
     // it has (or the port is closed). Call it before Close when the last frames must reach the line.
     bool Drain(std::chrono::milliseconds limit);
+    // The round trip to a network port (tcp://, rfc2217://) measured when it was opened; nothing for
+    // a serial device or a closed port.
+    std::optional<std::chrono::milliseconds> RoundTrip() const;
 
     // ---- properties -----------------------------------------------------------------
     const std::string& Name() const { return name_; }
@@ -229,7 +233,8 @@ class TCustomComPort : public TCustomSerialPort {
     // A number outside 0..65535 raises "Invalid port number (COM%d)" and changes nothing.
     std::uint16_t ComNumber() const { return comNumber_; }
     void SetComNumber(int value);
-    // Linux: a device to open instead of the one of ComNumber (e.g. /dev/pts/3); "" for none. Errors
+    // A device to open instead of the one of ComNumber (e.g. /dev/pts/3, or a network port
+    // tcp://HOST:PORT or rfc2217://HOST:PORT, serial/NetworkDevice.h); "" for none. Errors
     // then name its COM number when it has one, else the path. Setting another path on an open port
     // reopens it.
     const std::string& DevicePath() const { return devicePath_; }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "serial/InProcessLine.h"
+#include "serial/NetworkDevice.h"
 #include "serial/SafeSync.h"
 
 namespace lum {
@@ -266,7 +267,9 @@ bool TComPortCore::Open(const TPortAddress& address, const TDcb& dcb, int inQueu
 
     serial_os::OpenFailure failure = serial_os::OpenFailure::None;
     OsError error;
-    device_ = OpenLineDevice(address.path, failure, error);  // an in-process line, else the system's device
+    // A network port, an in-process line, else the system's device.
+    device_ = ParseNetworkPortName(address.path) ? OpenNetworkDevice(address.path, failure, error)
+                                                 : OpenLineDevice(address.path, failure, error);
     if (!device_) {
         Fail(address.Format(failure == serial_os::OpenFailure::NotFound ? "Invalid port number (COM%d)"
                                                                         : "Can't open device COM%d"),
@@ -422,6 +425,10 @@ std::size_t TComPortCore::OutFree() {
     if (!active_.load()) return 0;
     std::lock_guard lock(writeLock_);
     return ring_ ? ring_->Free() : 0;
+}
+
+std::optional<std::chrono::milliseconds> TComPortCore::RoundTrip() const {
+    return device_ ? device_->RoundTrip() : std::nullopt;
 }
 
 bool TComPortCore::Escape(std::uint32_t function, OsError& error) {

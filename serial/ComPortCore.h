@@ -209,6 +209,9 @@ class TComPortCore {
     std::size_t OutFree();
     // Line error bits gathered since last taken; clears them.
     std::uint32_t TakeErrorFlags() { return errorFlags_.exchange(0); }
+    // The round trip to a device reached over a network, measured at the open; nothing for a local
+    // device or a closed port.
+    std::optional<std::chrono::milliseconds> RoundTrip() const;
     // Raises or drops DTR / RTS (serial_os::kSet* / kClr*); false when the device refused.
     bool Escape(std::uint32_t function, serial_os::OsError& error);
 

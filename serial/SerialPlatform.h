@@ -190,6 +190,9 @@ class SerialDevice {
     virtual bool OutputQueued(std::uint32_t& count, OsError& error);
     // EscapeCommFunction (kSet/kClr Dtr/Rts). A device without modem lines accepts and ignores them.
     virtual bool Escape(std::uint32_t function, OsError& error);
+    // The round trip measured on the way to the device when it is reached over a network (connect
+    // and negotiation); nothing for a local device. Main thread, after the open.
+    virtual std::optional<std::chrono::milliseconds> RoundTrip() const { return std::nullopt; }
 
     struct Impl;
 
@@ -199,6 +202,39 @@ class SerialDevice {
 
   private:
     explicit SerialDevice(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// A TCP connection to a device server (socket, connect, setsockopt, recv, send, poll / WSAEventSelect,
+// close). Non-blocking; TCP_NODELAY and keep-alive are on, so that a peer that vanished is noticed
+// and reported as a failure (reset or timed out) like any other. Threads: Receive on one thread at a
+// time, Send on one thread at a time (the two may run at once); Wait for reading on one thread and
+// for writing on another at the same time.
+class Socket {
+  public:
+    // Connects to host:port within `timeout`. NotFound: the host name is not known; Other: refused,
+    // unreachable or timed out.
+    static std::unique_ptr<Socket> Connect(const std::string& host, std::uint16_t port,
+                                           std::chrono::milliseconds timeout, OpenFailure& failure, OsError& error);
+    ~Socket();
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    enum class Io { Done, WouldBlock, Closed, Failed };
+    // What has arrived, up to `size` bytes, without waiting. Closed: the server ended the connection.
+    Io Receive(void* buffer, std::size_t size, std::size_t& got, OsError& error);
+    // As much of `data` as the system takes now, without waiting.
+    Io Send(const void* data, std::size_t size, std::size_t& sent, OsError& error);
+    // Waits for one of `waitSignals` (its index; an auto-reset one is taken), for the socket to be
+    // readable (`forRead`; also on end or failure) or writable (`forWrite`) (waitSignals.size()), or
+    // for the time to pass (kWaitTimeout; no timeout waits without limit).
+    int Wait(std::span<Signal* const> waitSignals, bool forRead, bool forWrite,
+             std::optional<std::chrono::milliseconds> timeout);
+
+    struct Impl;
+
+  private:
+    explicit Socket(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
 

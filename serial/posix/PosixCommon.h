@@ -14,6 +14,8 @@ namespace lum::serial_os {
 OsError ErrnoError(int code);
 // The OsError of the last failed call of the calling thread (errno).
 OsError LastErrnoError();
+// The OsError of a failed host-name look-up (getaddrinfo's EAI_* codes).
+OsError ResolverError(int code);
 
 struct Signal::Impl {
     int fd = -1;  // eventfd: readable while set

@@ -1,6 +1,7 @@
 // Signals, errors, thread priority, the COM number mapping and the device-name query of the POSIX
 // backend.
 #include <fcntl.h>
+#include <netdb.h>
 #include <linux/serial.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -28,6 +29,13 @@ OsError ErrnoError(int code) {
 
 OsError LastErrnoError() {
     return ErrnoError(errno);
+}
+
+OsError ResolverError(int code) {
+    const std::string system = ::gai_strerror(code);
+    if (code == EAI_NONAME || code == EAI_NODATA || code == EAI_FAIL || code == EAI_AGAIN)
+        return OsError{code, "Узел не найден (" + system + ")"};
+    return OsError{code, "Ошибка поиска узла (" + system + ")"};
 }
 
 namespace {
