@@ -5,10 +5,26 @@
 namespace lum {
 
 DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo)
-    : Writer(port), Tx(State, Writer, pump, std::move(echo)), port_(port) {}
+    : Writer(port),
+      Tx(State, Writer, pump, std::move(echo)),
+      Reconnect([&port] { port.Open(); }, [this] { return Tx.Busy(); }),
+      port_(port) {
+    port_.OnSyncEvent = [this](TCustomSerialPort*, TCoreEvent kind, std::uint32_t data, std::exception_ptr) {
+        if (kind != ceException || data != kWorkerStopped) return;
+        const std::string name = PortName();
+        if (PortLost) PortLost(name);
+        Reconnect.Lost(name);
+    };
+}
 
 DeviceLink::~DeviceLink() {
+    port_.OnSyncEvent = nullptr;
     if (attached_) port_.OnDataRecived = nullptr;
+}
+
+std::string DeviceLink::PortName() const {
+    if (const auto* com = dynamic_cast<const TCustomComPort*>(&port_)) return com->Address().Name();
+    return port_.Name();
 }
 
 void DeviceLink::DataReceived(std::uint32_t count) {

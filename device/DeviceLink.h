@@ -10,14 +10,21 @@
 //   port.Open();
 //   link.Tx.ReadBlock(0, 64, bytes);
 //
+// A port that fails while open (its worker reports that it stopped) is closed by the port and
+// its error goes to SafeSync's error handler as before; the link first runs PortLost and hands
+// the loss to Reconnect, which, once enabled, opens the same port again (device/Reconnect.h).
+// The link takes the port's OnSyncEvent for this.
+//
 // Threads: main thread only, the thread whose pump delivers the port's events. The port
 // and the pump must outlive the link.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/EventPump.h"
 #include "link/LinkState.h"
 #include "link/ReceivePath.h"
+#include "device/Reconnect.h"
 #include "link/Transactions.h"
 #include "serial/ComPort.h"
 
@@ -43,7 +50,7 @@ class DeviceLink {
     DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo = {});
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
-    // Unhooks the port's data-received handler when Attach() set it.
+    // Unhooks the port's handlers the link set.
     ~DeviceLink();
 
     // The port's data-received handler: hands every pending character to the receive path.
@@ -52,11 +59,18 @@ class DeviceLink {
     void Attach();
 
     TCustomSerialPort& Port() { return port_; }
+    // The name the port's messages use: "COM7", or the device path.
+    std::string PortName() const;
+
+    // Runs when the port has failed while open, before its error is shown, with the port's name.
+    std::function<void(const std::string& portName)> PortLost;
 
     LinkState State;
     ReceivePath Rx{State};
     ComPortWriter Writer;
     Transactions Tx;
+    // Opens the lost port again while enabled; no attempt while a transaction holds the link.
+    Reconnector Reconnect;
 
   private:
     TCustomSerialPort& port_;
