@@ -85,14 +85,8 @@ inline ProgramRun RunLumctl(const std::vector<std::string>& args, const RunOptio
             break;
         }
         // Short polls: the condition is also asked while the program is silent.
-        if (poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 100))) <= 0) {
-            if (!interrupted && options.interruptWhen && options.interruptWhen(run.out, run.err)) {
-                kill(pid, SIGINT);
-                interrupted = true;
-            }
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
+        const bool ready = poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 100))) > 0;
+        for (int i = 0; ready && i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buffer[4096];
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
