@@ -67,18 +67,19 @@ struct Simulator {
     int interval;
     pid_t pid = 0;
 
-    // Starts it and waits (running `idle`) until its link is in place. The killed program left
-    // its link behind (to a pseudo-terminal that is gone): removed first.
+    // Starts it and waits (running `idle`) until its link is in place.
     void Start(const std::function<void()>& idle) {
-        unlink(link.c_str());
         pid = Spawn({std::string(LUM_BUILD_DIR) + "/controller-sim", "--interval", std::to_string(interval), "--link",
                      link},
                     -1);
         while (Target(link).empty()) idle();
     }
+    // Killed, its pseudo-terminal goes; the link it leaves behind is removed too, as it could
+    // name the next pseudo-terminal another program opens.
     void Kill() {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
+        unlink(link.c_str());
     }
 };
 
