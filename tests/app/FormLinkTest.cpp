@@ -2,7 +2,6 @@
 // selector, the receive handler's status bar count, the transactions' echo, and a
 // device that vanishes while open.
 #include <termios.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -161,11 +160,6 @@ TEST_F(FormLink, VanishedDeviceGivesOneErrorAndThePortCanBeChosenAgain) {
 
 struct Reconnecting : FormLink {
     std::string link = ::testing::TempDir() + "form-link-" + std::to_string(getpid());
-    static sim::SimOptions Every(int ms) {
-        sim::SimOptions o;
-        o.interval = std::chrono::milliseconds(ms);
-        return o;
-    }
     void Connect() {
         form->OpenDevicePath(link);
         ASSERT_TRUE(Until([&] { return form->Device->State.RxFrameCount > 0; }));
@@ -178,7 +172,7 @@ struct Reconnecting : FormLink {
 };
 
 TEST_F(Reconnecting, ALostPortOpensAgainByItselfAfterItsOneMessage) {
-    test::LinkedController c(link, Every(100));
+    test::LinkedController c(link, 100);
     Connect();
     form->SetStatusPanelText(1, QStringLiteral("прежний"));
     c.Stop();
@@ -193,7 +187,7 @@ TEST_F(Reconnecting, ALostPortOpensAgainByItselfAfterItsOneMessage) {
 }
 
 TEST_F(Reconnecting, AReadingCutByTheLossEndsWithItsFailureAndIsNotCarriedOn) {
-    test::LinkedController c(link, Every(300));
+    test::LinkedController c(link, 300);
     Connect();
     // Gone right after the read's first reply, back half a second later while the read waits.
     bool cut = false;
@@ -210,7 +204,6 @@ TEST_F(Reconnecting, AReadingCutByTheLossEndsWithItsFailureAndIsNotCarriedOn) {
     EXPECT_NE(dialogs.boxes[0].text, "Параметры успешно прочитаны из устройства.");
     EXPECT_TRUE(FramesAgain());  // after the read, by itself
     EXPECT_EQ(dialogs.errors.size(), 1u);
-    EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(FormLink, DevicePathOpensAsItIs) {

@@ -501,11 +501,10 @@ TEST(LumctlFiles, NumbersMustFitTheirBytesAndMessagesStayShort) {
     std::remove(file.c_str());
 }
 
-// Following goes on over a controller away for 3 s (its pseudo-terminal gone) and back behind
-// the same path: the loss said once, first, then the attempts unless -q.
+// Following goes on over a controller away for 3 s and back: the loss said once, then attempts unless -q.
 TEST(LumctlFollow, ALostPortIsOpenedAgainAndFollowingGoesOn) {
     for (const bool quiet : {false, true}) {
-        test::LinkedController c(TempPath("follow-link"), Fast());
+        test::LinkedController c(TempPath("follow-link"), 50);
         std::size_t mark = 0;  // output when the controller went
         std::chrono::steady_clock::time_point stopped;
         RunOptions o;

@@ -1,12 +1,10 @@
 // Reopening a lost port, on a fake clock ticked every 50 ms for 12.8 s after the loss.
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 #include "device/Reconnect.h"
 
 namespace lum {
-namespace {
 
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
@@ -48,5 +46,4 @@ TEST(Reconnector, AttemptsGrowApartUntilTheDeviceIsBackUnlessHeldOrStopped) {
     EXPECT_EQ(ReconnectingText("COM7"), "Переподключение к COM7…");
 }
 
-}  // namespace
 }  // namespace lum

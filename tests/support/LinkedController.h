@@ -12,7 +12,10 @@
 namespace lum::test {
 
 struct LinkedController {
-    LinkedController(std::string path, sim::SimOptions o) : link(std::move(path)), options(o) { Start(); }
+    LinkedController(std::string path, int intervalMs) : link(std::move(path)) {
+        options.interval = std::chrono::milliseconds(intervalMs);
+        Start();
+    }
     ~LinkedController() { Stop(); }
     void Start() {
         ::unlink(link.c_str());
