@@ -8,6 +8,7 @@
 #include "app/PageTerminal.h"
 #include "app/QtEventPump.h"
 #include "app/Unit1.h"
+#include "device/Reconnect.h"
 #include "serial/NetworkDevice.h"
 #include "serial/PortList.h"
 
@@ -48,6 +49,27 @@ void TForm1::SetUpLink() {
     Tx.BusyChanged = [this](bool busy) { busy_->SetBusy(busy); };
     // A command that finds no controller frame to answer.
     Tx.NoController = [this] { dialogs_.MessageBox(kNoLinkText, kCaptionError, MsgButtons::Ok); };
+
+    // A lost port is opened again after its one error box, the attempts said in panel 1.
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setSingleShot(true);
+    connect(reconnectTimer_, &QTimer::timeout, this, Guarded([this] { Device->Reconnect.Tick(); }));
+    Reconnector& again = Device->Reconnect;
+    again.Arm = [this](std::chrono::milliseconds pause) { reconnectTimer_->start(pause); };
+    again.Attempting = [this](const std::string& port) {
+        const QString note = QString::fromStdString(ReconnectingText(port));
+        if (StatusPanelText(1) != note) panelBeforeReconnect_ = StatusPanelText(1);
+        SetStatusPanelText(1, note);
+    };
+    again.Resumed = [this](const std::string&) { SetStatusPanelText(1, panelBeforeReconnect_); };
+    again.Enable(true);
+}
+
+void TForm1::StopReconnecting() {
+    if (!Device->Reconnect.Waiting()) return;
+    Device->Reconnect.Stop();
+    reconnectTimer_->stop();
+    SetStatusPanelText(1, panelBeforeReconnect_);
 }
 
 void TForm1::ConnectPortSelector() {
@@ -74,6 +96,7 @@ void TForm1::ComPort1DataRecived(TCustomSerialPort*, std::uint32_t Count) {
 }
 
 void TForm1::ComboBox1Change() {
+    StopReconnecting();
     ComPort1->Close();
     const int number = ComNumberFromSelectorText(ComboBox1->currentText().toStdString());
     ComPort1->SetDevicePath({});
@@ -82,6 +105,7 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::OpenDevicePath(const std::string& path) {
+    StopReconnecting();
     ComPort1->Close();
     ComPort1->SetDevicePath(path);
     ComPort1->Open();

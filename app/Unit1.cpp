@@ -317,6 +317,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
         return;
     }
     Journals->WindowClosing();
+    StopReconnecting();
     QWidget::closeEvent(e);
 }
 
@@ -357,6 +358,7 @@ void TForm1::FormDestroy() {
     destroyed_ = true;
     Timer1->stop();
     Timer2->stop();
+    if (Device) StopReconnecting();
     if (ComPort1) {
         ComPort1->Drain(std::chrono::seconds(1));  // a command sent just before closing still goes out
         ComPort1->Close();

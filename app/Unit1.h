@@ -101,6 +101,8 @@ public:
     // OnDataRecived of ComPort1.
     void ComPort1DataRecived(TCustomSerialPort* Sender, std::uint32_t Count);
     // The port selector's change: close, take the digits of the text, open that COM number.
+    // A lost port is opened again by itself (panel 1 says "Переподключение к COM7…") until
+    // the device is back, another port is chosen or the window closes.
     void ComboBox1Change();
     // Closes the port and opens a device path or a network port name as it is.
     void OpenDevicePath(const std::string& path);
@@ -169,6 +171,8 @@ private:
     void ListPortsIntoSelector();
     void SetUpLink();
     void ConnectPortSelector();
+    // Ends the attempts to open a lost port again; panel 1 gets back its text.
+    void StopReconnecting();
 
     IDialogs& dialogs_;
     PortLister portLister_;
@@ -177,6 +181,8 @@ private:
     std::array<QLabel*, 2> statusPanels_{};
     std::array<QString, 2> panelTexts_{};
     std::unique_ptr<IEventPump> pump_;
+    QTimer* reconnectTimer_ = nullptr;   // the next attempt to open a lost port
+    QString panelBeforeReconnect_;       // panel 1's text before the attempts said theirs
     bool destroyed_ = false;
     int modelSelectorIndex_ = -1;                  // the entry the selector shows
     std::optional<std::uint8_t> reportedModel_;    // the model the notice names

@@ -14,6 +14,15 @@ namespace lum::cli {
 
 namespace {
 
+// Following goes on over a lost port: its error once, then a note before each attempt to
+// open it again (not with -q), until it is back.
+void FollowOverLosses(Context& ctx, Session& s) {
+    s.KeepFollowing([&ctx](const std::string& error) { ctx.Err() << "lumctl: " << error << "\n" << std::flush; },
+                    [&ctx](const std::string& note) {
+                        if (!ctx.Options().quiet) ctx.Err() << note << "\n" << std::flush;
+                    });
+}
+
 }  // namespace
 
 int CmdPorts(Context& ctx, bool json) {
@@ -66,6 +75,7 @@ int CmdStatus(Context& ctx, bool follow, bool json, int count) {
     };
     each(first);
     s.OnStatus = each;
+    FollowOverLosses(ctx, s);
     // Until Ctrl-C, N records, or the reader of stdout has gone (`| head -3`: seen between
     // records, not only at the next write).
     auto done = [&] { return !ctx.Out() || StdoutReaderGone() || (count > 0 && printed >= count); };
@@ -101,6 +111,7 @@ int CmdMonitor(Context& ctx, bool raw, int frames, bool json) {
             ++seen;
         };
     }
+    FollowOverLosses(ctx, s);
     auto done = [&] { return !ctx.Out() || StdoutReaderGone() || (frames > 0 && seen >= frames); };
     while (!Interrupted() && !done()) s.Pump(std::chrono::milliseconds(200), done);
     s.OnLine = nullptr;

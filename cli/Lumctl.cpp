@@ -132,7 +132,7 @@ void AddStatusAndConfigurationCommands(CLI::App& app, Arguments& a) {
 
     a.status = Command(app, "status", "записи состояния: напряжения, температуры, режим, индикаторы",
                        "lumctl -p COM3 status --follow --count 10");
-    auto* follow = a.status->add_flag("-f,--follow", a.follow, "каждая новая запись, до Ctrl-C");
+    auto* follow = a.status->add_flag("-f,--follow", a.follow, "каждая новая запись, до Ctrl-C; потерянный порт открывается снова");
     a.status->add_option("--count", a.count, "с --follow: завершить после N записей")
         ->check(IntegerIn(1, 1000000000))
         ->type_name("N")
@@ -193,7 +193,7 @@ void AddServiceAndTrafficCommands(CLI::App& app, Arguments& a) {
                        "lumctl -p COM3 --service-password PW serial-number 00012345");
     a.serial->add_option("NUMBER", a.number, "ровно 8 символов")->required();
 
-    a.monitor = Command(app, "monitor", "трафик линии с метками времени, каждый кадр с проверкой КС",
+    a.monitor = Command(app, "monitor", "трафик линии с метками времени, каждый кадр с проверкой КС; потерянный порт открывается снова",
                         "lumctl -p COM3 monitor");
     a.monitor->add_flag("--raw", a.raw, "строки как пришли, управляющие символы как <10>, <0D>");
     a.monitor->add_option("--frames", a.frames, "завершить после N кадров (строк с --raw)")

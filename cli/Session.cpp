@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "cli/Errors.h"
 #include "cli/Platform.h"
@@ -118,6 +119,10 @@ Session::Session(Options options)
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
+            if (std::exchange(lossReported_, false)) {
+                if (lost_) lost_(e.what());
+                return;
+            }
             if (!portFailure_) portFailure_ = e.what();
         }
     });
@@ -177,9 +182,13 @@ Session::Session(Options options)
         SafeSync::SetErrorHandler(nullptr);
         throw CliError(ExitNoController, std::string("порт ") + options.port + ": " + e.what());
     }
-    // A line the controller talked on while nobody listened (a pseudo-terminal, a network
-    // bridge) hands over old records at once: what arrives right after opening is dropped,
-    // so that a status is never an old one and no request answers an old frame.
+    DropHeldInput();
+}
+
+// A line the controller talked on while nobody listened (a pseudo-terminal, a network
+// bridge) hands over old records at once: what arrives right after opening is dropped,
+// so that a status is never an old one and no request answers an old frame.
+void Session::DropHeldInput() {
     discarding_ = true;
     const auto until = std::chrono::steady_clock::now() + kStaleInputWindow;
     for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now())
@@ -195,6 +204,21 @@ Session::~Session() {
     link_.reset();
     SafeSync::SetWaker(nullptr);
     SafeSync::SetErrorHandler(nullptr);
+}
+
+void Session::KeepFollowing(std::function<void(const std::string& error)> lost,
+                            std::function<void(const std::string& note)> attempting, std::function<void()> resumed) {
+    lost_ = std::move(lost);
+    link_->PortLost = [this](const std::string&) { lossReported_ = true; };
+    Reconnector& again = link_->Reconnect;
+    again.Attempting = [note = std::move(attempting)](const std::string& port) {
+        if (note) note(ReconnectingText(port));
+    };
+    again.Resumed = [this, resumed = std::move(resumed)](const std::string&) {
+        DropHeldInput();
+        if (resumed) resumed();
+    };
+    again.Enable(true);
 }
 
 void Session::Check() const {
@@ -219,6 +243,7 @@ void Session::Pump(std::chrono::milliseconds duration, const std::function<bool(
     const auto deadline = std::chrono::steady_clock::now() + duration;
     while (!Interrupted() && !(stop && stop())) {
         Check();
+        link_->Reconnect.Tick();
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return;
         loop_.RunPending(std::min<std::chrono::milliseconds>(

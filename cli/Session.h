@@ -12,6 +12,11 @@
 // transactions wait in raises that error as soon as the failure is delivered, so a
 // transfer or a journal reading ends at once rather than waiting out its tries.
 //
+// Following (status --follow, monitor) may keep going over a loss instead: KeepFollowing
+// hands the failure's text to its caller once, and Pump opens the same port again with a
+// growing pause (device/Reconnect.h) until it is back; what the system held on the line by
+// then is dropped as at the first open.
+//
 // Threads: main thread only (the thread that created the session runs the loop). One
 // session per process at a time (SafeSync's waker is process-wide).
 #include <chrono>
@@ -70,6 +75,13 @@ class Session {
     // (asked every step) says so.
     void Pump(std::chrono::milliseconds duration, const std::function<bool()>& stop = {});
 
+    // From now on a port that fails while open is opened again by Pump instead of failing the
+    // session: `lost` gets the port's error text once per loss, `attempting` the note
+    // ("Переподключение к COM7…") before each attempt, `resumed` runs once it is open again.
+    void KeepFollowing(std::function<void(const std::string& error)> lost,
+                       std::function<void(const std::string& note)> attempting,
+                       std::function<void()> resumed = {});
+
     // Raises CliError(1) when the port failed while open.
     void Check() const;
     bool PortFailed() const { return portFailure_.has_value(); }
@@ -101,6 +113,12 @@ class Session {
     StatusTexts texts_;
     std::optional<std::string> portFailure_;
     bool discarding_ = false;  // right after opening: received bytes are old, dropped
+    // The loss the link has just reported, whose error is on its way to the error handler.
+    bool lossReported_ = false;
+    std::function<void(const std::string&)> lost_;
+
+    // Drops what arrives during the first moments after an open (held by the system from before).
+    void DropHeldInput();
 };
 
 // The device a PORT argument names: a COM name through the fixed mapping, anything else as

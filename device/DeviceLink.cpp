@@ -6,15 +6,26 @@
 namespace lum {
 
 DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo)
-    : Writer(port), Tx(State, Writer, pump, std::move(echo)), port_(port), portOpened_(std::move(port.OnPortOpen)) {
+    : Writer(port),
+      Tx(State, Writer, pump, std::move(echo)),
+      Reconnect([&port] { port.Open(); }, [this] { return Tx.Busy(); }),
+      port_(port),
+      portOpened_(std::move(port.OnPortOpen)) {
     port_.OnPortOpen = [this](TCustomSerialPort* sender) {
         Tx.NewConnection();
         if (portOpened_) portOpened_(sender);
+    };
+    port_.OnSyncEvent = [this](TCustomSerialPort*, TCoreEvent kind, std::uint32_t data, std::exception_ptr) {
+        if (kind != ceException || data != kWorkerStopped) return;
+        const std::string name = PortName();
+        if (PortLost) PortLost(name);
+        Reconnect.Lost(name);
     };
 }
 
 DeviceLink::~DeviceLink() {
     port_.OnPortOpen = std::move(portOpened_);
+    port_.OnSyncEvent = nullptr;
     if (attached_) port_.OnDataRecived = nullptr;
 }
 
@@ -23,6 +34,11 @@ int DeviceLink::ReplyWaitTicksFor(std::optional<std::chrono::milliseconds> round
     const long long tick = kTickPeriod.count();
     const long long trip = std::max<long long>(roundTrip->count(), 1);  // a network adds at least one tick
     return kReplyWaitTicks + static_cast<int>((trip + tick - 1) / tick);
+}
+
+std::string DeviceLink::PortName() const {
+    if (const auto* com = dynamic_cast<const TCustomComPort*>(&port_)) return com->Address().Name();
+    return port_.Name();
 }
 
 void DeviceLink::DataReceived(std::uint32_t count) {

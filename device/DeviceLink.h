@@ -14,16 +14,23 @@
 // after its own step): each opening is a new connection, on which the transactions try
 // chaining anew (Transactions::NewConnection).
 //
+// A port that fails while open (its worker reports that it stopped) is closed by the port and
+// its error goes to SafeSync's error handler as before; the link first runs PortLost and hands
+// the loss to Reconnect, which, once enabled, opens the same port again (device/Reconnect.h).
+// The link takes the port's OnSyncEvent for this.
+//
 // Threads: main thread only, the thread whose pump delivers the port's events. The port
 // and the pump must outlive the link.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "common/EventPump.h"
 #include "link/LinkState.h"
 #include "link/ReceivePath.h"
+#include "device/Reconnect.h"
 #include "link/Transactions.h"
 #include "serial/ComPort.h"
 
@@ -49,7 +56,7 @@ class DeviceLink {
     DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::EchoHook echo = {});
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
-    // Gives the port back its OnPortOpen; unhooks its data-received handler when Attach() set it.
+    // Gives the port back its OnPortOpen and unhooks the other handlers the link set.
     ~DeviceLink();
 
     // The port's data-received handler: hands every pending character to the receive path.
@@ -60,11 +67,18 @@ class DeviceLink {
     void Attach();
 
     TCustomSerialPort& Port() { return port_; }
+    // The name the port's messages use: "COM7", or the device path.
+    std::string PortName() const;
+
+    // Runs when the port has failed while open, before its error is shown, with the port's name.
+    std::function<void(const std::string& portName)> PortLost;
 
     LinkState State;
     ReceivePath Rx{State};
     ComPortWriter Writer;
     Transactions Tx;
+    // Opens the lost port again while enabled; no attempt while a transaction holds the link.
+    Reconnector Reconnect;
 
     // The reply wait for a port's round trip: kReplyWaitTicks, plus the round trip in whole
     // ticks (rounded up, at least one) when there is one.

@@ -8,10 +8,12 @@
 #include <QTest>
 
 #include "app/logic/CommandLine.h"
+#include "app/PageParameters.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "link/FrameCodec.h"
 #include "tests/app/QtTestApp.h"
+#include "tests/support/LinkedController.h"
 #include "tests/support/PtyPair.h"
 
 namespace lum {
@@ -152,6 +154,56 @@ TEST_F(FormLink, VanishedDeviceGivesOneErrorAndThePortCanBeChosenAgain) {
     EXPECT_TRUE(form->ComPort1->Connected());
     pty2.Write(ControllerFrame(21, StatusData()));
     EXPECT_TRUE(Until([&] { return form->StatusPanelText(0) == QStringLiteral("Пакетов принято: 1"); }));
+}
+
+// ---- a lost port opened again: the controller's pseudo-terminal gone and back behind its path
+
+struct Reconnecting : FormLink {
+    std::string link = ::testing::TempDir() + "form-link-" + std::to_string(getpid());
+    void Connect() {
+        form->OpenDevicePath(link);
+        ASSERT_TRUE(Until([&] { return form->Device->State.RxFrameCount > 0; }));
+        dialogs.errors.clear();
+    }
+    bool FramesAgain() {
+        const auto before = form->Device->State.RxFrameCount;
+        return Until([&] { return form->Device->State.RxFrameCount > before + 1; }, 15000);
+    }
+};
+
+TEST_F(Reconnecting, ALostPortOpensAgainByItselfAfterItsOneMessage) {
+    test::LinkedController c(link, 100);
+    Connect();
+    form->SetStatusPanelText(1, QStringLiteral("прежний"));
+    c.Stop();
+    const QString note = QString::fromStdString("Переподключение к " + link + "…");
+    ASSERT_TRUE(Until([&] { return form->StatusPanelText(1) == note; }));
+    QTest::qWait(3000);  // away for 3 s
+    c.Start();
+    ASSERT_TRUE(FramesAgain());
+    EXPECT_EQ(form->StatusPanelText(1), QStringLiteral("прежний"));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0].rfind("Устройство " + link + " отключено", 0), 0u) << dialogs.errors[0];
+}
+
+TEST_F(Reconnecting, AReadingCutByTheLossEndsWithItsFailureAndIsNotCarriedOn) {
+    test::LinkedController c(link, 300);
+    Connect();
+    // Gone right after the read's first reply, back half a second later while the read waits.
+    bool cut = false;
+    form->Device->Rx.FrameCounted = [&, counted = form->Device->Rx.FrameCounted](std::uint32_t n) {
+        counted(n);
+        if (cut || form->Device->State.RxFrame[1] != kReadCode) return;
+        cut = true;
+        c.Stop();
+        QTimer::singleShot(500, [&] { c.Start(); });
+    };
+    form->Parameters->Button4->click();  // returns when the read has ended
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text, "Параметры успешно прочитаны из устройства.");
+    EXPECT_TRUE(FramesAgain());  // after the read, by itself
+    EXPECT_EQ(dialogs.errors.size(), 1u);
 }
 
 TEST_F(FormLink, DevicePathOpensAsItIs) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <stdexcept>
@@ -28,7 +29,7 @@ struct ProgramRun {
 
 struct RunOptions {
     std::chrono::milliseconds timeout{60000};
-    // Checked whenever output arrives; true sends SIGINT once.
+    // Checked whenever output arrives and every 100 ms of silence; true sends SIGINT once.
     std::function<bool(const std::string& out, const std::string& err)> interruptWhen;
     std::string stdoutFile;      // standard output opened on this file instead of collected
     bool closeStdout = false;    // standard output a pipe whose reader has gone at once
@@ -83,8 +84,9 @@ inline ProgramRun RunLumctl(const std::vector<std::string>& args, const RunOptio
             kill(pid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
+        // Short polls: the condition is also asked while the program is silent.
+        const bool ready = poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 100))) > 0;
+        for (int i = 0; ready && i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buffer[4096];
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "params/Packing.h"
 #include "sim/SimRunner.h"
 #include "tests/cli/LumctlProgram.h"
+#include "tests/support/LinkedController.h"
 
 namespace lum::test {
 namespace {
@@ -497,6 +499,33 @@ TEST(LumctlFiles, NumbersMustFitTheirBytesAndMessagesStayShort) {
     EXPECT_EQ(dir.code, 2);
     EXPECT_TRUE(Contains(dir.err, folder)) << dir.err;
     std::remove(file.c_str());
+}
+
+// Following goes on over a controller away for 3 s and back: the loss said once, then attempts unless -q.
+TEST(LumctlFollow, ALostPortIsOpenedAgainAndFollowingGoesOn) {
+    for (const bool quiet : {false, true}) {
+        test::LinkedController c(TempPath("follow-link"), 50);
+        std::size_t mark = 0;  // output when the controller went
+        std::chrono::steady_clock::time_point stopped;
+        RunOptions o;
+        o.interruptWhen = [&](const std::string& out, const std::string&) {
+            if (!mark && std::count(out.begin(), out.end(), '\n') >= 4) {
+                mark = out.size();
+                c.Stop();
+                stopped = std::chrono::steady_clock::now();
+            } else if (mark && stopped.time_since_epoch().count() && std::chrono::steady_clock::now() - stopped >= 3s) {
+                c.Start();
+                stopped = {};
+            }
+            return mark && !stopped.time_since_epoch().count() && std::count(out.begin() + long(mark), out.end(), '\n') >= 3;
+        };
+        const ProgramRun r = RunLumctl({"-p", c.link, quiet ? "-q" : "status", quiet ? "monitor" : "--follow"}, o);
+        EXPECT_EQ(r.code, 130) << r.err;
+        const std::string lost = "lumctl: Устройство " + c.link + " отключено", note = "Переподключение к " + c.link + "…\n";
+        EXPECT_EQ(r.err.find(lost), r.err.rfind(lost)) << r.err;
+        EXPECT_LT(r.err.find(lost), r.err.find(note)) << r.err;
+        EXPECT_EQ(r.err.find(note) == std::string::npos, quiet) << r.err;
+    }
 }
 
 TEST(LumctlFailures, ALineThatDiesMidCommandEndsItAtOnceSayingWhatWasWritten) {
