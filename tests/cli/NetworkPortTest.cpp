@@ -61,6 +61,15 @@ class Ser2net {
                                << "\n  connector: serialdev," << device << ",9600n81,local\n"
                                << "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << TelnetPort
                                << "\n  connector: serialdev," << device << ",9600n81,local\n";
+        Start();
+    }
+    ~Ser2net() {
+        Kill();
+        std::remove(config_.c_str());
+        std::remove((config_ + ".pid").c_str());
+    }
+    // Starts the server (again) on its ports.
+    void Start() {
         pid_ = fork();
         if (pid_ == 0) {
             const int null = open("/dev/null", O_RDWR);
@@ -70,11 +79,6 @@ class Ser2net {
             _exit(127);
         }
         for (int i = 0; i < 500 && !(Listening(RawPort) && Listening(TelnetPort)); ++i) std::this_thread::sleep_for(10ms);
-    }
-    ~Ser2net() {
-        Kill();
-        std::remove(config_.c_str());
-        std::remove((config_ + ".pid").c_str());
     }
     void Kill() {
         if (pid_ <= 0) return;
@@ -163,7 +167,7 @@ TEST(LumctlNetwork, ReadsAndVerifiedSetsThroughBothModesMatchThePseudoTerminal) 
     std::remove(direct.c_str());
 }
 
-TEST(LumctlNetwork, AServerThatGoesAwayIsALostDeviceAndNoServerIsRefused) {
+TEST(LumctlNetwork, AServerThatGoesAwayIsALostDeviceFollowedAgainWhenBackAndNoServerIsRefused) {
     sim::SimRunner sim;
     const std::string pty = sim.Start(Fast());
     for (const NetworkCase& mode : kModes) {
@@ -171,16 +175,29 @@ TEST(LumctlNetwork, AServerThatGoesAwayIsALostDeviceAndNoServerIsRefused) {
         ASSERT_TRUE(server.Running());
         const std::string name = PortName(server, mode);
         RunOptions o;
-        o.timeout = 20s;
+        o.timeout = 30s;
+        std::size_t mark = 0;  // output when the server went
+        std::chrono::steady_clock::time_point killed;
         o.interruptWhen = [&](const std::string& out, const std::string&) {
-            if (std::count(out.begin(), out.end(), '\n') >= 3) server.Kill();
-            return false;
+            if (!mark && std::count(out.begin(), out.end(), '\n') >= 3) {
+                mark = out.size();
+                server.Kill();
+                killed = std::chrono::steady_clock::now();
+            } else if (mark && killed.time_since_epoch().count() && std::chrono::steady_clock::now() - killed >= 2s) {
+                server.Start();  // restarted on the same ports
+                killed = {};
+            }
+            return mark && !killed.time_since_epoch().count() && std::count(out.begin() + long(mark), out.end(), '\n') >= 3;
         };
         const ProgramRun lost = RunLumctl({"-p", name, "status", "--follow"}, o);
-        EXPECT_EQ(lost.code, 1) << name << "\n" << lost.err;
-        EXPECT_TRUE(Contains(lost.err, "Устройство " + name + " отключено или недоступно")) << lost.err;
+        EXPECT_EQ(lost.code, 130) << name << "\n" << lost.err;  // followed again until interrupted
+        const std::string says = "Устройство " + name + " отключено или недоступно";
+        EXPECT_TRUE(Contains(lost.err, says)) << lost.err;
+        EXPECT_EQ(lost.err.find(says), lost.err.rfind(says)) << lost.err;  // one loss message
+        EXPECT_TRUE(Contains(lost.err, "Переподключение к " + name)) << lost.err;
 
         // Nobody listens on the port any more.
+        server.Kill();
         const ProgramRun refused = RunLumctl({"-p", name, "status"});
         EXPECT_EQ(refused.code, 1);
         EXPECT_TRUE(Contains(refused.err, "Can't open device " + name)) << refused.err;
