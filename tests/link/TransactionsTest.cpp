@@ -162,7 +162,9 @@ TEST(Transactions, TheReplyIsTheFirstFrameOfItsCodeAndTheFramesBeforeItAreDispat
         Link link;
         int decoded = 0;
         link.rx.DecodeStatusRecord = [&](const LinkState&) { ++decoded; };
-        link.port.onWrite = [&](const std::string&) { link.FrameAt(30ms, first), link.FrameAt(300ms, later); };
+        link.port.onWrite = [&, first = first, later = later](const std::string&) {
+            link.FrameAt(30ms, first), link.FrameAt(300ms, later);
+        };
         link.rx.Chunk(StatusFrame());
         std::vector<std::uint8_t> dest(64, 0);
         EXPECT_EQ(link.tx.ReadBlock(0, 64, dest), TxResult::Done) << shown;
@@ -367,21 +369,45 @@ TEST(Transactions, RequestsOfAnOperationChainOffItsRepliesOnly) {
 // unanswered; it is asked again right after the next frame (within the reply wait or
 // after it), and the rest of the connection goes the plain way.
 TEST(Transactions, AChainedRequestWithoutAReplyTurnsChainingOffAndIsAskedAgain) {
-    for (const auto next : {300ms, 1000ms}) {
+    // Status frames every `next`; the chained request at 130 ms is not heard, and the frames that
+    // come within its reply wait (600 ms) do not cut it short: it is asked again at the end of the
+    // wait when a status frame came less than 100 ms before (at 700 ms), else after the next one;
+    // the third read after the frame that follows.
+    const struct {
+        std::chrono::milliseconds next;
+        std::vector<std::chrono::milliseconds> sent;
+    } cases[] = {{300ms, {100ms, 130ms, 730ms, 1000ms}}, {1000ms, {100ms, 130ms, 1100ms, 2100ms}}};
+    for (const auto& [next, sent] : cases) {
         Link link;
         link.port.onWrite = [&link](const std::string&) {
             if (link.state.LastFrameWasStatus) link.FrameAt(30ms, WireFrame(1, 5, Pattern(64, 7)));
         };
-        for (int i = 0; i < 3; ++i) link.FrameAt(100ms + i * next, StatusFrame());
+        for (int i = 0; i < 5; ++i) link.FrameAt(100ms + i * next, StatusFrame());
         auto op = link.tx.Begin();
         std::vector<std::uint8_t> dest(64);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done) << i;
-        EXPECT_EQ(link.SentAt(), (std::vector<std::chrono::milliseconds>{100ms, 130ms, 100ms + next, 100ms + 2 * next}));
+        EXPECT_EQ(link.SentAt(), sent) << next.count();
         EXPECT_TRUE(link.state.ChainingOff);
         EXPECT_EQ(link.state.Counters.ReplyTimeouts + link.state.Counters.WrongCode, 0u);
         link.tx.NewConnection();
         EXPECT_FALSE(link.state.ChainingOff);
     }
+}
+
+// A line with latency: a status frame already on its way comes before the reply to a chained
+// request; the request is not asked again (the controller would answer twice) and the chain holds.
+TEST(Transactions, AFrameOnItsWayBeforeAChainedReplyKeepsTheChain) {
+    Link link;
+    link.FrameAt(100ms, StatusFrame());
+    link.port.onWrite = [&link](const std::string&) {
+        link.FrameAt(10ms, StatusFrame());
+        link.FrameAt(200ms, WireFrame(1, 5, Pattern(64, 7)));
+    };
+    auto op = link.tx.Begin();
+    std::vector<std::uint8_t> dest(64);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(op.ReadBlock(0, 64, dest), TxResult::Done) << i;
+    EXPECT_EQ(link.SentAt(), (std::vector<std::chrono::milliseconds>{100ms, 300ms, 500ms}));
+    EXPECT_FALSE(link.state.ChainingOff);
 }
 
 TEST(Transactions, BadArgumentsAreRefusedBeforeAnythingIsSent) {
