@@ -47,7 +47,8 @@ struct Bench {
     double Time(const std::function<void()>& click, std::chrono::milliseconds after = 0ms,
                 const std::function<void()>& during = {}) {
         Clock::time_point from = Clock::now();
-        if (during) QTimer::singleShot(after, [&] {
+        QObject scope;  // an operation over before `after` cancels `during` with it
+        if (during) QTimer::singleShot(after, &scope, [&] {
             from = Clock::now();
             during();
         });
@@ -62,6 +63,13 @@ lum::sim::SimOptions Options(int intervalMs, double drop, int events, int alarms
     o.drop = drop;
     o.eventRecords = events;
     o.alarmRecords = alarms;
+    return o;
+}
+
+// A controller that listens only after its status records (no chained requests): operations
+// take their plain length, so that a stop or a loss comes while they run.
+lum::sim::SimOptions Plain(lum::sim::SimOptions o) {
+    o.listenAfterStatus = true;
     return o;
 }
 
@@ -83,7 +91,7 @@ int main(int argc, char** argv) {
     {
         Bench b;
         lum::InstallQtSafeSync(b.dialogs);
-        b.Connect(Options(1000, 0, 105, 50));
+        b.Connect(Plain(Options(1000, 0, 105, 50)));
         const double t = b.Time([&] { b.form.Journals->Button13->click(); }, 4000ms,
                                 [&] { b.form.Journals->JournalStop->Button->click(); });
         std::printf("journal, 1000 ms, \"Стоп\" after 4 s: ended %.2f s after the press, %d lines listed\n  box: %s\n"
@@ -99,7 +107,7 @@ int main(int argc, char** argv) {
     {
         Bench b;
         lum::InstallQtSafeSync(b.dialogs);
-        b.Connect(Options(300, 0, 105, 50));
+        b.Connect(Plain(Options(300, 0, 105, 50)));
         const double t = b.Time([&] { b.form.Journals->Button13->click(); }, 6000ms, [&] { b.sim.Stop(); });
         const auto listed = b.form.Journals->JournalEvents.size() + b.form.Journals->JournalAlarms.size();
         std::printf("journal, 300 ms, device lost after 6 s: ended %.1f s later, %zu records listed\n  box: %s\n"
