@@ -248,20 +248,16 @@ TxResult Transactions::SendAndAwait(const std::string& frame, std::uint8_t expec
         Send("<<", frame);
     };
     send();
-    // One frame of another code before the reply does not end a chained wait: on a line with
-    // latency the controller's next frame may be on its way while the request is, and the reply
-    // comes after it (asking again then would make the controller answer twice). A second one
-    // does: a line whose round trip is longer than the controller's status interval cannot be
-    // served anyway, its listening window being shorter still.
-    Wait(replyWait_, [&] { return state_.ReplyArrived || (chained && state_.PassedOver >= 2); });
+    // A frame of another code before the reply does not end the wait, chained or not: on a line
+    // with latency the controller's next frame may be on its way while the request is, and the
+    // reply comes after it. Asking again at once would make the controller answer twice.
+    Wait(replyWait_, [this] { return state_.ReplyArrived; });
     if (chained && !state_.ReplyArrived && !cancelled_) {
         // Not heard right after a reply: this controller listens only after its status
-        // frames. Ask again right after the second frame that came instead, or after the next.
+        // frames. Ask again after the next one.
         state_.ChainingOff = true;
-        if (state_.PassedOver < 2) {
-            state_.Expected.reset();
-            if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
-        }
+        state_.Expected.reset();
+        if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
         send();
         Wait(replyWait_, [this] { return state_.ReplyArrived; });
     }

@@ -369,14 +369,14 @@ TEST(Transactions, RequestsOfAnOperationChainOffItsRepliesOnly) {
 // unanswered; it is asked again right after the next frame (within the reply wait or
 // after it), and the rest of the connection goes the plain way.
 TEST(Transactions, AChainedRequestWithoutAReplyTurnsChainingOffAndIsAskedAgain) {
-    // Status frames every `next`; the chained request at 130 ms is not heard. One frame within its
-    // reply wait (600 ms) does not cut it short, a second one does: it is asked again right after
-    // that one (700 ms), else after the first frame past the wait; the third read after the frame
-    // that follows.
+    // Status frames every `next`; the chained request at 130 ms is not heard, and the frames that
+    // come within its reply wait (600 ms) do not cut it short: it is asked again at the end of the
+    // wait when a status frame came less than 100 ms before (at 700 ms), else after the next one;
+    // the third read after the frame that follows.
     const struct {
         std::chrono::milliseconds next;
         std::vector<std::chrono::milliseconds> sent;
-    } cases[] = {{300ms, {100ms, 130ms, 700ms, 1000ms}}, {1000ms, {100ms, 130ms, 1100ms, 2100ms}}};
+    } cases[] = {{300ms, {100ms, 130ms, 730ms, 1000ms}}, {1000ms, {100ms, 130ms, 1100ms, 2100ms}}};
     for (const auto& [next, sent] : cases) {
         Link link;
         link.port.onWrite = [&link](const std::string&) {
