@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -330,7 +331,9 @@ TEST_F(Widgets, ShownValuesRepaintOnlyWhatChanged) {
 TEST_F(Widgets, StatusPanelDrawsACounterFromKeptPieces) {
     StatusPanel panel;
     panel.setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel.resize(200, 17);
+    // Wide enough for the whole text in whatever font the platform gives (wine's offscreen one
+    // is wider than the window's).
+    panel.resize(QFontMetrics(panel.font()).horizontalAdvance(QStringLiteral("Пакетов принято: 000")) + 20, 17);
     QImage first;
     for (int n = 1; n <= 120; ++n) {
         panel.setText(QStringLiteral("Пакетов принято: %1").arg(n));
