@@ -1,10 +1,10 @@
 // The window's long waits against the simulated controller on a pseudo-terminal, timed
 // by the wall clock: a journal reading on a controller that sends but answers nothing
 // (--drop 1, 300 ms), "Стоп" pressed during a full journal reading and during a
-// configuration read (1000 ms), and the unread count after the device is lost in the
-// middle of a reading; then configuration reads through the window at --noise 0.01
-// --chunked, 300 ms, each compared with the controller's memory. Prints each time, the box
-// shown and the status bar's text.
+// configuration read (1000 ms), the unread count after the device is lost in the middle of
+// a reading, a configuration read and a write cut by the loss (300 ms); then configuration
+// reads through the window at --noise 0.01 --chunked, 300 ms, each compared with the
+// controller's memory. Prints each time, the box shown and the status bar's text.
 //
 //   bench_gui_field_waits [NOISY_READS, default 5]
 #include <QApplication>
@@ -110,9 +110,20 @@ int main(int argc, char** argv) {
         b.Connect(Plain(Options(300, 0, 105, 50)));
         const double t = b.Time([&] { b.form.Journals->Button13->click(); }, 6000ms, [&] { b.sim.Stop(); });
         const auto listed = b.form.Journals->JournalEvents.size() + b.form.Journals->JournalAlarms.size();
-        std::printf("journal, 300 ms, device lost after 6 s: ended %.1f s later, %zu records listed\n  box: %s\n"
-                    "  status: %s (listed + unread = 155 when right)\n",
-                    t, listed, b.LastBox().c_str(), b.Status().c_str());
+        std::printf("journal, 300 ms, device lost after 6 s: ended %.3f s later, %zu records listed\n  box: %s\n"
+                    "  status: %s (listed + unread = 155 when right)\n  loss messages: %zu\n",
+                    t, listed, b.LastBox().c_str(), b.Status().c_str(), b.dialogs.errors.size());
+        lum::UninstallQtSafeSync();
+    }
+    for (const bool write : {false, true}) {
+        Bench b;
+        lum::InstallQtSafeSync(b.dialogs);
+        b.Connect(Plain(Options(300, 0, 0, 0)));
+        QPushButton* button = write ? b.form.Parameters->Button3 : b.form.Parameters->Button4;
+        const double t = b.Time([&] { button->click(); }, 700ms, [&] { b.sim.Stop(); });
+        std::printf("configuration %s, 300 ms, device lost after 0.7 s: ended %.3f s later\n  box: %s\n"
+                    "  loss messages: %zu\n",
+                    write ? "write" : "read", t, b.LastBox().c_str(), b.dialogs.errors.size());
         lum::UninstallQtSafeSync();
     }
     {

@@ -73,7 +73,8 @@ class Session::NoChart : public IChartSink {
 };
 
 // The transactions' pump: the main loop, raising the port's failure once it has been
-// delivered instead of letting a wait run out its ticks on a dead line.
+// delivered, so that a command ends with the port's message (CliError) rather than with the
+// DeviceLost result of the transaction the link has ended.
 class Session::FailFastPump : public IEventPump {
   public:
     FailFastPump(MainLoop& loop, const Session& session) : loop_(loop), session_(session) {}

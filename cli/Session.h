@@ -8,9 +8,10 @@
 //   auto op = s.Link().Tx.Begin(); ...
 //
 // A port that fails while open (adapter pulled) is reported through SafeSync's error
-// handler; the session keeps the text and Check() turns it into CliError(1). The pump the
-// transactions wait in raises that error as soon as the failure is delivered, so a
-// transfer or a journal reading ends at once rather than waiting out its tries.
+// handler; the session keeps the text and Check() turns it into CliError(1). As the failure is
+// delivered the link ends the transaction under way (Transactions::DeviceLost, as in the
+// window), and the pump the transactions wait in raises the error, so a transfer or a journal
+// reading ends at once with the port's message rather than with the transaction's result.
 //
 // Following (status --follow, monitor) may keep going over a loss instead: KeepFollowing
 // hands the failure's text to its caller once, and Pump opens the same port again with a

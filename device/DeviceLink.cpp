@@ -18,6 +18,7 @@ DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::
     port_.OnSyncEvent = [this](TCustomSerialPort*, TCoreEvent kind, std::uint32_t data, std::exception_ptr) {
         if (kind != ceException || data != kWorkerStopped) return;
         const std::string name = PortName();
+        Tx.DeviceLost();  // the transaction waiting ends as the loss is delivered, not after its tries
         if (PortLost) PortLost(name);
         Reconnect.Lost(name);
     };

@@ -15,9 +15,10 @@
 // chaining anew (Transactions::NewConnection).
 //
 // A port that fails while open (its worker reports that it stopped) is closed by the port and
-// its error goes to SafeSync's error handler as before; the link first runs PortLost and hands
-// the loss to Reconnect, which, once enabled, opens the same port again (device/Reconnect.h).
-// The link takes the port's OnSyncEvent for this.
+// its error goes to SafeSync's error handler as before; the link first ends the transaction
+// under way (Transactions::DeviceLost: a journal reading or a transfer ends at once, in the
+// window as in lumctl), runs PortLost and hands the loss to Reconnect, which, once enabled,
+// opens the same port again (device/Reconnect.h). The link takes the port's OnSyncEvent for this.
 //
 // Threads: main thread only, the thread whose pump delivers the port's events. The port
 // and the pump must outlive the link.

@@ -93,6 +93,7 @@ Transactions::Operation Transactions::Begin() {
         return Operation();
     }
     held_ = true;
+    lost_ = false;
     if (BusyChanged) BusyChanged(true);
     return Operation(this);
 }
@@ -106,6 +107,10 @@ void Transactions::Release() {
 
 void Transactions::SetReplyWait(std::chrono::milliseconds wait) {
     replyWait_ = std::max(wait, std::chrono::milliseconds(1));
+}
+
+void Transactions::DeviceLost() {
+    if (held_) lost_ = true;
 }
 
 void Transactions::NewConnection() {
@@ -148,7 +153,7 @@ bool Transactions::Wait(Duration limit, const std::function<bool()>& done) {
     cancelled_ = false;
     for (;;) {
         if (done()) return true;
-        if (cancel_ != nullptr && cancel_->Requested()) {
+        if (lost_ || (cancel_ != nullptr && cancel_->Requested())) {
             cancelled_ = true;
             return false;
         }
@@ -172,7 +177,8 @@ bool Transactions::JustArrived() const {
 bool Transactions::WaitBeforeSend(int limit) {
     state_.ReplyArrived = false;
     state_.WaitTicks = 0;
-    cancelled_ = false;
+    cancelled_ = lost_;  // nothing goes out on a lost device
+    if (lost_) return false;
     if (state_.LastFrameWasStatus && JustArrived() && state_.RxFrameCount != sentAfter_) return true;
     if (Wait(limit * kTickPeriod, [this] { return state_.ReplyArrived; })) return true;
     if (!cancelled_) ++state_.Counters.PreSendTimeouts;
@@ -196,9 +202,9 @@ TxResult Transactions::DoSendCommand(std::uint8_t code, std::uint16_t address, s
     ScopedFlag busy(inTransaction_);
     chainable_ = false;
     if (!WaitBeforeSend(kCommandWaitTicks)) {
-        if (cancelled_) return TxResult::Cancelled;
+        if (cancelled_ && !lost_) return TxResult::Cancelled;
         if (NoController) NoController();
-        return TxResult::NoControllerFrame;
+        return lost_ ? TxResult::DeviceLost : TxResult::NoControllerFrame;
     }
     if (BeforeCommandFrame) {
         BeforeCommandFrame();
@@ -214,7 +220,7 @@ TxResult Transactions::DoSendWriteBlock(std::uint16_t address, std::uint8_t coun
     ScopedFlag busy(inTransaction_);
     chainable_ = false;
     state_.TransferOk = false;
-    if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
+    if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? CutShort() : TxResult::NoControllerFrame;
     Send("<< ", frame);
     state_.TransferOk = true;
     return TxResult::Done;
@@ -224,9 +230,9 @@ TxResult Transactions::DoRead(const std::string& frame, std::uint8_t expectedCod
                           std::span<std::uint8_t> destination) {
     ScopedFlag busy(inTransaction_);
     state_.TransferOk = false;
-    const bool chained = std::exchange(chainable_, false) && !state_.ChainingOff &&
+    const bool chained = std::exchange(chainable_, false) && !lost_ && !state_.ChainingOff &&
                          state_.RxFrameCount == state_.ReplyNumber && JustArrived();
-    if (!chained && !WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
+    if (!chained && !WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? CutShort() : TxResult::NoControllerFrame;
     const TxResult result = SendAndAwait(frame, expectedCode, count, chained);
     if (!Ok(result)) return result;
     std::copy_n(state_.Reply.Bytes.begin() + DataOffset, count, destination.begin());
@@ -257,12 +263,12 @@ TxResult Transactions::SendAndAwait(const std::string& frame, std::uint8_t expec
         // frames. Ask again after the next one.
         state_.ChainingOff = true;
         state_.Expected.reset();
-        if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? TxResult::Cancelled : TxResult::NoControllerFrame;
+        if (!WaitBeforeSend(kBlockWaitTicks)) return cancelled_ ? CutShort() : TxResult::NoControllerFrame;
         send();
         Wait(replyWait_, [this] { return state_.ReplyArrived; });
     }
     if (!state_.ReplyArrived) {
-        if (cancelled_) return TxResult::Cancelled;
+        if (cancelled_) return CutShort();
         if (state_.PassedOver > 0) {
             ++state_.Counters.WrongCode;
             return TxResult::WrongCode;

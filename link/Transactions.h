@@ -40,6 +40,13 @@
 // as soon as the token is set, with Cancelled: before sending nothing goes out; after a
 // read request went out its reply is not waited for.
 //
+// A lost device: DeviceLost() (DeviceLink calls it when the port reports that it failed while
+// open) ends the wait under way at once with DeviceLost, and every later request of the
+// operation that holds the slot returns DeviceLost at once, sending nothing: a journal
+// reading or a transfer ends on it instead of waiting out its tries on a closed port. A
+// command cut so runs the NoController hook as one that found no frame does. The next Begin
+// starts afresh; a loss while the slot is free changes nothing.
+//
 // A command that finds no controller frame to answer runs the NoController hook: the
 // caller decides what the user sees (the window shows a box).
 //
@@ -92,6 +99,7 @@ enum class TxResult {
     ShortReply,         // the reply carried fewer data bytes than asked for
     Refused,            // another transaction held the link (or asked from inside dispatch): nothing sent
     Cancelled,          // the operation's cancel token was set during a wait: nothing more sent
+    DeviceLost,         // the port failed while open (DeviceLost()): nothing more sent
 };
 inline bool Ok(TxResult result) { return result == TxResult::Done; }
 
@@ -146,6 +154,9 @@ class Transactions {
     std::chrono::milliseconds ReplyWait() const { return replyWait_; }
     // The port was opened (again): chaining is tried anew.
     void NewConnection();
+    // The port has failed while open: the transaction under way and the rest of the
+    // operation that holds the slot end with DeviceLost (see "A lost device" above).
+    void DeviceLost();
     // Runs when the slot is taken (true) and given back (false): the window disables and
     // enables the controls that start transactions.
     std::function<void(bool busy)> BusyChanged;
@@ -200,7 +211,10 @@ class Transactions {
     bool chainable_ = false;                // the holder's last request brought a reply
     std::uint32_t sentAfter_ = 0;           // RxFrameCount when the last request went out
     const CancelToken* cancel_ = nullptr;  // of the operation that holds the slot
-    bool cancelled_ = false;               // the last wait ended on it
+    bool cancelled_ = false;               // the last wait ended on it or on the device's loss
+    bool lost_ = false;                    // the device was lost while the slot was held
+    // What a wait that ended early (cancelled_) gives: Cancelled, or DeviceLost.
+    TxResult CutShort() const { return lost_ ? TxResult::DeviceLost : TxResult::Cancelled; }
 };
 
 }  // namespace lum

@@ -109,6 +109,7 @@ bool ReadRangeAgreed(IBlockLink& link, std::uint16_t address, std::uint8_t count
                     continue;
                 case TxResult::Cancelled: failure = TransferFailure::Stopped; return false;
                 case TxResult::NoControllerFrame:
+                case TxResult::DeviceLost:
                 case TxResult::Refused: failure = TransferFailure::NoController; return false;
             }
             ++stats.Replies;
@@ -182,7 +183,8 @@ WriteResult WriteConfiguration(IBlockLink& link, const ConfigImage& image, const
         Report(options, TransferStage::Write, step);
         if (!Ok(sent)) {
             result.Failure = sent == TxResult::Cancelled            ? TransferFailure::Stopped
-                             : sent == TxResult::NoControllerFrame || sent == TxResult::Refused
+                             : sent == TxResult::NoControllerFrame || sent == TxResult::Refused ||
+                                       sent == TxResult::DeviceLost
                                  ? TransferFailure::NoController
                                  : TransferFailure::NoReply;
             return result;

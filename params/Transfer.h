@@ -12,7 +12,7 @@
 // replies it has seen corrupted (a shorter reply crosses the line intact far more often).
 // Replies that do not come at all end a block after kMaxBlockReads requests in a row; a
 // request that found the line silent (no controller frame to answer, nothing sent) ends it
-// at once.
+// at once, and so does a device lost (DeviceLost) while the transfer runs.
 //
 // The controller never acknowledges a write, so a write is reported good only when the
 // written ranges, read back, match what was sent byte for byte. In that read-back a copy
@@ -89,7 +89,7 @@ enum class TransferFailure {
     NoReply,       // requests went out, but kMaxBlockReads in a row brought no reply
     Disagreement,  // replies passed their check, but no two copies of a piece agreed in time
     Stopped,       // the stop request was granted (or the link's wait was cancelled)
-    NoController,  // no controller frame came to answer (nothing sent), or the link was held
+    NoController,  // no controller frame came to answer (nothing sent), the link was held, or the device was lost
     Corrupted,     // replies kept arriving corrupted until the budget ran out
 };
 

@@ -98,8 +98,8 @@ JournalReading ReadJournals(IJournalRecordReader& reader, const JournalCallbacks
                 }
                 ++reading.requests;
                 const TxResult result = reader.ReadRecord(static_cast<std::uint8_t>(index), journal, record);
-                if (result == TxResult::Cancelled) {
-                    reading.stopped = true;
+                if (result == TxResult::Cancelled || result == TxResult::DeviceLost) {
+                    (result == TxResult::Cancelled ? reading.stopped : reading.lineSilent) = true;
                     reading.unread += capacity - index;
                     return false;
                 }

@@ -12,8 +12,9 @@
 // alarm journal from 0 until its end marker or 49. A record whose request fails is asked
 // for again, at most twice; after the third failure it is skipped and counted as unread.
 // The reading ends early when kJournalGiveUpRecords records in a row failed every try, or
-// at once when every try of a record found the line silent (no controller frame at all),
-// or when it is stopped (the stop callback, or a wait cancelled on the link).
+// at once when every try of a record found the line silent (no controller frame at all) or
+// the device was lost (the record under way counts as never read, not as failed), or when
+// it is stopped (the stop callback, or a wait cancelled on the link).
 //
 // Threads: pure functions, any thread. ReadJournals runs on the thread of its reader (for
 // the transactions, the main thread); its callbacks run on that thread.
@@ -77,7 +78,8 @@ struct JournalReading {
     int requests = 0;         // requests made, tries included
     bool stopped = false;     // the stop callback (or a cancelled wait) ended the reading early
     bool alarmsRead = false;  // the alarm journal was reached (the event journal ended first)
-    bool lineSilent = false;  // ended early: the records given up found no controller frame
+    bool lineSilent = false;  // ended early: the records given up found no controller frame,
+                              // or the device was lost
     bool gaveUp = false;      // ended early: kJournalGiveUpRecords records in a row failed
     int corruptReplies = 0;   // tries whose reply failed its check
     int unanswered = 0;       // tries that were sent but brought no reply (or another frame)

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/logic/CommandLine.h"
+#include "app/PageJournal.h"
 #include "app/PageParameters.h"
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
@@ -169,6 +170,7 @@ struct Reconnecting : FormLink {
         const auto before = form->Device->State.RxFrameCount;
         return Until([&] { return form->Device->State.RxFrameCount > before + 1; }, 15000);
     }
+    void CutByTheLoss(test::LinkedController& c, QPushButton* button, std::uint8_t code);
 };
 
 TEST_F(Reconnecting, ALostPortOpensAgainByItselfAfterItsOneMessage) {
@@ -186,24 +188,36 @@ TEST_F(Reconnecting, ALostPortOpensAgainByItselfAfterItsOneMessage) {
     EXPECT_EQ(dialogs.errors[0].rfind("Устройство " + link + " отключено", 0), 0u) << dialogs.errors[0];
 }
 
-TEST_F(Reconnecting, AReadingCutByTheLossEndsWithItsFailureAndIsNotCarriedOn) {
-    test::LinkedController c(link, 300);
-    Connect();
-    // Gone right after the read's first reply, back half a second later while the read waits.
+// `button`'s operation, the controller gone right after its first reply of `code`, back half a second later.
+void Reconnecting::CutByTheLoss(test::LinkedController& c, QPushButton* button, std::uint8_t code) {
+    dialogs.boxes.clear(), dialogs.errors.clear();
+    const auto waitsRunOut = [n = &form->Device->State.Counters] { return n->PreSendTimeouts + n->ReplyTimeouts; };
+    std::uint32_t before = 0;  // at the loss
     bool cut = false;
-    form->Device->Rx.FrameCounted = [&, counted = form->Device->Rx.FrameCounted](std::uint32_t n) {
+    const auto counted = form->Device->Rx.FrameCounted;
+    form->Device->Rx.FrameCounted = [&](std::uint32_t n) {
         counted(n);
-        if (cut || form->Device->State.RxFrame[1] != kReadCode) return;
-        cut = true;
+        if (cut || form->Device->State.RxFrame[1] != code) return;
+        cut = true, before = waitsRunOut();
         c.Stop();
         QTimer::singleShot(500, [&] { c.Start(); });
     };
-    form->Parameters->Button4->click();  // returns when the read has ended
+    button->click();  // returns when the operation has ended
     ASSERT_TRUE(cut);
+    EXPECT_EQ(waitsRunOut(), before);  // not one try waited on the lost device
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text, "Параметры успешно прочитаны из устройства.");
     EXPECT_TRUE(FramesAgain());  // after the read, by itself
     EXPECT_EQ(dialogs.errors.size(), 1u);
+    form->Device->Rx.FrameCounted = counted;
+}
+
+TEST_F(Reconnecting, AnOperationCutByTheLossEndsAtOnceWithItsFailureAndIsNotCarriedOn) {
+    test::LinkedController c(link, 300);
+    Connect();
+    for (const auto& [button, code] : {std::pair<QPushButton*, std::uint8_t>{form->Parameters->Button4, kReadCode},
+                                       {form->Journals->Button13, kJournalCode}, {form->Parameters->Button3, kReadCode}})
+        ASSERT_NO_FATAL_FAILURE(CutByTheLoss(c, button, code)) << int{code};  // the write cut in its read-back
 }
 
 TEST_F(FormLink, DevicePathOpensAsItIs) {
