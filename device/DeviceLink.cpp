@@ -15,6 +15,7 @@ DeviceLink::DeviceLink(TCustomSerialPort& port, IEventPump& pump, Transactions::
         Tx.NewConnection();
         if (portOpened_) portOpened_(sender);
     };
+    Tx.DeviceGone = [this] { return Reconnect.Waiting(); };
     port_.OnSyncEvent = [this](TCustomSerialPort*, TCoreEvent kind, std::uint32_t data, std::exception_ptr) {
         if (kind != ceException || data != kWorkerStopped) return;
         const std::string name = PortName();

@@ -93,7 +93,7 @@ Transactions::Operation Transactions::Begin() {
         return Operation();
     }
     held_ = true;
-    lost_ = false;
+    lost_ = DeviceGone && DeviceGone();
     if (BusyChanged) BusyChanged(true);
     return Operation(this);
 }

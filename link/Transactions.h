@@ -157,6 +157,9 @@ class Transactions {
     // The port has failed while open: the transaction under way and the rest of the
     // operation that holds the slot end with DeviceLost (see "A lost device" above).
     void DeviceLost();
+    // True while the device is known to be gone (lost, and not opened again yet): an operation
+    // begun then ends at once with DeviceLost, as one cut by the loss does.
+    std::function<bool()> DeviceGone;
     // Runs when the slot is taken (true) and given back (false): the window disables and
     // enables the controls that start transactions.
     std::function<void(bool busy)> BusyChanged;

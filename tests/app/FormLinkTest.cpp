@@ -220,6 +220,20 @@ TEST_F(Reconnecting, AnOperationCutByTheLossEndsAtOnceWithItsFailureAndIsNotCarr
         ASSERT_NO_FATAL_FAILURE(CutByTheLoss(c, button, code)) << int{code};  // the write cut in its read-back
 }
 
+TEST_F(Reconnecting, AReadBegunWhileTheDeviceIsGoneEndsAtOnce) {
+    test::LinkedController c(link, 300);
+    Connect();
+    c.Stop();
+    ASSERT_TRUE(Until([&] { return form->Device->Reconnect.Waiting(); }));
+    const auto& n = form->Device->State.Counters;
+    const auto before = n.PreSendTimeouts + n.ReplyTimeouts;
+    form->Parameters->Button4->click();
+    EXPECT_EQ(n.PreSendTimeouts + n.ReplyTimeouts, before);                // no try waited on it
+    EXPECT_EQ(dialogs.errors.size(), 1u);                                   // no write error on the closed port
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text.rfind("Нет связи", 0), 0u) << dialogs.boxes[0].text;
+}
+
 TEST_F(FormLink, DevicePathOpensAsItIs) {
     form->OpenDevicePath(pty2.Path());
     EXPECT_TRUE(form->ComPort1->Connected());
