@@ -315,9 +315,11 @@ TEST(LumctlMqtt, ABrokerRestartAndALostPortAreSurvivedTheLossSaidAsOffline) {
     s.line.Stop();
     ASSERT_TRUE(sub.Until(offline)) << lumctl->Log();
     const int states = sub.count[s.topic + "state"];
-    sub.Send(s.topic + "sms_test/set", "PRESS");  // refused at once, not waited out
+    sub.Send(s.topic + "sms_test/set", "PRESS");  // refused for the lost port, not waited out
     ASSERT_TRUE(sub.Until([&] { return sub.count[s.topic + "command/result"] > 0; })) << lumctl->Log();
-    EXPECT_EQ(json::parse(sub.last[s.topic + "command/result"])["result"], "failed");
+    const json failed = json::parse(sub.last[s.topic + "command/result"]);
+    EXPECT_EQ(failed["result"], "failed");
+    EXPECT_EQ(failed["message"], "порт " + s.path + " потерян, ждем его возвращения");
     EXPECT_EQ(sub.count[s.topic + "state"], states);  // nothing of the old record meanwhile
     s.line.Start();
     EXPECT_TRUE(sub.Until([&] { return !offline() && sub.count[s.topic + "state"] > states; })) << lumctl->Log();
