@@ -20,6 +20,12 @@ struct OutputFormat {
     bool csv = false;
 };
 
+// Following (status --follow, monitor, mqtt) goes on over a lost port: its error once on stderr,
+// then a note before each attempt to open it again (not with -q), until it is back; `lost` hears
+// of each loss after its error, `resumed` of each return (Session::KeepFollowing).
+void FollowOverLosses(Context& ctx, Session& s, std::function<void(const std::string& error)> lost = {},
+                      std::function<void()> resumed = {});
+
 int CmdPorts(Context& ctx, bool json);
 // --follow: every record until Ctrl-C, or `count` records when it is above 0.
 int CmdStatus(Context& ctx, bool follow, bool json, int count);

@@ -12,18 +12,18 @@
 
 namespace lum::cli {
 
-namespace {
-
-// Following goes on over a lost port: its error once, then a note before each attempt to
-// open it again (not with -q), until it is back.
-void FollowOverLosses(Context& ctx, Session& s) {
-    s.KeepFollowing([&ctx](const std::string& error) { ctx.Err() << "lumctl: " << error << "\n" << std::flush; },
-                    [&ctx](const std::string& note) {
-                        if (!ctx.Options().quiet) ctx.Err() << note << "\n" << std::flush;
-                    });
+void FollowOverLosses(Context& ctx, Session& s, std::function<void(const std::string& error)> lost,
+                      std::function<void()> resumed) {
+    s.KeepFollowing(
+        [&ctx, lost = std::move(lost)](const std::string& error) {
+            ctx.Err() << "lumctl: " << error << "\n" << std::flush;
+            if (lost) lost(error);
+        },
+        [&ctx](const std::string& note) {
+            if (!ctx.Options().quiet) ctx.Err() << note << "\n" << std::flush;
+        },
+        std::move(resumed));
 }
-
-}  // namespace
 
 int CmdPorts(Context& ctx, bool json) {
     std::vector<std::string> names;

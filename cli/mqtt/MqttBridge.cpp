@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "cli/Json.h"
 #include "cli/StatusOutput.h"
@@ -196,7 +197,7 @@ void MqttBridge::Connected(Clock::time_point now) {
     if (options_.allowCommands) {
         for (const CommandSpec& k : kCommands) client_.Subscribe(Topic(std::string(k.key) + "/set"));
     }
-    Publish(AvailabilityTopic(), "online", true);
+    Publish(AvailabilityTopic(), portLost_ ? "offline" : "online", true);
     if (!options_.discoveryPrefix.empty()) {
         for (const auto& [topic, config] : DiscoveryConfigs())
             Publish(topic, config.is_null() ? std::string() : Payload(config), true);
@@ -210,6 +211,7 @@ void MqttBridge::Connected(Clock::time_point now) {
 void MqttBridge::Status(const StatusRecord& r, const StatusTexts& texts, Clock::time_point now) {
     last_ = r;
     texts_ = texts;
+    if (std::exchange(portLost_, false)) Publish(AvailabilityTopic(), "online", true);
     PublishDue(now, false);
 }
 
@@ -218,7 +220,7 @@ void MqttBridge::Tick(Clock::time_point now) {
 }
 
 void MqttBridge::PublishDue(Clock::time_point now, bool all) {
-    if (!last_ || !client_.Connected()) return;
+    if (!last_ || portLost_ || !client_.Connected()) return;
     const StatusRecord& r = *last_;
     auto due = [&](const std::optional<Clock::time_point>& at) {
         return all || !at || now - *at >= options_.minInterval;
@@ -243,6 +245,11 @@ void MqttBridge::PublishDue(Clock::time_point now, bool all) {
 }
 
 void MqttBridge::Offline() {
+    Publish(AvailabilityTopic(), "offline", true);
+}
+
+void MqttBridge::PortLost() {
+    portLost_ = true;
     Publish(AvailabilityTopic(), "offline", true);
 }
 

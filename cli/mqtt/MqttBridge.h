@@ -4,7 +4,8 @@
 //
 // Topics, under PREFIX/<id> (id: the serial number, reduced to letters, digits, '-' and '_'):
 //   state          the whole record as `status --json` prints it, retained
-//   availability   "online" / "offline" (the broker's last will), retained
+//   availability   "online" / "offline" (the broker's last will; also while the serial port
+//                  is lost, "online" again with the first record after it), retained
 //   <value>        each value of the record on its own (phase_a ... state_text, mode ...
 //                  three_phase), retained;
 //                  Home Assistant's entities read these
@@ -17,7 +18,8 @@
 // once per minInterval; the state text, the mode and the flags go at once when their code
 // changes. The state message follows the same rule (at once when the state code, the mode
 // or a flag changed). Nothing is buffered while the broker is away: after a reconnection
-// everything of the last record is published anew.
+// everything of the last record is published anew. While the port is lost nothing of the last
+// record goes out: its values wait for the next record.
 //
 // Threads: main thread only (as IMqttClient).
 #include <chrono>
@@ -93,6 +95,9 @@ class MqttBridge {
     void Tick(Clock::time_point now);
     // "offline", before a clean stop.
     void Offline();
+    // The serial port is lost: "offline" until the next record.
+    void PortLost();
+    bool PortIsLost() const { return portLost_; }
     // A message from the broker; commands wait (at most kMaxWaitingCommands, more are refused).
     void Received(const std::string& topic, const std::string& payload);
     std::optional<ReceivedCommand> TakeCommand();
@@ -131,6 +136,7 @@ class MqttBridge {
     std::optional<Clock::time_point> stateSentAt_;
     std::deque<ReceivedCommand> waiting_;
     std::uint64_t published_ = 0;
+    bool portLost_ = false;
 };
 
 }  // namespace lum::cli

@@ -100,6 +100,8 @@ void RunCommand(Context& ctx, Session& s, MqttBridge& bridge, const IMqttClient&
         bridge.PublishResult(c, result, why);
     };
     if (!call.refusal.empty()) return refuse("refused", call.refusal);
+    if (s.Link().Reconnect.Waiting())
+        return refuse("failed", "порт " + s.Link().Reconnect.PortName() + " потерян, ждем его возвращения");
     PreparedCommand command;
     try {
         command = PrepareService(call.name, call.time);
@@ -144,7 +146,12 @@ int CmdMqtt(Context& ctx, const MqttArguments& a) {
     if (!ctx.Options().quiet)
         log("брокер " + client.BrokerName() + ", темы " + DeviceTopic(options, serial, "#") +
             (a.allowCommands ? ", команды принимаются" : ", без команд"));
-    s.OnStatus = [&](const StatusRecord& r) { bridge.Status(r, s.Texts(), Clock::now()); };
+    s.OnStatus = [&](const StatusRecord& r) {
+        if (bridge.PortIsLost() && !ctx.Options().quiet) log("записи снова идут");
+        bridge.Status(r, s.Texts(), Clock::now());
+    };
+    // A lost port is opened again as status --follow does, "offline" said meanwhile.
+    FollowOverLosses(ctx, s, [&](const std::string&) { bridge.PortLost(); });
     auto stop = [&] {
         s.OnStatus = nullptr;
         bridge.Offline();
@@ -158,7 +165,7 @@ int CmdMqtt(Context& ctx, const MqttArguments& a) {
             while (auto c = bridge.TakeCommand()) RunCommand(ctx, s, bridge, client, *c, log);
         }
     } catch (const CliError&) {
-        stop();  // the port is lost: "offline" said, then the error
+        stop();  // the port failed otherwise than lost: "offline" said, then the error
         throw;
     }
     stop();
@@ -169,7 +176,9 @@ int CmdMqtt(Context& ctx, const MqttArguments& a) {
 
 OptionalCommand AddMqttCommand(const CommandMaker& make) {
     auto a = std::make_shared<MqttArguments>();
-    CLI::App* sub = make.command("mqtt", "записи состояния на брокер MQTT, с обнаружением Home Assistant; команды",
+    CLI::App* sub = make.command("mqtt",
+                                 "записи состояния на брокер MQTT, с обнаружением Home Assistant; команды; "
+                                 "потерянный порт открывается снова (availability: offline до новой записи)",
                                  "lumctl -p COM3 mqtt --broker 192.168.1.10 --allow-commands");
     sub->add_option("--broker", a->broker, "брокер: ХОСТ[:ПОРТ] (порт 1883, с --tls-ca 8883)")
         ->required()

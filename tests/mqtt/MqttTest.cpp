@@ -13,6 +13,7 @@
 #include "lum_version.h"
 #include "sim/SimRunner.h"
 #include "tests/cli/LumctlProgram.h"
+#include "tests/support/LinkedController.h"
 
 namespace lum::test {
 namespace {
@@ -190,11 +191,6 @@ struct Broker {
 };
 
 struct Bench {
-    Bench() {
-        sim::SimOptions o;
-        o.interval = 100ms;
-        path = sim.Start(o);
-    }
     std::unique_ptr<Background> Lumctl(std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {LumctlPath(), "-p", path, "mqtt", "--broker", broker.Address()};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -202,12 +198,12 @@ struct Bench {
     }
     template <class F> auto Core(F f) {  // what f reads of the simulated controller
         decltype(f(std::declval<sim::ControllerCore&>())) v{};
-        sim.WithController([&](sim::ControllerCore& c, sim::TimePoint) { v = f(c); });
+        line.sim.WithController([&](sim::ControllerCore& c, sim::TimePoint) { v = f(c); });
         return v;
     }
     Broker broker;
-    sim::SimRunner sim;
-    std::string path;
+    LinkedController line{Temp("line"), 100};  // stopped and started again behind the same path
+    const std::string path = line.link;
     const std::string topic = "lumctl/00012345/";
 };
 
@@ -302,9 +298,9 @@ TEST(LumctlMqtt, CommandsOnlyWithAllowCommandsAndTheyReachTheController) {
     EXPECT_NE(lumctl->Log().find("тема " + s.topic + "mode/set"), std::string::npos) << lumctl->Log();
 }
 
-TEST(LumctlMqtt, ABrokerRestartIsSurvivedAndALostPortEndsWithOffline) {
+TEST(LumctlMqtt, ABrokerRestartAndALostPortAreSurvivedTheLossSaidAsOffline) {
     Bench s;
-    auto lumctl = s.Lumctl();
+    auto lumctl = s.Lumctl({"--allow-commands"});
     {
         Client sub(s.broker.port);
         ASSERT_TRUE(sub.Until([&] { return sub.last[s.topic + "availability"] == "online"; })) << lumctl->Log();
@@ -313,11 +309,23 @@ TEST(LumctlMqtt, ABrokerRestartIsSurvivedAndALostPortEndsWithOffline) {
     s.broker.Start();  // nothing retained: all of it must come again
     Client sub(s.broker.port);
     ASSERT_TRUE(sub.Until([&] {
-        return sub.Configs() == 28 && sub.last.count(s.topic + "state") && sub.last[s.topic + "availability"] == "online";
+        return sub.Configs() == 33 && sub.last.count(s.topic + "state") && sub.last[s.topic + "availability"] == "online";
     })) << lumctl->Log();
-    s.sim.Stop();
-    EXPECT_TRUE(sub.Until([&] { return sub.last[s.topic + "availability"] == "offline"; }));
-    EXPECT_EQ(lumctl->End(0), 1) << lumctl->Log();
+    auto offline = [&] { return sub.last[s.topic + "availability"] == "offline"; };
+    s.line.Stop();
+    ASSERT_TRUE(sub.Until(offline)) << lumctl->Log();
+    const int states = sub.count[s.topic + "state"];
+    sub.Send(s.topic + "sms_test/set", "PRESS");  // refused for the lost port, not waited out
+    ASSERT_TRUE(sub.Until([&] { return sub.count[s.topic + "command/result"] > 0; })) << lumctl->Log();
+    const json failed = json::parse(sub.last[s.topic + "command/result"]);
+    EXPECT_EQ(failed["result"], "failed");
+    EXPECT_EQ(failed["message"], "порт " + s.path + " потерян, ждем его возвращения");
+    EXPECT_EQ(sub.count[s.topic + "state"], states);  // nothing of the old record meanwhile
+    s.line.Start();
+    EXPECT_TRUE(sub.Until([&] { return !offline() && sub.count[s.topic + "state"] > states; })) << lumctl->Log();
+    s.line.Stop();
+    ASSERT_TRUE(sub.Until(offline));
+    EXPECT_EQ(lumctl->End(SIGINT), 0) << lumctl->Log();  // Ctrl-C between the attempts
 }
 
 TEST(LumctlMqtt, BrokerErrorsAtStartEndWithAClearMessage) {
