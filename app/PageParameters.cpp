@@ -32,13 +32,13 @@ constexpr const char* kReading = "Чтение параметров из уст�
 constexpr const char* kWriting = "Запись параметров в устройство...";
 constexpr const char* kSaveEditsQuestion = "Сохранить их в файл?";
 
-// Shows the progress bar at 0 with a status text, and hides it and empties the text when
-// the transfer is over, however it ends.
+// Shows the progress bar at 0 with a status text, and hides it and puts back the text it
+// replaced when the transfer is over, however it ends.
 // "Стоп" takes the right end of the bar while the transfer runs.
 class TransferIndicators {
   public:
     TransferIndicators(QProgressBar* bar, StopControl& stop, TForm1& form, const char* text)
-        : bar_(bar), form_(form), run_(stop), width_(bar->width()) {
+        : bar_(bar), form_(form), run_(stop), width_(bar->width()), panel_(form.StatusPanelText(1)) {
         bar_->setValue(0);
         const QRect g = bar_->geometry();
         stop.Button->setGeometry(g.right() - 89, g.top() - 3, 90, g.height() + 6);
@@ -49,7 +49,7 @@ class TransferIndicators {
     ~TransferIndicators() {
         bar_->hide();
         bar_->resize(width_, bar_->height());
-        form_.SetStatusPanelText(1, QString());
+        form_.SetStatusPanelText(1, panel_);  // what it said before (a reconnection's note, say)
     }
     TransferIndicators(const TransferIndicators&) = delete;
     TransferIndicators& operator=(const TransferIndicators&) = delete;
@@ -59,6 +59,7 @@ class TransferIndicators {
     TForm1& form_;
     StopControl::Run run_;
     int width_;
+    QString panel_;
 };
 
 QString ToQString(const std::string& s) { return QString::fromStdString(s); }

@@ -316,10 +316,9 @@ TEST(LumctlMqtt, ABrokerRestartAndALostPortAreSurvivedTheLossSaidAsOffline) {
     ASSERT_TRUE(sub.Until(offline)) << lumctl->Log();
     const int states = sub.count[s.topic + "state"];
     sub.Send(s.topic + "sms_test/set", "PRESS");  // refused for the lost port, not waited out
-    ASSERT_TRUE(sub.Until([&] { return sub.count[s.topic + "command/result"] > 0; })) << lumctl->Log();
-    const json failed = json::parse(sub.last[s.topic + "command/result"]);
-    EXPECT_EQ(failed["result"], "failed");
-    EXPECT_EQ(failed["message"], "порт " + s.path + " потерян, ждем его возвращения");
+    const std::string refused = "порт " + s.path + " потерян, ждем его возвращения";  // answered at once
+    ASSERT_TRUE(sub.Until([&] { return sub.last[s.topic + "command/result"].find(refused) != std::string::npos; }))
+        << lumctl->Log();
     EXPECT_EQ(sub.count[s.topic + "state"], states);  // nothing of the old record meanwhile
     s.line.Start();
     EXPECT_TRUE(sub.Until([&] { return !offline() && sub.count[s.topic + "state"] > states; })) << lumctl->Log();
