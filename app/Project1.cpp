@@ -14,6 +14,7 @@
 #include "app/QtSafeSync.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "widgets/RepaintPace.h"
 #include "serial/PortList.h"
 
 namespace {
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     if (AnswerHelp(options)) return 0;
 
     lum::RegisterDesignFont();  // the pages are laid out for Tahoma
+    // The instruments show a fast line's records at most four times a second, each pass the
+    // latest values: a person reads a meter no faster, and each pass costs a round trip to
+    // the display.
+    lum::RepaintPace::Shared().setPeriod(250);
     lum::QtDialogs dialogs;
     app.setDialogs(&dialogs);
     lum::InstallQtSafeSync(dialogs);

@@ -24,6 +24,7 @@
 #include "params/Catalog.h"
 #include "serial/PortList.h"
 #include "telemetry/StatusPresenter.h"
+#include "widgets/RepaintPace.h"
 #include "widgets/StandardControls.h"
 #include "widgets/StatusPanel.h"
 
@@ -190,10 +191,11 @@ void TForm1::BuildStatusBar() {
 QString TForm1::StatusPanelText(int panel) const { return panelTexts_.at(static_cast<std::size_t>(panel)); }
 
 void TForm1::SetStatusPanelText(int panel, const QString& text) {
-    // Shown at once: the frame count changes with every frame, and its panel draws it from
-    // kept pictures of its digits in the repaint of the record it came with.
+    // Known at once, shown with the instruments' next paint pass: the frame count changes with
+    // every frame, and its panel draws it from kept pictures of its digits.
     panelTexts_.at(static_cast<std::size_t>(panel)) = text;
-    statusPanels_.at(static_cast<std::size_t>(panel))->setText(text);
+    QLabel* shown = statusPanels_.at(static_cast<std::size_t>(panel));
+    RepaintPace::Shared().show(shown, [shown, text] { shown->setText(text); });
 }
 
 void TForm1::SetPageVisible(QWidget* page, bool visible) {

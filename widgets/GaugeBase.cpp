@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "widgets/RepaintPace.h"
+
 namespace lum {
 
 GaugeBase::GaugeBase(QWidget* parent) : QWidget(parent) {
@@ -22,13 +24,13 @@ template <typename F>
 void GaugeBase::movePointer(F change) {
     if (!faceValid_) {  // a full repaint is due anyway
         change();
-        update();
+        RepaintPace::Shared().update(this);
         return;
     }
     const int before = pointerPose();
     change();
     const int after = pointerPose();
-    if (after != before) update(QRegion(pointerBounds(before)) + pointerBounds(after));
+    if (after != before) RepaintPace::Shared().update(this, QRegion(pointerBounds(before)) + pointerBounds(after));
 }
 
 void GaugeBase::setPosition(double value) {
@@ -66,8 +68,8 @@ void GaugeBase::setSectionColor(int section, const QColor& c) {
 void GaugeBase::setPointerColor(const QColor& c) {
     if (c == pointerColor_) return;
     pointerColor_ = c;
-    if (faceValid_) update(pointerBounds(pointerPose()));
-    else update();
+    if (faceValid_) RepaintPace::Shared().update(this, pointerBounds(pointerPose()));
+    else RepaintPace::Shared().update(this);
 }
 // A bar gauge's pointer lane, and so where its face lies, follows the pointer size.
 void GaugeBase::setPointerSize(int px) { setFaceProperty(pointerSize_, px); }

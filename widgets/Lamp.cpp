@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "widgets/RepaintPace.h"
+
 namespace lum {
 
 Lamp::Lamp(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
@@ -13,7 +15,7 @@ Lamp::Lamp(const QString& caption, QWidget* parent) : QWidget(parent), caption_(
 void Lamp::setActive(bool lit) {
     if (lit == active_) return;
     active_ = lit;
-    update();
+    RepaintPace::Shared().update(this);
 }
 
 void Lamp::setCaption(const QString& caption) {

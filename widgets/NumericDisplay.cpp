@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "widgets/RepaintPace.h"
+
 namespace lum {
 
 NumericDisplay::NumericDisplay(QWidget* parent) : QWidget(parent) {
@@ -30,7 +32,7 @@ void NumericDisplay::showText() {
     QString text = displayText();
     if (text == shown_) return;
     shown_ = std::move(text);
-    update();
+    RepaintPace::Shared().update(this);
 }
 
 QString NumericDisplay::displayText() const {

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "widgets/RepaintPace.h"
+
 namespace lum {
 
 TextField::TextField(QWidget* parent) : QWidget(parent) {
@@ -11,13 +13,13 @@ TextField::TextField(QWidget* parent) : QWidget(parent) {
 void TextField::setText(const QString& text) {
     if (text == text_) return;
     text_ = text;
-    update();
+    RepaintPace::Shared().update(this);
 }
 
 void TextField::setErrorActive(bool on) {
     if (on == error_) return;
     error_ = on;
-    update();
+    RepaintPace::Shared().update(this);
 }
 
 void TextField::paintEvent(QPaintEvent*) {

@@ -16,6 +16,7 @@
 #include "widgets/Lamp.h"
 #include "widgets/StatusPanel.h"
 #include "widgets/NumericDisplay.h"
+#include "widgets/RepaintPace.h"
 #include "widgets/StripChart.h"
 #include "widgets/TextField.h"
 
@@ -325,6 +326,42 @@ TEST_F(Widgets, ShownValuesRepaintOnlyWhatChanged) {
         QCoreApplication::processEvents();
         EXPECT_EQ(count.paints, v > 200.5 ? 1 : 0) << v;
     }
+}
+
+// Within a period the changes wait for one pass: every place asked for is repainted then
+// (a pointer's old places too), a text shown is the last one, a widget gone meanwhile is skipped.
+TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
+    RepaintPace& pace = RepaintPace::Shared();
+    pace.setPeriod(3600 * 1000);  // no pass of its own while the test runs
+    QWidget window;
+    window.resize(200, 100);
+    auto* lamp = new QWidget(&window);
+    lamp->setGeometry(0, 0, 100, 100);
+    auto* gone = new QWidget(&window);
+    gone->setGeometry(100, 0, 100, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.repaint();  // no first paint still to come
+    QCoreApplication::processEvents();
+    PaintCount count(*lamp);
+    pace.update(lamp, QRect(0, 0, 10, 10));  // the first of a period: at once
+    QCoreApplication::processEvents();
+    EXPECT_EQ(count.paints, 1);
+    QString shown;
+    pace.update(lamp, QRect(50, 50, 10, 10));
+    pace.update(lamp, QRect(80, 80, 10, 10));
+    pace.show(lamp, [&] { shown = QStringLiteral("first"); });
+    pace.show(lamp, [&] { shown = QStringLiteral("last"); });
+    pace.update(gone);
+    delete gone;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(count.paints, 1);
+    EXPECT_TRUE(shown.isEmpty());
+    pace.setPeriod(0);  // hands on what was held
+    QCoreApplication::processEvents();
+    EXPECT_EQ(count.paints, 2);
+    EXPECT_TRUE(count.area.contains(QRect(50, 50, 10, 10)) && count.area.contains(QRect(80, 80, 10, 10)));
+    EXPECT_EQ(shown, QStringLiteral("last"));
 }
 
 // A counter's repaint draws no text anew once its caption and digits are kept.
