@@ -18,6 +18,7 @@ RepaintPace::RepaintPace() {
 void RepaintPace::setPeriod(int milliseconds) {
     period_ = std::max(0, milliseconds);
     if (period_ == 0) release();
+    sinceRelease_.invalidate();  // the next change is the first of a period
 }
 
 namespace {

@@ -335,9 +335,9 @@ TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
     pace.setPeriod(3600 * 1000);  // no pass of its own while the test runs
     QWidget window;
     window.resize(200, 100);
-    auto* lamp = new QWidget(&window);
+    auto* lamp = new TextField(&window);
     lamp->setGeometry(0, 0, 100, 100);
-    auto* gone = new QWidget(&window);
+    auto* gone = new TextField(&window);
     gone->setGeometry(100, 0, 100, 100);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -345,8 +345,8 @@ TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
     QCoreApplication::processEvents();
     PaintCount count(*lamp);
     pace.update(lamp, QRect(0, 0, 10, 10));  // the first of a period: at once
-    QCoreApplication::processEvents();
-    EXPECT_EQ(count.paints, 1);
+    // (a platform may hold a repaint a few milliseconds of its own)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return count.paints == 1; }));
     QString shown;
     pace.update(lamp, QRect(50, 50, 10, 10));
     pace.update(lamp, QRect(80, 80, 10, 10));
@@ -354,12 +354,11 @@ TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
     pace.show(lamp, [&] { shown = QStringLiteral("last"); });
     pace.update(gone);
     delete gone;
-    QCoreApplication::processEvents();
+    QTest::qWait(50);
     EXPECT_EQ(count.paints, 1);
     EXPECT_TRUE(shown.isEmpty());
     pace.setPeriod(0);  // hands on what was held
-    QCoreApplication::processEvents();
-    EXPECT_EQ(count.paints, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return count.paints == 2; }));
     EXPECT_TRUE(count.area.contains(QRect(50, 50, 10, 10)) && count.area.contains(QRect(80, 80, 10, 10)));
     EXPECT_EQ(shown, QStringLiteral("last"));
 }
