@@ -345,8 +345,7 @@ TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
     QCoreApplication::processEvents();
     PaintCount count(*lamp);
     pace.update(lamp, QRect(0, 0, 10, 10));  // the first of a period: at once
-    // (a platform may hold a repaint a few milliseconds of its own)
-    EXPECT_TRUE(QTest::qWaitFor([&] { return count.paints == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return count.paints == 1; }));  // a platform may hold it a little
     QString shown;
     pace.update(lamp, QRect(50, 50, 10, 10));
     pace.update(lamp, QRect(80, 80, 10, 10));
@@ -355,8 +354,7 @@ TEST_F(Widgets, PacedRepaintsWaitForOnePassAndLoseNoPlace) {
     pace.update(gone);
     delete gone;
     QTest::qWait(50);
-    EXPECT_EQ(count.paints, 1);
-    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_TRUE(count.paints == 1 && shown.isEmpty());
     pace.setPeriod(0);  // hands on what was held
     EXPECT_TRUE(QTest::qWaitFor([&] { return count.paints == 2; }));
     EXPECT_TRUE(count.area.contains(QRect(50, 50, 10, 10)) && count.area.contains(QRect(80, 80, 10, 10)));
